@@ -1,0 +1,59 @@
+#include "config/validate.h"
+
+#include <cmath>
+
+#include "config/protein_list.h"
+#include "network/clock.h"
+#include "network/netinit.h"
+#include "run/errors.h"
+#include "run/freeform_writer.h"
+
+namespace kelvor {
+namespace {
+std::string shown(double v) {
+  std::string s = formatReal(v);
+  return s.substr(s.find_first_not_of(' '), s.find_last_not_of(' ') - s.find_first_not_of(' ') + 1);
+}
+}  // namespace
+
+void checkSettings(const Settings& s, const std::string& file, int seedOffset) {
+  if (!(s.testFraction >= 0.0 && s.testFraction <= 1.0))
+    throw ConfigError("test fraction (setting 9 of " + file + ") is " + shown(s.testFraction) +
+                      "; allowed: 0 to 1");
+  if (s.requested < 0)
+    throw ConfigError("requested protein count (setting 2 of " + file + ") is " +
+                      std::to_string(s.requested) + "; allowed: 0 or more");
+  TimeOfDay t{};
+  itime(t);
+  if (!seedFromTime(seedOffset, t)) {
+    char when[16];
+    std::snprintf(when, sizeof when, "%02d:%02d:%02d", t[0], t[1], t[2]);
+    throw ConfigError("seed offset (command line) is " + std::to_string(seedOffset) +
+                      ": at " + when + " its seed formula leaves the 32-bit range; allowed: -2 to "
+                      "100000000 at any time of day");
+  }
+}
+
+void checkFold(int fold, double fraction, int n, int t, const std::string& file) {
+  if (foldUsable(fold, fraction, n, t)) return;
+  // The folds whose block lies inside the list: t <= hi <= n.
+  int first = 0, last = 0;
+  for (int k = 1; k <= n + 1; ++k) {
+    long long hi = blockTop(k, fraction, n);
+    if (hi > n) break;
+    if (hi >= t) {
+      if (first == 0) first = k;
+      last = k;
+    }
+  }
+  const long long hi = blockTop(fold, fraction, n);
+  std::string range = first > 0 ? std::to_string(first) + " to " + std::to_string(last) : "none";
+  throw ConfigError("fold number (setting 8 of " + file + ") is " + std::to_string(fold) +
+                    ": its test block of " + std::to_string(t) + " proteins (list lines " +
+                    std::to_string(hi - t + 1) + " to " + std::to_string(hi) +
+                    ") straddles an end of the list of " + std::to_string(n) +
+                    " proteins; allowed: " + range + " (or 0 and below, whose test part is the last " +
+                    std::to_string(t) + " proteins)");
+}
+
+}  // namespace kelvor

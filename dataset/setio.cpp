@@ -1,0 +1,129 @@
+#include "dataset/setio.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <vector>
+
+#include "dataset/encoding.h"
+#include "run/errors.h"
+#include "run/freeform_reader.h"
+#include "run/freeform_writer.h"
+#include "run/output.h"
+
+#ifndef KELVOR_DATA_ROOT
+#define KELVOR_DATA_ROOT "./"
+#endif
+
+namespace kelvor {
+namespace {
+
+std::string trimmed(const std::string& s) {
+  std::size_t end = s.find_last_not_of(' ');
+  return end == std::string::npos ? std::string() : s.substr(0, end + 1);
+}
+
+void warn(const std::string& text) { std::fprintf(stderr, "kelvor: warning: %s\n", text.c_str()); }
+
+// Writes a mismatch report (four items, the name continued on a line of its own) and stops.
+[[noreturn]] void mismatch(const char* which, const char* l1, const char* l2, char a, char b, int j,
+                           int nta, int ix, const std::string& name) {
+  writeStdout(Line().text(std::string(which) + " mismatch, aborting").str());
+  writeStdout(Line().text("i=").integer(j).text("    nta=").integer(nta).text("    ix=").integer(ix).str());
+  writeStdout(Line().text(l1).letter(a).text(l2).letter(b).str());
+  writeStdout(Line().text("file: ").str());
+  writeStdout(Line().text(name).str());
+  throw DataStop(std::string(which) + " mismatch");
+}
+
+// Why a protein's records ended, when it was not the end of its DSSP-data file.
+void reportEarlyEnd(const RecordReader& file, const ReadResult& r, const std::string& name, int j) {
+  warn("protein " + name + " ends before residue " + std::to_string(j) + ": " + file.name() +
+       (r.status == ReadResult::kEndOfFile ? std::string(": end of file")
+                                           : ", line " + std::to_string(r.line) + ": " + r.describe()) +
+       "; " + std::to_string(j - 1) + " residues kept");
+}
+
+}  // namespace
+
+std::string defaultDataRoot() { return KELVOR_DATA_ROOT; }
+
+ProteinPaths proteinPaths(const std::string& root, const std::string& name) {
+  std::string n = trimmed(name);
+  return {root + "dssp_data/" + n, root + "new_prf/" + n + ".mat", root + "kvqout/" + n + ".kvqout"};
+}
+
+void setio(DataStore& store, const std::string& dataRoot) {
+  Encoder encoder;
+  store.wincen = 11;
+  store.outcen = 1;
+  store.nta = 0;
+  store.ntatrain = 0;
+  store.ntatrval = 0;
+
+  // Holders that keep their values from record to record, as the reads leave them.
+  char aa1 = ' ', aa2 = ' ', aa3 = ' ', ssc = ' ';
+  std::array<double, 28> tprot{};
+  int index = 0;
+
+  std::vector<Item> dsspItems{Item::skip(), Item::letter(aa1), Item::skip(), Item::letter(ssc)};
+  std::vector<Item> profileItems{Item::skip(), Item::letter(aa2)};
+  for (int k = 0; k < 20; ++k) profileItems.push_back(Item::real(tprot[k]));
+  std::vector<Item> predictionItems{Item::integer(index), Item::letter(aa3), Item::skip()};
+  for (int k = 20; k < 28; ++k) predictionItems.push_back(Item::real(tprot[k]));
+
+  for (int ix = 1; ix <= store.nprot; ++ix) {
+    const std::string& name = store.pname[ix - 1];
+    const std::string shown = trimmed(name);
+    ProteinPaths paths = proteinPaths(dataRoot, name);
+    RecordReader dssp = RecordReader::open(paths.dssp);
+    if (dssp.missing()) warn("DSSP-data file " + paths.dssp + " is missing; protein " + shown + " has no residues");
+    RecordReader profile = RecordReader::open(paths.profile);
+    for (int h = 1; h <= 3; ++h) profile.skipLineOrThrow("header line " + std::to_string(h) + " of 3");
+    RecordReader prediction = RecordReader::open(paths.prediction);
+    prediction.skipLineOrThrow("header line 1 of 1");
+
+    int j = 1;
+    for (;; ++j) {
+      ReadResult r = dssp.read(dsspItems.data(), dsspItems.size());
+      if (!r.ok()) {
+        if (r.status == ReadResult::kBadValue) reportEarlyEnd(dssp, r, shown, j);
+        break;
+      }
+      r = profile.read(profileItems.data(), profileItems.size());
+      if (!r.ok()) {
+        reportEarlyEnd(profile, r, shown, j);
+        break;
+      }
+      r = prediction.read(predictionItems.data(), predictionItems.size());
+      if (!r.ok()) {
+        reportEarlyEnd(prediction, r, shown, j);
+        break;
+      }
+      if (store.nta >= kMaxResidues)
+        throw ConfigError("the data set holds more than " + std::to_string(kMaxResidues) +
+                          " residues (at protein " + std::to_string(ix) + ", " + shown +
+                          "); allowed: at most " + std::to_string(kMaxResidues) + " residues");
+      store.addResidue();
+      if (aa1 != aa2) mismatch("aa12", "aa1: ", "     aa2: ", aa1, aa2, j, store.nta, ix, name);
+      if (aa2 != aa3) mismatch("aa23", "aa2: ", "     aa3: ", aa2, aa3, j, store.nta, ix, name);
+      if (!encoder.encode(store, store.nta, aa1, ssc, tprot.data(), tprot[20], tprot[21], tprot[27])) {
+        writeStdout(Line().text("SS type not found, aborting.").str());
+        throw DataStop("SS type not found");
+      }
+    }
+
+    const int n = j - 1;
+    for (int k = 1; k <= n; ++k) {
+      const int r = store.nta - n + k;
+      store.winlo[r - 1] = std::max(store.wincen - k + 1, 1);
+      store.winhi[r - 1] = std::min(store.wincen + n - k, 21);
+      store.outlo[r - 1] = std::max(store.outcen - k + 1, 1);
+      store.outhi[r - 1] = std::min(store.outcen + n - k, 1);
+    }
+    if (ix == store.ntrain) store.ntatrain = store.nta;
+    if (ix == store.ntrval) store.ntatrval = store.nta;
+  }
+}
+
+}  // namespace kelvor

@@ -1,0 +1,66 @@
+// The data set store: protein selection, encoded residues, window bounds, prediction
+// accumulators, the current input window and a few run-wide values.
+//
+// Indices are 1-based as in the accessors' names; per-residue arrays grow with the data set
+// (one row per stored residue), up to the capacities below.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace kelvor {
+
+constexpr int kMaxProteins = 2640;
+constexpr int kMaxResidues = 600000;
+constexpr int kNameLength = 120;
+constexpr int kWindow = 21;     // input window slots
+constexpr int kWinCentre = 11;  // the slot of the residue itself
+constexpr int kSlots = 22;      // window slots plus the bias slot
+constexpr int kFeatures = 30;   // features per window slot
+constexpr int kColumns = 38;    // encoded columns per residue
+
+struct DataStore {
+  // sinout
+  int ntrain = 0;    // proteins 1..ntrain: training part
+  int ntrval = 0;    // proteins ntrain+1..ntrval: validation part
+  int nprot = 0;     // proteins ntrval+1..nprot: test part
+  int ntatrain = 0;  // residues of the training part
+  int ntatrval = 0;  // residues of the training and validation parts
+  int nta = 0;       // residues of the data set
+  std::vector<int> iorder;         // iorder[k-1]: list line of the protein at position k
+  std::vector<std::string> pname;  // pname[k-1]: its name, 120 characters, blank-padded
+
+  // filin (nta, 38), stored residue by residue: column c of residue r at (r-1)*38 + c-1.
+  std::vector<double> filin;
+  double& fin(int r, int c) { return filin[static_cast<std::size_t>(r - 1) * kColumns + (c - 1)]; }
+  double fin(int r, int c) const { return filin[static_cast<std::size_t>(r - 1) * kColumns + (c - 1)]; }
+  const double* row(int r) const { return filin.data() + static_cast<std::size_t>(r - 1) * kColumns; }
+
+  // edges: valid window slots of residue r are winlo[r-1]..winhi[r-1].
+  std::vector<int> winlo, winhi, outlo, outhi;
+  int wincen = 0;
+  int outcen = 0;
+
+  // filout
+  std::vector<double> sscode;  // sum of predicted class codes of residue r
+  std::vector<int> nsscode;    // number of codes added
+
+  // inout: xin (22, 30), slot fastest, then targ (3).
+  std::array<double, 663> inout{};
+  double& xin(int s, int f) { return inout[(s - 1) + kSlots * (f - 1)]; }
+  double xin(int s, int f) const { return inout[(s - 1) + kSlots * (f - 1)]; }
+  double& targ(int c) { return inout[660 + (c - 1)]; }
+  double targ(int c) const { return inout[660 + (c - 1)]; }
+
+  // misc: fields 1..5 (4: latest score, 5: test fraction), then the generator state.
+  std::array<double, 5> misc{};
+  int seed = 0;
+  double& score() { return misc[3]; }
+  double& testFraction() { return misc[4]; }
+
+  // Adds one zero-filled residue row to every per-residue array and counts it in nta.
+  void addResidue();
+};
+
+}  // namespace kelvor

@@ -1,0 +1,58 @@
+// A kernel set: runs the forward passes and training steps of both networks over residue
+// ranges, in increasing residue order, one residue after another (each training step changes
+// the weights that the next residue's forward pass uses).
+//
+// The network areas (Network) are the reference state. A kernel set may keep its own copies
+// of the weights in other layouts; it then writes them back in exportWeights() (before weights
+// are saved or inspected) and takes them in again in importWeights() (after weights are loaded).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "dataset/store.h"
+#include "network/state.h"
+
+namespace kelvor {
+
+class Engine {
+ public:
+  Engine(Network& net, DataStore& store) : net_(net), store_(store) {}
+  virtual ~Engine() = default;
+  virtual std::string name() const = 0;
+
+  // First stage: readwin, calcnet (and backprop) for k = first..last.
+  virtual void trainFirst(int first, int last) = 0;
+  virtual void predictFirst(int first, int last) = 0;
+  // Filter: readwinf, calcnetf (and backpropf) for k = first..last.
+  virtual void trainFilter(int first, int last) = 0;
+  virtual void predictFilter(int first, int last) = 0;
+
+  virtual void exportWeights() {}
+  virtual void importWeights() {}
+
+ protected:
+  Network& net_;
+  DataStore& store_;
+};
+
+// The plain kernels of network/reference.h.
+class ReferenceEngine : public Engine {
+ public:
+  using Engine::Engine;
+  std::string name() const override { return "reference"; }
+  void trainFirst(int first, int last) override;
+  void predictFirst(int first, int last) override;
+  void trainFilter(int first, int last) override;
+  void predictFilter(int first, int last) override;
+};
+
+// Which kernel set to use: the best this CPU runs, or one forced (tests, benchmarks).
+enum class KernelChoice { kBest, kReference, kFast };
+
+// Makes the kernel set. KELVOR_KERNEL=reference|fast and KELVOR_THREADS=N in the environment
+// override the choice and the thread count (0: the cores available).
+std::unique_ptr<Engine> makeEngine(Network& net, DataStore& store, KernelChoice choice = KernelChoice::kBest,
+                                   int threads = 0);
+
+}  // namespace kelvor

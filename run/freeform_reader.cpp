@@ -1,0 +1,239 @@
+#include "run/freeform_reader.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <sys/stat.h>
+
+#include "run/errors.h"
+
+namespace kelvor {
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
+bool endsBare(char c) { return isBlank(c) || c == ',' || c == '/'; }
+
+std::string padded(std::string_view s, std::size_t width) {
+  std::string out(s.substr(0, width));
+  out.resize(width, ' ');
+  return out;
+}
+
+// A scanned value: its text, and whether it was quoted.
+struct Token {
+  std::string text;
+  bool quoted = false;
+};
+
+}  // namespace
+
+std::string ReadResult::describe() const {
+  switch (status) {
+    case kOk: return "ok";
+    case kEndOfFile: return "end of file";
+    case kBadValue: return "unreadable value \"" + found + "\" (item " + std::to_string(item) + ")";
+  }
+  return "?";
+}
+
+bool parseInteger(std::string_view t, int& value) {
+  std::size_t i = 0;
+  bool neg = false;
+  if (i < t.size() && (t[i] == '+' || t[i] == '-')) neg = t[i++] == '-';
+  if (i == t.size()) return false;
+  long long v = 0;
+  for (; i < t.size(); ++i) {
+    if (t[i] < '0' || t[i] > '9') return false;
+    v = v * 10 + (t[i] - '0');
+    if (v > 2147483648LL) return false;
+  }
+  if (neg) v = -v;
+  if (v > std::numeric_limits<int>::max() || v < std::numeric_limits<int>::min()) return false;
+  value = static_cast<int>(v);
+  return true;
+}
+
+bool parseReal(std::string_view t, double& value) {
+  std::string s;
+  std::size_t i = 0;
+  if (i < t.size() && (t[i] == '+' || t[i] == '-')) s += t[i++];
+  std::string rest(t.substr(i));
+  for (auto& c : rest) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (rest == "nan" || rest == "inf" || rest == "infinity") {
+    value = rest == "nan" ? std::numeric_limits<double>::quiet_NaN()
+                          : (s == "-" ? -1.0 : 1.0) * std::numeric_limits<double>::infinity();
+    return true;
+  }
+  std::size_t digits = 0;
+  while (i < t.size() && t[i] >= '0' && t[i] <= '9') s += t[i++], ++digits;
+  if (i < t.size() && t[i] == '.') {
+    s += t[i++];
+    while (i < t.size() && t[i] >= '0' && t[i] <= '9') s += t[i++], ++digits;
+  }
+  if (digits == 0) return false;
+  if (i < t.size()) {
+    char c = t[i];
+    if (c == 'e' || c == 'E' || c == 'd' || c == 'D' || c == 'q' || c == 'Q') ++i;
+    else if (c != '+' && c != '-') return false;
+    s += 'e';
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) s += t[i++];
+    std::size_t expDigits = 0;
+    while (i < t.size() && t[i] >= '0' && t[i] <= '9') s += t[i++], ++expDigits;
+    if (expDigits == 0 || i != t.size()) return false;
+  }
+  errno = 0;
+  value = std::strtod(s.c_str(), nullptr);  // out-of-range values become +-inf or 0
+  return true;
+}
+
+RecordReader::RecordReader(std::string name, std::string_view content) : name_(std::move(name)) {
+  std::size_t start = 0;
+  while (start < content.size()) {
+    std::size_t end = content.find('\n', start);
+    if (end == std::string_view::npos) end = content.size();
+    std::string_view line = content.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines_.emplace_back(line);
+    start = end + 1;
+  }
+}
+
+RecordReader RecordReader::open(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT) {
+      RecordReader r(path, "");
+      r.missing_ = true;
+      return r;
+    }
+    throw FileError(path, 0, std::string("cannot open: ") + std::strerror(errno));
+  }
+  if (S_ISDIR(st.st_mode)) throw FileError(path, 0, "cannot open: is a directory");
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw FileError(path, 0, std::string("cannot open: ") + std::strerror(errno));
+  std::ostringstream buf;
+  buf << in.rdbuf();
+  if (in.bad()) throw FileError(path, 0, "read error");
+  return RecordReader(path, buf.str());
+}
+
+ReadResult RecordReader::read(const Item* items, std::size_t count) {
+  ReadResult result;
+  std::size_t line = next_;
+  std::size_t pos = 0;
+  std::size_t itemNo = 0;
+
+  for (std::size_t n = 0; n < count; ++n) {
+    const Item& item = items[n];
+    ++itemNo;
+    // Seek the next value.
+    bool isNull = false;
+    bool slash = false;
+    for (;;) {
+      if (line >= lines_.size()) {
+        result.status = ReadResult::kEndOfFile;
+        result.line = static_cast<long>(lines_.size());
+        result.item = itemNo;
+        next_ = lines_.size();
+        return result;
+      }
+      const std::string& s = lines_[line];
+      while (pos < s.size() && isBlank(s[pos])) ++pos;
+      if (pos >= s.size()) {
+        ++line;
+        pos = 0;
+        continue;
+      }
+      if (s[pos] == ',') {  // a separator with no value before it: a null value
+        isNull = true;
+        ++pos;
+        break;
+      }
+      if (s[pos] == '/') slash = true;
+      break;
+    }
+    if (slash) break;
+    if (isNull) continue;
+
+    // Scan the value.
+    const std::string& s = lines_[line];
+    Token tok;
+    if (s[pos] == '\'' || s[pos] == '"') {
+      char q = s[pos++];
+      tok.quoted = true;
+      while (pos < s.size()) {
+        if (s[pos] == q) {
+          if (pos + 1 < s.size() && s[pos + 1] == q) {
+            tok.text += q;
+            pos += 2;
+            continue;
+          }
+          ++pos;
+          break;
+        }
+        tok.text += s[pos++];
+      }
+    } else {
+      while (pos < s.size() && !endsBare(s[pos])) tok.text += s[pos++];
+    }
+    // Consume the separator after it: blanks and at most one comma.
+    while (pos < s.size() && isBlank(s[pos])) ++pos;
+    if (pos < s.size() && s[pos] == ',') ++pos;
+
+    bool good = true;
+    switch (item.kind) {
+      case Item::kInteger:
+        good = !tok.quoted && parseInteger(tok.text, *static_cast<int*>(item.target));
+        break;
+      case Item::kReal:
+        good = !tok.quoted && parseReal(tok.text, *static_cast<double*>(item.target));
+        break;
+      case Item::kText:
+        *static_cast<std::string*>(item.target) = padded(tok.text, item.width);
+        break;
+      case Item::kLetter:
+        *static_cast<char*>(item.target) = tok.text.empty() ? ' ' : tok.text[0];
+        break;
+      case Item::kSkip:
+        break;
+    }
+    if (!good) {
+      result.status = ReadResult::kBadValue;
+      result.line = static_cast<long>(line) + 1;
+      result.item = itemNo;
+      result.found = tok.text;
+      next_ = line + 1;
+      return result;
+    }
+  }
+  result.line = static_cast<long>(line) + 1;
+  next_ = line + 1;  // the rest of the last line used is skipped
+  return result;
+}
+
+void RecordReader::readOrThrow(const Item* items, std::size_t count) {
+  ReadResult r = read(items, count);
+  if (!r.ok()) {
+    std::string what = r.describe();
+    if (r.status == ReadResult::kEndOfFile && missing_) what = "file is missing (end of file at once)";
+    throw FileError(name_, r.status == ReadResult::kEndOfFile ? 0 : r.line, what);
+  }
+}
+
+bool RecordReader::readLine(std::string& out, std::size_t width) {
+  if (next_ >= lines_.size()) return false;
+  out = padded(lines_[next_++], width);
+  return true;
+}
+
+void RecordReader::skipLineOrThrow(const std::string& why) {
+  if (next_ >= lines_.size())
+    throw FileError(name_, 0, (missing_ ? "file is missing, cannot skip " : "end of file, cannot skip ") + why);
+  ++next_;
+}
+
+}  // namespace kelvor

@@ -1,0 +1,45 @@
+#include "run/lock.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "run/errors.h"
+
+namespace kelvor {
+namespace {
+std::string workingDirectory() {
+  char buf[PATH_MAX];
+  return ::getcwd(buf, sizeof buf) ? std::string(buf) : std::string(".");
+}
+}  // namespace
+
+DirectoryLock::DirectoryLock() {
+  const char* name = "kelvor.lock";
+  fd_ = ::open(name, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd_ < 0)
+    throw FileError(workingDirectory() + "/" + name, 0, std::string("cannot create the run lock: ") + std::strerror(errno));
+  if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+    char buf[32] = {0};
+    ssize_t n = ::pread(fd_, buf, sizeof buf - 1, 0);
+    std::string pid = n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string("unknown");
+    while (!pid.empty() && (pid.back() == '\n' || pid.back() == ' ')) pid.pop_back();
+    ::close(fd_);
+    fd_ = -1;
+    throw BusyError("another run (process " + pid + ") is using the directory " + workingDirectory() +
+                    "; wait for it to end or run in another directory");
+  }
+  std::string pid = std::to_string(::getpid()) + "\n";
+  if (::ftruncate(fd_, 0) != 0 || ::pwrite(fd_, pid.data(), pid.size(), 0) != static_cast<ssize_t>(pid.size()))
+    throw FileError(workingDirectory() + "/" + name, 0, std::string("cannot write the run lock: ") + std::strerror(errno));
+}
+
+DirectoryLock::~DirectoryLock() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+}  // namespace kelvor

@@ -1,0 +1,22 @@
+// The working directory's run lock: one run per directory, since every run writes the same
+// report and weight file names there.
+#pragma once
+
+#include <string>
+
+namespace kelvor {
+
+class DirectoryLock {
+ public:
+  // Takes the lock file "kelvor.lock" in the working directory; throws BusyError, naming the
+  // directory and the other run's process id, when another run holds it.
+  DirectoryLock();
+  ~DirectoryLock();
+  DirectoryLock(const DirectoryLock&) = delete;
+  DirectoryLock& operator=(const DirectoryLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace kelvor

@@ -1,0 +1,42 @@
+// Checked output: standard output, the report file, and files replaced as a whole.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kelvor {
+
+// Writes one line (and its line end) to standard output; throws FileError on failure.
+void writeStdout(const std::string& line);
+// Flushes standard output; throws FileError when that fails (a full disk, a closed pipe).
+void flushStdout();
+
+// The report file. Opening creates a missing file and leaves an existing one as it is; the
+// first line written empties it, so a run that stops before writing leaves an earlier report
+// untouched, and afterwards the file holds only this run's lines. Every line is flushed.
+class ReportFile {
+ public:
+  ReportFile() = default;
+  ~ReportFile();
+  ReportFile(const ReportFile&) = delete;
+  ReportFile& operator=(const ReportFile&) = delete;
+
+  void open(const std::string& path);
+  void write(const std::string& line);
+  void close();
+  bool isOpen() const { return fd_ >= 0; }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+  bool emptied_ = false;
+};
+
+// Replaces several files together: each content goes to a temporary file beside its target,
+// every temporary is written and synced completely, and only then are they renamed into place.
+// A crash or a full disk leaves every target either as it was or complete and new, never cut.
+void replaceFiles(const std::vector<std::pair<std::string, std::string>>& files);
+
+}  // namespace kelvor

@@ -1,0 +1,21 @@
+// Progress of a long run on standard error, one line rewritten in place, only when standard
+// error is a terminal.
+#pragma once
+
+#include "run/schedule.h"
+
+namespace kelvor {
+
+class Progress {
+ public:
+  explicit Progress(int residues);
+  void epoch(Stage stage, int epoch, int limit, double seconds);
+  void done();  // ends the line of a phase
+
+ private:
+  bool active_ = false;
+  bool shown_ = false;
+  int residues_ = 0;
+};
+
+}  // namespace kelvor

@@ -1,0 +1,31 @@
+// One phase of a run: training epochs with the best weights kept, the final pass, and the
+// report lines of the phase.
+#pragma once
+
+#include <functional>
+
+#include "dataset/store.h"
+#include "network/engine.h"
+#include "network/state.h"
+#include "run/output.h"
+
+namespace kelvor {
+
+enum class Stage { kFirst, kFilter };
+
+struct PhaseResult {
+  int epoch = 1;          // the epoch counter printed in the cross-validation block
+  int bestEpoch = 0;      // the epoch whose weights were kept (0: none saved in this run)
+  double testScore = 0.0; // test-part score of the final pass
+};
+
+// Called after every epoch line: stage, epoch, epoch limit, seconds the epoch took.
+using EpochHook = std::function<void(Stage, int, int, double)>;
+
+// Runs a phase: epochs (epochLimit > 0), the final pass with the kept weights, and its lines:
+// epoch lines and the cross-validation block in the report file, the early-stop and "Q10P:"
+// lines on standard output, and after the first stage the "#After filter" heading in both.
+PhaseResult runPhase(Stage stage, Engine& engine, Network& net, DataStore& store, ReportFile& report,
+                     int epochLimit, int requested, const EpochHook& hook = {});
+
+}  // namespace kelvor
