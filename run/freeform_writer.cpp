@@ -45,7 +45,7 @@ std::string formatReal(double v) {
   // 0.1 <= |v| < 10^15 after rounding: fixed notation, 15 - e decimals, in 19 columns + 5 blanks.
   if (e >= 0 && e <= 15) {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*f", 15 - e, v);
+    std::snprintf(buf, sizeof buf, "%#.*f", 15 - e, v);
     return rightJustify(buf, 19) + "     ";
   }
   std::string s = v < 0 ? "-0." : "0.";
