@@ -1,0 +1,52 @@
+#include "tools/predict/ensemble.h"
+
+#include "network/engine.h"
+#include "network/reference.h"
+#include "run/scores.h"
+
+namespace kelvor::predict {
+
+void prepareStore(DataStore& store) {
+  store.wincen = kWinCentre;
+  store.outcen = 1;
+  store.xin(22, 1) = 1.0;
+}
+
+Outputs predictAll(std::vector<WeightSet>& sets, DataStore& store) {
+  const std::size_t values = static_cast<std::size_t>(store.nta) * 3;
+  Outputs sum{std::vector<double>(values, 0.0), std::vector<double>(values, 0.0)};
+  for (WeightSet& set : sets) {
+    Network& net = set.net;
+    net.outs.assign(values, 0.0);
+
+    // First stage, as the final pass runs it: all residues through the kernel set.
+    std::unique_ptr<Engine> engine = makeEngine(net, store);
+    engine->importWeights();
+    initphi(store);
+    engine->predictFirst(1, store.nta);
+    for (std::size_t i = 0; i < values; ++i) sum.first[i] += net.outs[i];
+
+    // Filter, residue by residue, so that every residue's outputs can be kept.
+    initphi(store);
+    for (int k = 1; k <= store.nta; ++k) {
+      readwinf(net, store, k);
+      calcnetf(net, store, k);
+      for (int c = 0; c < 3; ++c) sum.filter[static_cast<std::size_t>(k - 1) * 3 + c] += net.fout[c + 1];
+    }
+  }
+  const double count = static_cast<double>(sets.size());
+  for (std::size_t i = 0; i < values; ++i) {
+    sum.first[i] /= count;
+    sum.filter[i] /= count;
+  }
+  return sum;
+}
+
+int decide(const double* o) {
+  const double code = classCode(o[0], o[1], o[2]);
+  if (code == 0.5) return 2;
+  if (code == -0.2) return 1;
+  return 0;
+}
+
+}  // namespace kelvor::predict

@@ -1,0 +1,44 @@
+// Reads the per-protein files of the chains to predict into a data set store.
+//
+// A chain with a DSSP-data file is read exactly as the trainer reads it (the three files in
+// lock-step, the same letter checks, the same encoding), so its features and observed classes
+// are the trainer's. A chain without one is read from its profile and prediction files alone:
+// the residue letters come from the profile file and must match the prediction file, and the
+// chain ends with its prediction file. Its rows carry coil targets that nothing reads.
+#pragma once
+
+#include <string>
+
+#include "dataset/encoding.h"
+#include "dataset/store.h"
+
+namespace kelvor::predict {
+
+struct Chain {
+  std::string name;      // as in the protein list, trailing blanks removed
+  bool labelled = false; // it has a DSSP-data file
+  int first = 0;         // its first residue in the store (1-based); 0 when it has none
+  int length = 0;
+  std::string residues;  // residue letters
+  std::string observed;  // observed classes E/C/H (labelled chains only)
+};
+
+class ChainReader {
+ public:
+  explicit ChainReader(std::string dataRoot);
+
+  // Appends the chain's residues to the store, with their window bounds. A letter mismatch or
+  // an unknown structure letter throws InputError; a missing profile or prediction file, or one
+  // without its header lines, throws FileError. A record that ends the chain before the end of
+  // the file that leads it (the DSSP-data file, or else the prediction file) leaves the residues
+  // read so far and gives one warning on standard error.
+  Chain read(DataStore& store, const std::string& name);
+
+  const std::string& dataRoot() const { return root_; }
+
+ private:
+  std::string root_;
+  Encoder encoder_;  // carries the surface-area maximum from chain to chain, as the trainer does
+};
+
+}  // namespace kelvor::predict
