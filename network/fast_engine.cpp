@@ -1,0 +1,417 @@
+// The fast engine: owns the kernels' layouts, moves the weights between them and the Network,
+// and runs the first stage on persistent threads (this thread is thread 0).
+#include "network/fast_engine.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <stdexcept>
+#include <sched.h>
+#include <thread>
+
+#include "network/fast_kernels.h"
+
+namespace kelvor {
+namespace {
+
+using fast::FilterState;
+using fast::FirstShared;
+using fast::FirstSlice;
+using fast::KernelSet;
+using fast::kRows1;
+using fast::kBiasRow1;
+
+// Memory aligned to 128 bytes, zero-filled, handed out in 128-byte-aligned pieces.
+class Arena {
+ public:
+  explicit Arena(std::size_t doubles) {
+    bytes_ = std::max<std::size_t>(128, (doubles * sizeof(double) + 127) / 128 * 128);
+    base_ = static_cast<double*>(std::aligned_alloc(128, bytes_));
+    if (base_ == nullptr) throw std::bad_alloc();
+    std::memset(base_, 0, bytes_);
+  }
+  ~Arena() { std::free(base_); }
+  Arena(const Arena&) = delete;
+  Arena& operator=(const Arena&) = delete;
+  double* take(std::size_t doubles) {
+    double* p = base_ + used_;
+    used_ += round(doubles);
+    if (used_ * sizeof(double) > bytes_) throw std::logic_error("fast engine: arena too small");
+    return p;
+  }
+  static std::size_t round(std::size_t doubles) { return (doubles + 15) / 16 * 16; }
+
+ private:
+  double* base_ = nullptr;
+  std::size_t bytes_ = 0;
+  std::size_t used_ = 0;
+};
+
+// Position of (row r, slice lane q) in a panel of R rows.
+std::size_t at(const FirstSlice& sl, int rows, int q, int r) {
+  int b = 0;
+  while (q >= sl.bcol[b] + sl.bwidth[b]) ++b;
+  return static_cast<std::size_t>(rows) * sl.bcol[b] + static_cast<std::size_t>(r) * sl.bwidth[b] + (q - sl.bcol[b]);
+}
+
+// Splits `vectors` vectors into blocks of at most `most`, as even as possible.
+void makeBlocks(FirstSlice& sl, int vectors, int lanes, int most) {
+  const int blocks = (vectors + most - 1) / most;
+  sl.blocks = blocks;
+  int col = 0;
+  for (int b = 0; b < blocks; ++b) {
+    const int v = vectors / blocks + (b < vectors % blocks ? 1 : 0);
+    sl.bcol[b] = col;
+    sl.bwidth[b] = v * lanes;
+    col += v * lanes;
+  }
+}
+
+enum class JobKind { kFirst, kFloor };
+struct Job {
+  JobKind kind = JobKind::kFirst;
+  int first = 0, last = -1;
+  bool train = false;
+  int steps = 0;
+};
+
+}  // namespace
+
+struct FastEngine::State {
+  const KernelSet& k;
+  int threads;
+  FirstShared shared{};
+  FirstSlice slices[fast::kMaxThreads]{};
+  std::vector<std::unique_ptr<Arena>> arenas;
+  std::unique_ptr<Arena> common;  // arrivals, exchange buffers, dcayout
+  FilterState filter{};
+  std::unique_ptr<Arena> filterArena;
+
+  std::mutex m;
+  std::condition_variable wake, done;
+  std::uint64_t generation = 0;
+  int remaining = 0;
+  bool quit = false;
+  Job job;
+  std::vector<std::thread> workers;
+
+  State(const KernelSet& kernels, int t) : k(kernels), threads(t) {}
+
+  void execute(const Job& j, int t) {
+    if (j.kind == JobKind::kFirst) k.firstRange(shared, t, j.first, j.last, j.train);
+    else k.floorSteps(shared, t, j.steps);
+  }
+
+  void work(int t) {
+    std::uint64_t seen = 0;
+    for (;;) {
+      Job j;
+      {
+        std::unique_lock<std::mutex> lock(m);
+        wake.wait(lock, [&] { return quit || generation != seen; });
+        if (quit) return;
+        seen = generation;
+        j = job;
+      }
+      execute(j, t);
+      std::lock_guard<std::mutex> lock(m);
+      if (--remaining == 0) done.notify_one();
+    }
+  }
+
+  void run(const Job& j) {
+    if (threads > 1) {
+      std::lock_guard<std::mutex> lock(m);
+      job = j;
+      ++generation;
+      remaining = threads - 1;
+    }
+    wake.notify_all();
+    execute(j, 0);
+    if (threads > 1) {
+      std::unique_lock<std::mutex> lock(m);
+      done.wait(lock, [&] { return remaining == 0; });
+    }
+  }
+};
+
+FastEngine::FastEngine(Network& net, DataStore& store, const KernelSet& kernels, int threads)
+    : Engine(net, store) {
+  const int lanes = kernels.lanes;
+  const int vectors = (kHidden + lanes - 1) / lanes;
+  threads = std::clamp(threads, 1, std::min(fast::kMaxThreads, vectors));
+  s_ = std::make_unique<State>(kernels, threads);
+  State& s = *s_;
+
+  s.common = std::make_unique<Arena>(16 * threads + 2 * fast::kExchange * threads + fast::kPadded + 64);
+  s.shared.arrival = reinterpret_cast<fast::Arrival*>(s.common->take(16 * threads));
+  s.shared.xhid1 = s.common->take(fast::kExchange * threads);
+  s.shared.xhid2 = s.common->take(fast::kExchange * threads);
+  double* dcayout = s.common->take(fast::kPadded);
+  s.shared.dcayout = dcayout;
+  s.shared.threads = threads;
+
+  int base = 0;
+  for (int t = 0; t < threads; ++t) {
+    FirstSlice& sl = s.slices[t];
+    const int v = vectors / threads + (t < vectors % threads ? 1 : 0);
+    sl.base = base;
+    sl.width = v * lanes;
+    sl.real = std::min(sl.width, kHidden - base);
+    makeBlocks(sl, v, lanes, kernels.blockVectors);
+    base += sl.width;
+    const std::size_t w = sl.width;
+    const std::size_t need = 2 * Arena::round(kRows1 * w) + 2 * Arena::round(21 * w) + 2 * Arena::round(102 * w) +
+                             4 * Arena::round(101 * w) + 2 * Arena::round(w) + Arena::round(612) +
+                             3 * Arena::round(fast::kPadded);
+    s.arenas.push_back(std::make_unique<Arena>(need));
+    Arena& a = *s.arenas.back();
+    sl.w1 = a.take(kRows1 * w);
+    sl.p1 = a.take(kRows1 * w);
+    sl.d1 = a.take(21 * w);
+    sl.e1 = a.take(21 * w);
+    sl.aw = a.take(102 * w);
+    sl.ap = a.take(102 * w);
+    sl.ad = a.take(101 * w);
+    sl.bw = a.take(101 * w);
+    sl.bp = a.take(101 * w);
+    sl.bd = a.take(101 * w);
+    sl.sum = a.take(w);
+    sl.birh1 = a.take(w);
+    sl.pwei = a.take(612);
+    sl.hid1 = a.take(fast::kPadded);
+    sl.hid2 = a.take(fast::kPadded);
+    sl.birh2 = a.take(fast::kPadded);
+    s.shared.slice[t] = &sl;
+  }
+
+  FilterState& f = s.filter;
+  f.width = (kFHidden + lanes - 1) / lanes * lanes;
+  const std::size_t fw = f.width;
+  s.filterArena = std::make_unique<Arena>(2 * Arena::round(64 * fw) + 2 * Arena::round(21 * fw) +
+                                          3 * Arena::round(fw) + 3 * Arena::round(66));
+  Arena& fa = *s.filterArena;
+  f.w1 = fa.take(64 * fw);
+  f.p1 = fa.take(64 * fw);
+  f.d1 = fa.take(21 * fw);
+  f.e1 = fa.take(21 * fw);
+  f.sum = fa.take(fw);
+  f.birh1 = fa.take(fw);
+  f.fhid = fa.take(fw);
+  f.w2 = fa.take(66);
+  f.p2 = fa.take(66);
+
+  // The attenuation factors and the previous changes: taken once.
+  for (int m = 1; m <= kHidden; ++m) dcayout[m - 1] = net.dcayout[m];
+  for (int t = 0; t < threads; ++t) {
+    FirstSlice& sl = s.slices[t];
+    for (int q = 0; q < sl.real; ++q) {
+      const int h = sl.base + q + 1;
+      for (int i = 1; i <= 21; ++i) {
+        sl.d1[at(sl, 21, q, i - 1)] = net.dcayin[din(i, h)];
+        for (int f1 = 1; f1 <= kFeatures; ++f1)
+          sl.p1[at(sl, kRows1, q, 30 * (i - 1) + f1 - 1)] = net.owei1[w1(i, f1, h)];
+      }
+      sl.p1[at(sl, kRows1, q, kBiasRow1)] = net.owei1[w1(22, 1, h)];
+      for (int m = 1; m <= 102; ++m) sl.ap[at(sl, 102, q, m - 1)] = net.owei2[w2(m, h)];
+      for (int m = 1; m <= kHidden; ++m) {
+        sl.ad[at(sl, 101, q, m - 1)] = net.dcayhid[dhid(m, h)];
+        sl.bp[at(sl, 101, q, m - 1)] = net.owei2[w2(h, m)];
+        sl.bd[at(sl, 101, q, m - 1)] = net.dcayhid[dhid(h, m)];
+      }
+    }
+    for (int m = 1; m <= 102; ++m)
+      for (int c = 4; c <= 6; ++c) sl.pwei[pw(m, c)] = net.pwei[pw(m, c)];
+  }
+  double* fdcayout = fa.take(66);
+  f.dcayout = fdcayout;
+  for (int m = 1; m <= kFHidden; ++m) fdcayout[m - 1] = net.fdcayout[m];
+  for (int h = 1; h <= kFHidden; ++h) {
+    for (int i = 1; i <= 21; ++i) {
+      f.d1[(i - 1) * fw + h - 1] = net.fdcayin[fdin(i, h)];
+      for (int c = 1; c <= 3; ++c) f.p1[(3 * (i - 1) + c - 1) * fw + h - 1] = net.ofwei1[fw1(i, c, h)];
+    }
+    f.p1[63 * fw + h - 1] = net.ofwei1[fw1(22, 1, h)];
+  }
+  for (int q = 0; q < 66; ++q) f.p2[q] = net.ofwei2[q];
+  importWeights();
+
+  for (int t = 1; t < threads; ++t) s.workers.emplace_back([this, t] { s_->work(t); });
+}
+
+FastEngine::~FastEngine() {
+  {
+    std::lock_guard<std::mutex> lock(s_->m);
+    s_->quit = true;
+  }
+  s_->wake.notify_all();
+  for (auto& w : s_->workers) w.join();
+}
+
+std::string FastEngine::name() const {
+  return "fast-" + std::string(s_->k.name) + (s_->threads > 1 ? " x" + std::to_string(s_->threads) : "");
+}
+
+int FastEngine::threads() const { return s_->threads; }
+const fast::KernelSet& FastEngine::kernels() const { return s_->k; }
+
+void FastEngine::importWeights() {
+  State& s = *s_;
+  const Network& net = net_;
+  for (int t = 0; t < s.threads; ++t) {
+    FirstSlice& sl = s.slices[t];
+    for (int q = 0; q < sl.real; ++q) {
+      const int h = sl.base + q + 1;
+      for (int i = 1; i <= 21; ++i)
+        for (int f = 1; f <= kFeatures; ++f) sl.w1[at(sl, kRows1, q, 30 * (i - 1) + f - 1)] = net.wei1[w1(i, f, h)];
+      sl.w1[at(sl, kRows1, q, kBiasRow1)] = net.wei1[w1(22, 1, h)];
+      for (int m = 1; m <= 102; ++m) sl.aw[at(sl, 102, q, m - 1)] = net.wei2[w2(m, h)];
+      for (int k = 1; k <= kHidden; ++k) sl.bw[at(sl, 101, q, k - 1)] = net.wei2[w2(h, k)];
+    }
+    for (int m = 1; m <= 102; ++m)
+      for (int c = 1; c <= 3; ++c) sl.pwei[pw(m, c)] = net.pwei[pw(m, c)];
+  }
+  FilterState& f = s.filter;
+  const int fw = f.width;
+  for (int h = 1; h <= kFHidden; ++h) {
+    for (int i = 1; i <= 21; ++i)
+      for (int c = 1; c <= 3; ++c) f.w1[(3 * (i - 1) + c - 1) * fw + h - 1] = net.fwei1[fw1(i, c, h)];
+    f.w1[63 * fw + h - 1] = net.fwei1[fw1(22, 1, h)];
+  }
+  for (int q = 0; q < 66; ++q) f.w2[q] = net.fwei2[q];
+}
+
+void FastEngine::exportWeights() {
+  State& s = *s_;
+  Network& net = net_;
+  for (int t = 0; t < s.threads; ++t) {
+    const FirstSlice& sl = s.slices[t];
+    for (int q = 0; q < sl.real; ++q) {
+      const int h = sl.base + q + 1;
+      for (int i = 1; i <= 21; ++i)
+        for (int f = 1; f <= kFeatures; ++f) {
+          const std::size_t a = at(sl, kRows1, q, 30 * (i - 1) + f - 1);
+          net.wei1[w1(i, f, h)] = sl.w1[a];
+          net.owei1[w1(i, f, h)] = sl.p1[a];
+        }
+      const std::size_t a = at(sl, kRows1, q, kBiasRow1);
+      net.wei1[w1(22, 1, h)] = sl.w1[a];
+      net.owei1[w1(22, 1, h)] = sl.p1[a];
+      for (int m = 1; m <= 102; ++m) {
+        net.wei2[w2(m, h)] = sl.aw[at(sl, 102, q, m - 1)];
+        net.owei2[w2(m, h)] = sl.ap[at(sl, 102, q, m - 1)];
+      }
+    }
+  }
+  std::copy(s.slices[0].pwei, s.slices[0].pwei + 612, net.pwei.begin());
+  const FilterState& f = s.filter;
+  const int fw = f.width;
+  for (int h = 1; h <= kFHidden; ++h) {
+    for (int i = 1; i <= 21; ++i)
+      for (int c = 1; c <= 3; ++c) {
+        net.fwei1[fw1(i, c, h)] = f.w1[(3 * (i - 1) + c - 1) * fw + h - 1];
+        net.ofwei1[fw1(i, c, h)] = f.p1[(3 * (i - 1) + c - 1) * fw + h - 1];
+      }
+    net.fwei1[fw1(22, 1, h)] = f.w1[63 * fw + h - 1];
+    net.ofwei1[fw1(22, 1, h)] = f.p1[63 * fw + h - 1];
+  }
+  for (int q = 0; q < 66; ++q) {
+    net.fwei2[q] = f.w2[q];
+    net.ofwei2[q] = f.p2[q];
+  }
+}
+
+namespace {
+
+// What the reference window builders leave in a window after residues first..last: each slot
+// holds the values of the last residue whose window reached it.
+template <typename Copy>
+void replayWindow(const DataStore& store, int first, int last, Copy copy) {
+  bool done[22] = {};
+  int missing = kWindow;
+  for (int k = last; k >= first && missing > 0; --k) {
+    for (int i = store.winlo[k - 1]; i <= store.winhi[k - 1]; ++i) {
+      if (done[i]) continue;
+      done[i] = true;
+      --missing;
+      copy(i, k + i - store.wincen);
+    }
+  }
+}
+
+}  // namespace
+
+void runFirst(FastEngine::State& s, Network& net, DataStore& store, int first, int last, bool train);
+void runFilter(FastEngine::State& s, Network& net, DataStore& store, int first, int last, bool train);
+
+void FastEngine::trainFirst(int first, int last) { runFirst(*s_, net_, store_, first, last, true); }
+void FastEngine::predictFirst(int first, int last) { runFirst(*s_, net_, store_, first, last, false); }
+void FastEngine::trainFilter(int first, int last) { runFilter(*s_, net_, store_, first, last, true); }
+void FastEngine::predictFilter(int first, int last) { runFilter(*s_, net_, store_, first, last, false); }
+
+void FastEngine::floorSteps(int steps) {
+  Job j;
+  j.kind = JobKind::kFloor;
+  j.steps = steps;
+  s_->shared.momentum = net_.momentum;
+  s_->run(j);
+}
+
+void runFirst(FastEngine::State& s, Network& net, DataStore& store, int first, int last, bool train) {
+  if (first > last) return;
+  FirstShared& sh = s.shared;
+  sh.filin = store.filin.data();
+  sh.winlo = store.winlo.data();
+  sh.winhi = store.winhi.data();
+  sh.outs = net.outs.data();
+  sh.sscode = store.sscode.data();
+  sh.nsscode = store.nsscode.data();
+  sh.gain = net.gain;
+  sh.rate = net.rate;
+  sh.momentum = net.momentum;
+  sh.xbias = store.xin(22, 1);
+  sh.h1bias = net.hid1[102];
+  sh.h2bias = net.hid2[102];
+  Job j;
+  j.kind = JobKind::kFirst;
+  j.first = first;
+  j.last = last;
+  j.train = train;
+  s.run(j);
+
+  const FirstSlice& sl = s.slices[0];
+  std::copy(sl.hid1, sl.hid1 + kHidden, net.hid1.begin() + 1);
+  std::copy(sl.hid2, sl.hid2 + kHidden, net.hid2.begin() + 1);
+  replayWindow(store, first, last, [&](int i, int r) {
+    for (int f = 1; f <= kFeatures; ++f) store.xin(i, f) = store.fin(r, f);
+  });
+  for (int c = 1; c <= 3; ++c) store.targ(c) = store.fin(last, 32 + c);
+}
+
+void runFilter(FastEngine::State& s, Network& net, DataStore& store, int first, int last, bool train) {
+  if (first > last) return;
+  FilterState& f = s.filter;
+  f.filin = store.filin.data();
+  f.winlo = store.winlo.data();
+  f.winhi = store.winhi.data();
+  f.outs = net.outs.data();
+  f.sscode = store.sscode.data();
+  f.nsscode = store.nsscode.data();
+  f.gain = net.gain;
+  f.rate = net.rate;
+  f.momentum = net.momentum;
+  f.fbias = net.fhid[22];
+  s.k.filterRange(f, first, last, train);
+
+  std::copy(f.fhid, f.fhid + kFHidden, net.fhid.begin() + 1);
+  std::copy(f.fout, f.fout + 3, net.fout.begin() + 1);
+  replayWindow(store, first, last, [&](int i, int r) {
+    for (int c = 1; c <= 3; ++c) net.finp[(i - 1) + 21 * (c - 1)] = net.out(r, c);
+  });
+  for (int c = 1; c <= 3; ++c) store.targ(c) = store.fin(last, 32 + c);
+}
+
+}  // namespace kelvor

@@ -1,0 +1,118 @@
+// The interface between the fast engine and its kernels.
+//
+// The kernels are compiled once per instruction set (fast_kernels_*.cpp, each with its own ISA
+// flags) from one body (fast_kernels_impl.h). Everything those files define lives in an
+// anonymous namespace except their one entry point; this header therefore holds only plain
+// data and declarations, no inline code that an ISA-flagged file could emit for the others.
+//
+// Layouts. The hidden neurons of the first stage are split between the threads: thread t owns
+// the neurons base .. base+width-1 (0-based, the last ones may be padding) of both hidden layers.
+// Its arrays are "panels": a matrix of R rows whose columns are the thread's neurons, stored
+// block after block (a block is up to a few SIMD vectors wide), each block row-major:
+//   element (row r, slice lane q) with q in block b lies at R*bcol[b] + r*bwidth[b] + (q-bcol[b]).
+// Every panel is 128-byte aligned and owned by one thread, so no two cores write near each other.
+#pragma once
+
+#include <cstdint>
+
+namespace kelvor::fast {
+
+constexpr int kMaxThreads = 8;
+constexpr int kMaxBlocks = 32;
+constexpr int kRows1 = 631;     // wei1 rows: (slot i, feature f) at 30*(i-1) + (f-1), then the bias
+constexpr int kBiasRow1 = 630;
+constexpr int kPadded = 104;    // room for 101 neurons padded to any vector width used
+constexpr int kExchange = 128;  // doubles per thread in the exchange buffers (1 KiB, own lines)
+
+// Arrival counter of one thread at the per-layer barrier, alone on its 128 bytes.
+struct alignas(128) Arrival {
+  std::int64_t count;
+};
+
+struct FirstSlice {
+  int base;   // first neuron (0-based) of the slice
+  int width;  // lanes, a multiple of the vector width
+  int real;   // lanes that are neurons (the rest are zero padding)
+  int blocks;
+  int bcol[kMaxBlocks];    // first lane of each block
+  int bwidth[kMaxBlocks];  // lanes of each block
+  double* w1;  // wei1(i, f, h): kRows1 rows
+  double* p1;  // owei1, the same
+  double* d1;  // dcayin(i, h): 21 rows
+  double* e1;  // errh1(i, h) of the pending update: 21 rows
+  double* aw;  // wei2(m, k) for the slice's k: 102 rows (m = 1..102)
+  double* ap;  // owei2, the same
+  double* ad;  // dcayhid(m, k): 101 rows
+  double* bw;  // wei2(h, k) for the slice's h: 101 rows (k = 1..101)
+  double* bp;  // owei2, the same
+  double* bd;  // dcayhid(h, k): 101 rows
+  double* sum;    // width: scratch sums
+  double* birh1;  // width: error terms of the slice's hidden-1 neurons
+  // Private copies of what every thread needs whole.
+  double* pwei;   // 612: the output layer, layout of Network::pwei
+  double* hid1;   // kPadded: hid1(m) at m-1; lanes 101.. stay zero
+  double* hid2;   // kPadded
+  double* birh2;  // kPadded
+  std::int64_t phase;  // barriers passed
+};
+
+struct FirstShared {
+  const double* filin;  // 38 columns per residue
+  const int* winlo;
+  const int* winhi;
+  double* outs;     // 3 per residue
+  double* sscode;
+  int* nsscode;
+  double gain, rate, momentum;
+  double xbias, h1bias, h2bias;  // xin(22, 1), hid1(102), hid2(102)
+  const double* dcayout;          // kPadded: dcayout(m) at m-1, zero beyond
+  int threads;
+  FirstSlice* slice[kMaxThreads];
+  Arrival* arrival;  // one per thread
+  double* xhid1;     // exchange: thread t's hidden-1 outputs at t*kExchange
+  double* xhid2;
+};
+
+struct FilterState {
+  const double* filin;
+  const int* winlo;
+  const int* winhi;
+  const double* outs;
+  double* sscode;
+  int* nsscode;
+  double gain, rate, momentum;
+  double fbias;   // fhid(22)
+  int width;      // 21 padded to the vector width
+  double* w1;     // fwei1(i, c, h): 64 rows, (i, c) at 3*(i-1) + (c-1), bias at 63
+  double* p1;     // ofwei1, the same
+  double* d1;     // fdcayin(i, h): 21 rows
+  double* e1;     // scratch: 21 rows
+  double* sum;    // width
+  double* birh1;  // width
+  double* fhid;   // width: fhid(h) at h-1
+  double* w2;     // fwei2, layout of Network::fwei2 (66)
+  double* p2;     // ofwei2
+  const double* dcayout;  // 22: fdcayout(m) at m-1
+  double fout[3];
+};
+
+// One instruction set's kernels.
+struct KernelSet {
+  const char* name;  // e.g. "avx2"
+  int lanes;         // doubles per vector
+  int blockVectors;  // vectors per block (accumulators kept in registers)
+  // readwin, calcnet (and backprop with train) for k = first..last; run by every thread t at once.
+  void (*firstRange)(FirstShared& s, int t, int first, int last, bool train);
+  // readwinf, calcnetf (and backpropf); one thread.
+  void (*filterRange)(FilterState& f, int first, int last, bool train);
+  // Moves only the bytes a training step must move (wei1 and owei1 read and written once),
+  // `steps` times, with one barrier per step: the floor that the training step is measured against.
+  void (*floorSteps)(FirstShared& s, int t, int steps);
+};
+
+// Entry points of the ISA files; null when the build has no such file.
+const KernelSet* kernelsBaseline();
+const KernelSet* kernelsAvx2();
+const KernelSet* kernelsAvx512();
+
+}  // namespace kelvor::fast

@@ -1,0 +1,26 @@
+// The fast kernels for AVX2: four doubles per vector. Built with -mavx2 (no FMA); run only on CPUs
+// that have it (network/dispatch.cpp).
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <sched.h>
+
+#include "network/fast_kernels.h"
+
+namespace kelvor::fast {
+namespace {
+
+constexpr int kLanes = 4;
+constexpr int kBlockVectors = 6;
+typedef double Vec __attribute__((vector_size(32)));
+
+#include "network/fast_kernels_impl.h"
+
+}  // namespace
+
+const KernelSet* kernelsAvx2() {
+  static const KernelSet kernels{"avx2", kLanes, kBlockVectors, &firstRange, &filterRange, &floorSteps};
+  return &kernels;
+}
+
+}  // namespace kelvor::fast

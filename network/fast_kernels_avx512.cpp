@@ -1,0 +1,26 @@
+// The fast kernels for AVX-512: eight doubles per vector. Built with -mavx512f (no FMA contraction);
+// run only on CPUs that have it (network/dispatch.cpp).
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <sched.h>
+
+#include "network/fast_kernels.h"
+
+namespace kelvor::fast {
+namespace {
+
+constexpr int kLanes = 8;
+constexpr int kBlockVectors = 13;
+typedef double Vec __attribute__((vector_size(64)));
+
+#include "network/fast_kernels_impl.h"
+
+}  // namespace
+
+const KernelSet* kernelsAvx512() {
+  static const KernelSet kernels{"avx512", kLanes, kBlockVectors, &firstRange, &filterRange, &floorSteps};
+  return &kernels;
+}
+
+}  // namespace kelvor::fast

@@ -1,0 +1,25 @@
+// The fast kernels for the build's own instruction set: two doubles per vector (SSE2 on x86-64).
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <sched.h>
+
+#include "network/fast_kernels.h"
+
+namespace kelvor::fast {
+namespace {
+
+constexpr int kLanes = 2;
+constexpr int kBlockVectors = 6;
+typedef double Vec __attribute__((vector_size(16)));
+
+#include "network/fast_kernels_impl.h"
+
+}  // namespace
+
+const KernelSet* kernelsBaseline() {
+  static const KernelSet kernels{"sse2", kLanes, kBlockVectors, &firstRange, &filterRange, &floorSteps};
+  return &kernels;
+}
+
+}  // namespace kelvor::fast

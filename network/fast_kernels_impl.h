@@ -1,0 +1,457 @@
+// The body of the fast kernels, compiled once per instruction set. The including file opens an
+// anonymous namespace and defines, before including this:
+//   kLanes         doubles per vector
+//   Vec            a GCC vector of kLanes doubles
+//   kBlockVectors  vectors per block: the sums of one block stay in registers
+//
+// Every sum runs in the order of the reference kernels and every product keeps its grouping:
+// the lanes of a vector are independent neurons (or independent weights), never parts of one
+// sum, and every multiply and add is a separate IEEE double operation (no contraction).
+//
+// A training step of residue n, per thread, on the thread's slice of the hidden neurons:
+//   A  update wei1 for the previous trained residue and, in the same pass over the rows, form
+//      the hidden-1 sums of n (its window is known); tanh; publish the slice's hid1
+//   -- barrier --
+//   B  hidden-2 sums of the slice's neurons; tanh; publish
+//   -- barrier --
+//   C  the three outputs and the output error terms (every thread, the same values), the
+//      hidden-2 error terms (every thread, all of them), the output weights (every thread its
+//      own copy), the slice's hidden-1 error terms, and the slice's share of wei2: the columns
+//      k it sums in B (copy A) and the rows h it sums its error terms over (copy B).
+// The wei1 update of n waits for step A of n+1, or for the end of the range.
+//
+// This file must not be included anywhere else.
+
+static_assert(sizeof(Vec) == kLanes * sizeof(double), "vector width");
+
+inline Vec load(const double* p) {
+  Vec v;
+  __builtin_memcpy(&v, p, sizeof v);
+  return v;
+}
+
+inline void store(double* p, Vec v) { __builtin_memcpy(p, &v, sizeof v); }
+
+inline double classCode(double o1, double o2, double o3) {
+  if (o3 >= o2) return o3 >= o1 ? 0.5 : -0.6;
+  return o2 > o1 ? -0.2 : -0.6;
+}
+
+inline const double* residueRow(const double* filin, int r) {
+  return filin + static_cast<std::ptrdiff_t>(r - 1) * 38;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Barrier between the threads of one range: each thread raises its own counter and waits until
+// every other counter has reached it.
+void barrier(FirstShared& s, int t, FirstSlice& sl) {
+  if (s.threads == 1) return;
+  const std::int64_t goal = ++sl.phase;
+  __atomic_store_n(&s.arrival[t].count, goal, __ATOMIC_RELEASE);
+  for (int u = 0; u < s.threads; ++u) {
+    if (u == t) continue;
+    int spins = 0;
+    while (__atomic_load_n(&s.arrival[u].count, __ATOMIC_ACQUIRE) < goal) {
+#if defined(__x86_64__) || defined(__i386__)
+      __builtin_ia32_pause();
+#endif
+      if (++spins == 2048) {
+        sched_yield();
+        spins = 0;
+      }
+    }
+  }
+}
+
+// Copies every thread's published lanes into this thread's whole array.
+void gather(const FirstShared& s, const double* exchange, double* whole) {
+  for (int u = 0; u < s.threads; ++u) {
+    const FirstSlice& o = *s.slice[u];
+    const double* from = exchange + u * kExchange;
+    for (int q = 0; q < o.real; ++q) whole[o.base + q] = from[q];
+  }
+}
+
+// Applies tanh(gain * sum) to the slice's neurons and publishes them.
+void activate(FirstShared& s, int t, FirstSlice& sl, double* whole, double* exchange) {
+  double* mine = exchange + t * kExchange;
+  for (int q = 0; q < sl.real; ++q) {
+    const double h = std::tanh(s.gain * sl.sum[q]);
+    whole[sl.base + q] = h;
+    mine[q] = h;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Step A on one block of NB vectors. `prev` (0: none) is the trained residue whose wei1 update
+// is pending, `n` (0: none) the residue whose hidden-1 sums are formed.
+template <int NB>
+void passBlock(const FirstShared& s, FirstSlice& sl, int b, int prev, int n) {
+  const int bw = NB * kLanes;
+  const int c0 = sl.bcol[b];
+  double* const W = sl.w1 + kRows1 * c0;
+  double* const P = sl.p1 + kRows1 * c0;
+  const double* const D = sl.d1 + 21 * c0;
+  const double* const E = sl.e1 + 21 * c0;
+  const double eta = s.rate, mu = s.momentum;
+
+  int ulo = 22, uhi = 0, flo = 22, fhi = 0;
+  if (prev) ulo = s.winlo[prev - 1], uhi = s.winhi[prev - 1];
+  if (n) flo = s.winlo[n - 1], fhi = s.winhi[n - 1];
+  const int ilo = ulo < flo ? ulo : flo;
+  const int ihi = uhi > fhi ? uhi : fhi;
+
+  Vec acc[NB];
+#pragma GCC unroll 16
+  for (int j = 0; j < NB; ++j) acc[j] = Vec{};
+
+  for (int i = ilo; i <= ihi; ++i) {
+    const bool up = ulo <= i && i <= uhi;
+    const bool fw = flo <= i && i <= fhi;
+    double* w = W + (i - 1) * 30 * bw;
+    double* p = P + (i - 1) * 30 * bw;
+    const double* d = D + (i - 1) * bw;
+    const double* e = E + (i - 1) * bw;
+    if (up && fw) {
+      const double* xu = residueRow(s.filin, prev + i - 11);
+      const double* xf = residueRow(s.filin, n + i - 11);
+      for (int f = 0; f < 30; ++f, w += bw, p += bw) {
+        const double a = xu[f], x = xf[f];
+#pragma GCC unroll 16
+        for (int j = 0; j < NB; ++j) {
+          const Vec g = load(e + j * kLanes) * a;
+          const Vec delta = eta * g + mu * load(p + j * kLanes);
+          const Vec nw = load(w + j * kLanes) + delta;
+          store(w + j * kLanes, nw);
+          store(p + j * kLanes, delta);
+          acc[j] += (x * nw) * load(d + j * kLanes);
+        }
+      }
+    } else if (up) {
+      const double* xu = residueRow(s.filin, prev + i - 11);
+      for (int f = 0; f < 30; ++f, w += bw, p += bw) {
+        const double a = xu[f];
+#pragma GCC unroll 16
+        for (int j = 0; j < NB; ++j) {
+          const Vec g = load(e + j * kLanes) * a;
+          const Vec delta = eta * g + mu * load(p + j * kLanes);
+          store(w + j * kLanes, load(w + j * kLanes) + delta);
+          store(p + j * kLanes, delta);
+        }
+      }
+    } else if (fw) {
+      const double* xf = residueRow(s.filin, n + i - 11);
+      for (int f = 0; f < 30; ++f, w += bw) {
+        const double x = xf[f];
+#pragma GCC unroll 16
+        for (int j = 0; j < NB; ++j) acc[j] += (x * load(w + j * kLanes)) * load(d + j * kLanes);
+      }
+    }
+  }
+
+  double* w = W + kBiasRow1 * bw;
+  double* p = P + kBiasRow1 * bw;
+#pragma GCC unroll 16
+  for (int j = 0; j < NB; ++j) {
+    Vec bias = load(w + j * kLanes);
+    if (prev) {
+      const Vec delta = eta * load(sl.birh1 + c0 + j * kLanes) + mu * load(p + j * kLanes);
+      bias = bias + delta;
+      store(w + j * kLanes, bias);
+      store(p + j * kLanes, delta);
+    }
+    if (n) store(sl.sum + c0 + j * kLanes, acc[j] + bias * s.xbias);
+  }
+}
+
+template <int NB>
+void layer2Block(const FirstShared& s, FirstSlice& sl, int b) {
+  const int bw = NB * kLanes;
+  const int c0 = sl.bcol[b];
+  const double* w = sl.aw + 102 * c0;
+  const double* d = sl.ad + 101 * c0;
+  Vec acc[NB];
+#pragma GCC unroll 16
+  for (int j = 0; j < NB; ++j) acc[j] = Vec{};
+  for (int m = 0; m < 101; ++m, w += bw, d += bw) {
+    const double h = sl.hid1[m];
+#pragma GCC unroll 16
+    for (int j = 0; j < NB; ++j) acc[j] += (h * load(w + j * kLanes)) * load(d + j * kLanes);
+  }
+#pragma GCC unroll 16
+  for (int j = 0; j < NB; ++j) store(sl.sum + c0 + j * kLanes, acc[j] + load(w + j * kLanes) * s.h1bias);
+}
+
+// Error terms of the slice's hidden-1 neurons, from wei2 as it stands (copy B), then errh1 for
+// the window of n.
+template <int NB>
+void birh1Block(const FirstShared& s, FirstSlice& sl, int b, int n) {
+  const int bw = NB * kLanes;
+  const int c0 = sl.bcol[b];
+  const double* w = sl.bw + 101 * c0;
+  const double* d = sl.bd + 101 * c0;
+  Vec acc[NB];
+#pragma GCC unroll 16
+  for (int j = 0; j < NB; ++j) acc[j] = Vec{};
+  for (int k = 0; k < 101; ++k, w += bw, d += bw) {
+    const double bk = sl.birh2[k];
+#pragma GCC unroll 16
+    for (int j = 0; j < NB; ++j) acc[j] += load(w + j * kLanes) * (bk * load(d + j * kLanes));
+  }
+  const double g = s.gain;
+  const int lo = s.winlo[n - 1], hi = s.winhi[n - 1];
+#pragma GCC unroll 16
+  for (int j = 0; j < NB; ++j) {
+    const Vec h = load(sl.hid1 + sl.base + c0 + j * kLanes);
+    const Vec bi = (g * (1.0 - h * h)) * acc[j];
+    store(sl.birh1 + c0 + j * kLanes, bi);
+    for (int i = lo; i <= hi; ++i)
+      store(sl.e1 + 21 * c0 + (i - 1) * bw + j * kLanes, bi * load(sl.d1 + 21 * c0 + (i - 1) * bw + j * kLanes));
+  }
+}
+
+// The slice's share of the wei2 update, in both copies (the same values in each).
+template <int NB>
+void wei2Block(const FirstShared& s, FirstSlice& sl, int b) {
+  const int bw = NB * kLanes;
+  const int c0 = sl.bcol[b];
+  const double eta = s.rate, mu = s.momentum;
+  // Copy A: columns k of the slice, rows m = 1..101, then the bias row.
+  {
+    double* w = sl.aw + 102 * c0;
+    double* p = sl.ap + 102 * c0;
+    const double* d = sl.ad + 101 * c0;
+    const double* bk = sl.birh2 + sl.base + c0;
+    for (int m = 0; m < 101; ++m, w += bw, p += bw, d += bw) {
+      const double hm = sl.hid1[m];
+#pragma GCC unroll 16
+      for (int j = 0; j < NB; ++j) {
+        const Vec g = (load(bk + j * kLanes) * load(d + j * kLanes)) * hm;
+        const Vec delta = eta * g + mu * load(p + j * kLanes);
+        store(w + j * kLanes, load(w + j * kLanes) + delta);
+        store(p + j * kLanes, delta);
+      }
+    }
+#pragma GCC unroll 16
+    for (int j = 0; j < NB; ++j) {
+      const Vec delta = eta * load(bk + j * kLanes) + mu * load(p + j * kLanes);
+      store(w + j * kLanes, load(w + j * kLanes) + delta);
+      store(p + j * kLanes, delta);
+    }
+  }
+  // Copy B: rows k = 1..101, columns h of the slice.
+  {
+    double* w = sl.bw + 101 * c0;
+    double* p = sl.bp + 101 * c0;
+    const double* d = sl.bd + 101 * c0;
+    const double* hm = sl.hid1 + sl.base + c0;
+    for (int k = 0; k < 101; ++k, w += bw, p += bw, d += bw) {
+      const double bk = sl.birh2[k];
+#pragma GCC unroll 16
+      for (int j = 0; j < NB; ++j) {
+        const Vec g = (bk * load(d + j * kLanes)) * load(hm + j * kLanes);
+        const Vec delta = eta * g + mu * load(p + j * kLanes);
+        store(w + j * kLanes, load(w + j * kLanes) + delta);
+        store(p + j * kLanes, delta);
+      }
+    }
+  }
+}
+
+// Runs Op<NB>::run for every block of the slice, NB being the block's vector count.
+template <template <int> class Op, int NB, typename... Args>
+inline void blockOf(int vectors, FirstSlice& sl, int b, const Args&... args) {
+  if constexpr (NB > kBlockVectors) {
+    __builtin_trap();
+  } else if (vectors == NB) {
+    Op<NB>::run(sl, b, args...);
+  } else {
+    blockOf<Op, NB + 1>(vectors, sl, b, args...);
+  }
+}
+
+template <template <int> class Op, typename... Args>
+void eachBlock(FirstSlice& sl, const Args&... args) {
+  for (int b = 0; b < sl.blocks; ++b) blockOf<Op, 1>(sl.bwidth[b] / kLanes, sl, b, args...);
+}
+
+template <int NB>
+struct PassOp {
+  static void run(FirstSlice& sl, int b, const FirstShared& s, int prev, int n) { passBlock<NB>(s, sl, b, prev, n); }
+};
+template <int NB>
+struct Layer2Op {
+  static void run(FirstSlice& sl, int b, const FirstShared& s) { layer2Block<NB>(s, sl, b); }
+};
+template <int NB>
+struct Birh1Op {
+  static void run(FirstSlice& sl, int b, const FirstShared& s, int n) { birh1Block<NB>(s, sl, b, n); }
+};
+template <int NB>
+struct Wei2Op {
+  static void run(FirstSlice& sl, int b, const FirstShared& s) { wei2Block<NB>(s, sl, b); }
+};
+
+inline void update(double& w, double& p, double rate, double momentum, double g) {
+  const double delta = rate * g + momentum * p;
+  w = w + delta;
+  p = delta;
+}
+
+// Step C: the outputs of n (thread 0 stores them and scores), then with `train` the error terms
+// and every update of this thread's share except wei1.
+void outputsAndBackward(FirstShared& s, int t, FirstSlice& sl, int n, bool train) {
+  const double* pwei = sl.pwei;
+  double o[3];
+  for (int c = 0; c < 3; ++c) {
+    double sum = 0.0;
+    for (int m = 0; m < 101; ++m) sum += (sl.hid2[m] * pwei[m + 102 * c]) * s.dcayout[m];
+    sum += pwei[101 + 102 * c] * s.h2bias;
+    o[c] = std::tanh(s.gain * sum);
+  }
+  if (t == 0) {
+    double* out = s.outs + static_cast<std::ptrdiff_t>(n - 1) * 3;
+    out[0] = o[0];
+    out[1] = o[1];
+    out[2] = o[2];
+    s.sscode[n - 1] += classCode(o[0], o[1], o[2]);
+    s.nsscode[n - 1] += 1;
+  }
+  if (!train) return;
+
+  const double g = s.gain, eta = s.rate, mu = s.momentum;
+  const double* targ = residueRow(s.filin, n) + 32;
+  double biro2[3];
+  for (int c = 0; c < 3; ++c) biro2[c] = g * (targ[c] - o[c]) * (1.0 - o[c] * o[c]);
+  double* birh2 = sl.birh2;
+  for (int k = 0; k < 101; ++k) {
+    double sum = 0.0;
+    for (int c = 0; c < 3; ++c) sum += pwei[k + 102 * c] * (biro2[c] * s.dcayout[k]);
+    birh2[k] = g * (1.0 - sl.hid2[k] * sl.hid2[k]) * sum;
+  }
+  eachBlock<Birh1Op>(sl, s, n);
+  eachBlock<Wei2Op>(sl, s);
+  double* pw = sl.pwei;
+  for (int c = 0; c < 3; ++c)
+    for (int k = 0; k < 101; ++k)
+      update(pw[k + 102 * c], pw[k + 102 * (c + 3)], eta, mu, (biro2[c] * s.dcayout[k]) * sl.hid2[k]);
+  for (int c = 0; c < 3; ++c) update(pw[101 + 102 * c], pw[101 + 102 * (c + 3)], eta, mu, biro2[c]);
+}
+
+void firstRange(FirstShared& s, int t, int first, int last, bool train) {
+  FirstSlice& sl = *s.slice[t];
+  int pending = 0;
+  for (int n = first; n <= last; ++n) {
+    eachBlock<PassOp>(sl, s, pending, n);
+    activate(s, t, sl, sl.hid1, s.xhid1);
+    barrier(s, t, sl);
+    if (s.threads > 1) gather(s, s.xhid1, sl.hid1);
+    eachBlock<Layer2Op>(sl, s);
+    activate(s, t, sl, sl.hid2, s.xhid2);
+    barrier(s, t, sl);
+    if (s.threads > 1) gather(s, s.xhid2, sl.hid2);
+    outputsAndBackward(s, t, sl, n, train);
+    pending = train ? n : 0;
+  }
+  if (pending) eachBlock<PassOp>(sl, s, pending, 0);
+}
+
+void floorSteps(FirstShared& s, int t, int steps) {
+  FirstSlice& sl = *s.slice[t];
+  const double mu = s.momentum;
+  for (int step = 0; step < steps; ++step) {
+    double* w = sl.w1;
+    double* p = sl.p1;
+    const int count = kRows1 * sl.width;
+    for (int q = 0; q < count; q += kLanes) {
+      const Vec delta = mu * load(p + q);
+      store(w + q, load(w + q) + delta);
+      store(p + q, delta);
+    }
+    barrier(s, t, sl);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The filter: lanes across its hidden neurons, one thread.
+constexpr int kFilterVectors = (21 + kLanes - 1) / kLanes;
+
+void filterForward(FilterState& f, int n) {
+  const int lo = f.winlo[n - 1], hi = f.winhi[n - 1];
+  const int bw = f.width;
+  Vec acc[kFilterVectors];
+#pragma GCC unroll 16
+  for (int j = 0; j < kFilterVectors; ++j) acc[j] = Vec{};
+  for (int i = lo; i <= hi; ++i) {
+    const double* x = f.outs + static_cast<std::ptrdiff_t>(n + i - 12) * 3;
+    const double* d = f.d1 + (i - 1) * bw;
+    for (int c = 0; c < 3; ++c) {
+      const double* w = f.w1 + (3 * (i - 1) + c) * bw;
+      const double xc = x[c];
+#pragma GCC unroll 16
+      for (int j = 0; j < kFilterVectors; ++j) acc[j] += (xc * load(w + j * kLanes)) * load(d + j * kLanes);
+    }
+  }
+#pragma GCC unroll 16
+  for (int j = 0; j < kFilterVectors; ++j) store(f.sum + j * kLanes, acc[j] + load(f.w1 + 63 * bw + j * kLanes));
+  for (int h = 0; h < 21; ++h) f.fhid[h] = std::tanh(f.gain * f.sum[h]);
+  for (int c = 0; c < 3; ++c) {
+    double sum = 0.0;
+    for (int m = 0; m < 21; ++m) sum += (f.fhid[m] * f.w2[m + 22 * c]) * f.dcayout[m];
+    sum += f.w2[21 + 22 * c] * f.fbias;
+    f.fout[c] = std::tanh(f.gain * sum);
+  }
+  f.sscode[n - 1] += classCode(f.fout[0], f.fout[1], f.fout[2]);
+  f.nsscode[n - 1] += 1;
+}
+
+void filterBackward(FilterState& f, int n) {
+  const double g = f.gain, eta = f.rate, mu = f.momentum;
+  const int lo = f.winlo[n - 1], hi = f.winhi[n - 1];
+  const int bw = f.width;
+  const double* targ = residueRow(f.filin, n) + 32;
+  double biro2[3];
+  for (int c = 0; c < 3; ++c) biro2[c] = g * (targ[c] - f.fout[c]) * (1.0 - f.fout[c] * f.fout[c]);
+  for (int h = 0; h < 21; ++h) {
+    double sum = 0.0;
+    for (int c = 0; c < 3; ++c) sum += f.w2[h + 22 * c] * (biro2[c] * f.dcayout[h]);
+    f.birh1[h] = g * (1.0 - f.fhid[h] * f.fhid[h]) * sum;
+  }
+  for (int i = lo; i <= hi; ++i) {
+    const double* x = f.outs + static_cast<std::ptrdiff_t>(n + i - 12) * 3;
+    const double* d = f.d1 + (i - 1) * bw;
+    Vec e[kFilterVectors];
+#pragma GCC unroll 16
+    for (int j = 0; j < kFilterVectors; ++j) e[j] = load(f.birh1 + j * kLanes) * load(d + j * kLanes);
+    for (int c = 0; c < 3; ++c) {
+      double* w = f.w1 + (3 * (i - 1) + c) * bw;
+      double* p = f.p1 + (3 * (i - 1) + c) * bw;
+      const double xc = x[c];
+#pragma GCC unroll 16
+      for (int j = 0; j < kFilterVectors; ++j) {
+        const Vec delta = eta * (e[j] * xc) + mu * load(p + j * kLanes);
+        store(w + j * kLanes, load(w + j * kLanes) + delta);
+        store(p + j * kLanes, delta);
+      }
+    }
+  }
+#pragma GCC unroll 16
+  for (int j = 0; j < kFilterVectors; ++j) {
+    double* w = f.w1 + 63 * bw + j * kLanes;
+    double* p = f.p1 + 63 * bw + j * kLanes;
+    const Vec delta = eta * load(f.birh1 + j * kLanes) + mu * load(p);
+    store(w, load(w) + delta);
+    store(p, delta);
+  }
+  for (int m = 0; m < 21; ++m)
+    for (int c = 0; c < 3; ++c)
+      update(f.w2[m + 22 * c], f.p2[m + 22 * c], eta, mu, (biro2[c] * f.dcayout[m]) * f.fhid[m]);
+  for (int c = 0; c < 3; ++c) update(f.w2[21 + 22 * c], f.p2[21 + 22 * c], eta, mu, biro2[c]);
+}
+
+void filterRange(FilterState& f, int first, int last, bool train) {
+  for (int n = first; n <= last; ++n) {
+    filterForward(f, n);
+    if (train) filterBackward(f, n);
+  }
+}

@@ -1,0 +1,337 @@
+// The fast kernels against the reference kernels: every dispatch target this CPU runs, with one,
+// two and three threads, must leave every weight, previous change, output, accumulator and
+// activation bit for bit as the reference leaves them; and whole runs must write the same bytes.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "network/engine.h"
+#include "network/fast_engine.h"
+#include "network/netinit.h"
+#include "run/errors.h"
+#include "tests/support/test_support.h"
+
+namespace kelvor {
+namespace {
+
+// Proteins as setio stores them, with features in the encoded range -1..1 and a class each.
+void fillStore(DataStore& s, const std::vector<int>& lengths, unsigned seed) {
+  s.wincen = 11;
+  s.outcen = 1;
+  s.xin(22, 1) = 1.0;
+  for (int n : lengths) {
+    for (int k = 1; k <= n; ++k) {
+      s.addResidue();
+      const int r = s.nta;
+      for (int f = 1; f <= 30; ++f) {
+        seed = seed * 1103515245u + 12345u;
+        s.fin(r, f) = static_cast<double>(seed >> 8) / 16777216.0 * 2.0 - 1.0;
+      }
+      const int cls = static_cast<int>((seed >> 4) % 3);
+      for (int c = 0; c < 3; ++c) s.fin(r, 33 + c) = c == cls ? 1.0 : -1.0;
+      s.fin(r, 36) = cls == 0 ? -0.6 : cls == 1 ? -0.2 : 0.5;
+      s.winlo[r - 1] = std::max(12 - k, 1);
+      s.winhi[r - 1] = std::min(11 + n - k, 21);
+      s.outlo[r - 1] = s.outhi[r - 1] = 1;
+    }
+  }
+}
+
+struct World {
+  Network net;
+  DataStore store;
+};
+
+// Long and short proteins, proteins of one residue (also in a row), and proteins shorter than
+// the window: about 2600 residues.
+World makeWorld() {
+  World w;
+  w.net.gain = 0.5;
+  w.net.rate = 0.01;  // ten times the usual rate: the weights move far in a short run
+  w.net.momentum = 0.5;
+  w.net.dcay = 1.0;
+  w.net.hid1[102] = w.net.hid2[102] = w.net.fhid[22] = 1.0;
+  int seed = 4711;
+  drawWeights(w.net, seed);
+  attenuation(w.net);
+  fillStore(w.store, {1, 230, 5, 1, 1, 17, 480, 60, 2, 1, 300, 11, 10, 12, 1, 150, 500, 21, 22, 3, 250, 40, 1},
+            2024);
+  w.store.ntatrain = 1100;
+  w.store.ntatrval = 1400;
+  w.net.outs.assign(static_cast<std::size_t>(w.store.nta) * 3, 0.0);
+  return w;
+}
+
+// One epoch as the schedule runs it, then a final pass.
+void epochOfFirstStage(Engine& e, const DataStore& s) {
+  e.trainFirst(1, s.ntatrain);
+  e.predictFirst(s.ntatrain + 1, s.ntatrval);
+  e.trainFirst(s.ntatrval + 1, s.nta);
+}
+void epochOfFilter(Engine& e, const DataStore& s) {
+  e.trainFilter(1, s.ntatrain);
+  e.predictFilter(s.ntatrain + 1, s.ntatrval);
+  e.trainFilter(s.ntatrval + 1, s.nta);
+}
+
+template <typename C>
+std::string sameBits(const char* what, const C& expected, const C& actual) {
+  if (expected.size() != actual.size()) return std::string(what) + ": sizes differ\n";
+  const std::size_t bytes = expected.size() * sizeof(expected[0]);
+  if (std::memcmp(expected.data(), actual.data(), bytes) == 0) return "";
+  std::size_t i = 0;
+  while (std::memcmp(&expected[i], &actual[i], sizeof(expected[0])) == 0) ++i;
+  return std::string(what) + "[" + std::to_string(i) + "] differs: " + std::to_string(expected[i]) + " vs " +
+         std::to_string(actual[i]) + "\n";
+}
+
+// Every area that a kernel writes or that its results reach.
+std::string compareWorlds(const World& a, const World& b) {
+  std::string d;
+  d += sameBits("wei1", a.net.wei1, b.net.wei1);
+  d += sameBits("owei1", a.net.owei1, b.net.owei1);
+  d += sameBits("wei2", a.net.wei2, b.net.wei2);
+  d += sameBits("owei2", a.net.owei2, b.net.owei2);
+  d += sameBits("pwei", a.net.pwei, b.net.pwei);
+  d += sameBits("fwei1", a.net.fwei1, b.net.fwei1);
+  d += sameBits("ofwei1", a.net.ofwei1, b.net.ofwei1);
+  d += sameBits("fwei2", a.net.fwei2, b.net.fwei2);
+  d += sameBits("ofwei2", a.net.ofwei2, b.net.ofwei2);
+  d += sameBits("hid1", a.net.hid1, b.net.hid1);
+  d += sameBits("hid2", a.net.hid2, b.net.hid2);
+  d += sameBits("outs", a.net.outs, b.net.outs);
+  d += sameBits("fhid", a.net.fhid, b.net.fhid);
+  d += sameBits("fout", a.net.fout, b.net.fout);
+  d += sameBits("finp", a.net.finp, b.net.finp);
+  d += sameBits("sscode", a.store.sscode, b.store.sscode);
+  d += sameBits("nsscode", a.store.nsscode, b.store.nsscode);
+  d += sameBits("xin/targ", a.store.inout, b.store.inout);
+  return d;
+}
+
+struct Config {
+  const fast::KernelSet* kernels;
+  int threads;
+};
+
+std::vector<Config> configs() {
+  std::vector<Config> v;
+  for (const fast::KernelSet* k : runnableKernelSets())
+    for (int t : {1, 2, 3}) v.push_back({k, t});
+  return v;
+}
+
+std::string label(const Config& c) { return kernelSetName(*c.kernels) + " x" + std::to_string(c.threads); }
+
+// The reference results are made once and shared by the tests below.
+class FastKernels : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    start_ = new World(makeWorld());
+    afterTwoEpochs_ = new World(*start_);
+    ReferenceEngine ref(afterTwoEpochs_->net, afterTwoEpochs_->store);
+    for (int e = 0; e < 2; ++e) {
+      clearAccumulators(afterTwoEpochs_->store);
+      epochOfFirstStage(ref, afterTwoEpochs_->store);
+    }
+    clearAccumulators(afterTwoEpochs_->store);
+    ref.predictFirst(1, afterTwoEpochs_->store.nta);
+    for (int e = 0; e < 2; ++e) {
+      clearAccumulators(afterTwoEpochs_->store);
+      epochOfFilter(ref, afterTwoEpochs_->store);
+    }
+    clearAccumulators(afterTwoEpochs_->store);
+    ref.predictFilter(1, afterTwoEpochs_->store.nta);
+  }
+  static void TearDownTestSuite() {
+    delete start_;
+    delete afterTwoEpochs_;
+  }
+  static void clearAccumulators(DataStore& s) {
+    std::fill(s.sscode.begin(), s.sscode.end(), 0.0);
+    std::fill(s.nsscode.begin(), s.nsscode.end(), 0);
+  }
+  static World* start_;
+  static World* afterTwoEpochs_;
+};
+World* FastKernels::start_ = nullptr;
+World* FastKernels::afterTwoEpochs_ = nullptr;
+
+TEST_F(FastKernels, TwoEpochsOfBothStagesAreBitIdenticalOnEveryTargetAndThreadCount) {
+  ASSERT_FALSE(runnableKernelSets().empty());
+  for (const Config& c : configs()) {
+    World w(*start_);
+    FastEngine fast(w.net, w.store, *c.kernels, c.threads);
+    ASSERT_EQ(fast.threads(), c.threads);
+    for (int e = 0; e < 2; ++e) {
+      clearAccumulators(w.store);
+      epochOfFirstStage(fast, w.store);
+    }
+    clearAccumulators(w.store);
+    fast.predictFirst(1, w.store.nta);
+    for (int e = 0; e < 2; ++e) {
+      clearAccumulators(w.store);
+      epochOfFilter(fast, w.store);
+    }
+    clearAccumulators(w.store);
+    fast.predictFilter(1, w.store.nta);
+    fast.exportWeights();
+    EXPECT_EQ(compareWorlds(*afterTwoEpochs_, w), "") << label(c);
+  }
+}
+
+// Short ranges and single residues: a pending update must never leak from one call into the
+// next, and the window left behind must be the reference's even when slots were last written
+// long before the range ended.
+TEST_F(FastKernels, RangesOfOneResidueAndRangesStartingAtProteinEndsMatch) {
+  const int nta = start_->store.nta;
+  const std::vector<std::pair<int, int>> ranges = {{1, 1},     {2, 2},          {3, 9},   {235, 237},
+                                                   {238, 240}, {241, 260},      {236, 236}, {900, 1200},
+                                                   {5, 4},     {nta - 41, nta}, {nta, nta}};
+  World ref(*start_);
+  ReferenceEngine r(ref.net, ref.store);
+  for (auto [a, b] : ranges) {
+    r.trainFirst(a, b);
+    r.predictFirst(b, b);
+  }
+  for (auto [a, b] : ranges) r.trainFilter(a, b);
+  for (const Config& c : configs()) {
+    World w(*start_);
+    FastEngine fast(w.net, w.store, *c.kernels, c.threads);
+    for (auto [a, b] : ranges) {
+      fast.trainFirst(a, b);
+      fast.predictFirst(b, b);
+    }
+    for (auto [a, b] : ranges) fast.trainFilter(a, b);
+    fast.exportWeights();
+    EXPECT_EQ(compareWorlds(ref, w), "") << label(c);
+  }
+}
+
+// Loading weights replaces the weights only: the previous changes of the engine go on, as the
+// Network's do under the reference kernels.
+TEST_F(FastKernels, ImportTakesTheWeightsAndKeepsThePreviousChanges) {
+  World loaded(*afterTwoEpochs_);
+  World ref(*start_);
+  ReferenceEngine r(ref.net, ref.store);
+  r.trainFirst(1, 400);
+  r.trainFilter(1, 400);
+  auto load = [&](Network& n) {
+    n.wei1 = loaded.net.wei1;
+    n.wei2 = loaded.net.wei2;
+    std::copy(loaded.net.pwei.begin(), loaded.net.pwei.begin() + 306, n.pwei.begin());
+    n.fwei1 = loaded.net.fwei1;
+    n.fwei2 = loaded.net.fwei2;
+  };
+  load(ref.net);
+  r.trainFirst(401, 800);
+  r.trainFilter(401, 800);
+  for (const Config& c : configs()) {
+    World w(*start_);
+    FastEngine fast(w.net, w.store, *c.kernels, c.threads);
+    fast.trainFirst(1, 400);
+    fast.trainFilter(1, 400);
+    load(w.net);
+    fast.importWeights();
+    fast.trainFirst(401, 800);
+    fast.trainFilter(401, 800);
+    fast.exportWeights();
+    EXPECT_EQ(compareWorlds(ref, w), "") << label(c);
+  }
+}
+
+// Rate and momentum zero, gain zero, and a momentum above one: the corner values of the rule
+// (zero products, signed zeros, growing changes) come out the same.
+TEST_F(FastKernels, CornerValuesOfTheLearningParametersMatch) {
+  struct Learn {
+    double gain, rate, momentum;
+  };
+  for (Learn l : {Learn{0.5, 0.0, 0.0}, Learn{0.0, 0.01, 0.5}, Learn{2.0, 0.05, 1.5}, Learn{-0.5, -0.01, 0.9}}) {
+    World ref(*start_);
+    ref.net.gain = l.gain;
+    ref.net.rate = l.rate;
+    ref.net.momentum = l.momentum;
+    World base(ref);
+    ReferenceEngine r(ref.net, ref.store);
+    r.trainFirst(1, 300);
+    r.trainFilter(1, 300);
+    for (const Config& c : configs()) {
+      World w(base);
+      FastEngine fast(w.net, w.store, *c.kernels, c.threads);
+      fast.trainFirst(1, 300);
+      fast.trainFilter(1, 300);
+      fast.exportWeights();
+      EXPECT_EQ(compareWorlds(ref, w), "") << label(c) << " gain " << l.gain << " rate " << l.rate;
+    }
+  }
+}
+
+// The switch of makeEngine: names, thread counts and refusals.
+TEST(FastDispatch, TheEnvironmentForcesTheKernelSetAndTheThreads) {
+  World w;
+  w.net.outs.assign(3, 0.0);
+  auto made = [&](const char* kernel, const char* threads, KernelChoice choice = KernelChoice::kBest) {
+    if (kernel) ::setenv("KELVOR_KERNEL", kernel, 1);
+    else ::unsetenv("KELVOR_KERNEL");
+    if (threads) ::setenv("KELVOR_THREADS", threads, 1);
+    else ::unsetenv("KELVOR_THREADS");
+    std::unique_ptr<Engine> e = makeEngine(w.net, w.store, choice, 2);
+    ::unsetenv("KELVOR_KERNEL");
+    ::unsetenv("KELVOR_THREADS");
+    return e;
+  };
+  const std::string best = kernelSetName(*runnableKernelSets().front());
+  EXPECT_EQ(made(nullptr, nullptr)->name(), "fast-" + best + " x2");
+  EXPECT_EQ(made(nullptr, nullptr, KernelChoice::kReference)->name(), "reference");
+  EXPECT_EQ(made("reference", nullptr, KernelChoice::kFast)->name(), "reference");
+  EXPECT_EQ(made("fast", "1", KernelChoice::kReference)->name(), "fast-" + best);
+  const std::string last = kernelSetName(*runnableKernelSets().back());
+  EXPECT_EQ(made(("fast-" + last).c_str(), "3")->name(), "fast-" + last + " x3");
+  std::unique_ptr<Engine> dflt = made("best", "0");
+  ASSERT_NE(dynamic_cast<FastEngine*>(dflt.get()), nullptr);
+  EXPECT_EQ(dynamic_cast<FastEngine*>(dflt.get())->threads(), defaultThreads());
+  EXPECT_THROW(made("quick", nullptr), ConfigError);
+  EXPECT_THROW(made(nullptr, "two"), ConfigError);
+  EXPECT_THROW(made(nullptr, "9"), ConfigError);
+  EXPECT_THROW(made(nullptr, "-1"), ConfigError);
+}
+
+// A whole two-stage training run of the program, and a prediction run from its weight files:
+// report, standard output and every weight file byte for byte the same with either kernel set.
+TEST(FastWholeRun, ReportAndWeightFilesAreByteIdenticalWithEitherKernel) {
+  const std::vector<std::string> files = {"kelvor.valdav", "fort.77", "fort.78", "fort.79", "fort.87", "fort.88"};
+  std::vector<std::string> kernels = {"reference", "fast"};
+  for (const fast::KernelSet* k : runnableKernelSets()) kernels.push_back("fast-" + kernelSetName(*k));
+  std::vector<std::vector<std::string>> outputs;
+  std::vector<std::string> runs;
+  for (const std::string& kernel : kernels) {
+    for (const char* threads : {"1", "2"}) {
+      if (kernel == "reference" && threads[0] == '2') continue;
+      test::ScratchDir dir;
+      test::copyExampleChains(dir.path(), 14);
+      test::writeDefaults(dir.path(), 3, 14, 1, 0.25);
+      const std::vector<std::string> env = {"KELVOR_TIME=00:00:00", "KELVOR_KERNEL=" + kernel,
+                                            std::string("KELVOR_THREADS=") + threads};
+      test::RunResult train = test::runKelvor(dir.path(), {}, env);
+      ASSERT_EQ(train.status, 0) << kernel << ": " << train.err;
+      std::vector<std::string> got = {train.out};
+      for (const auto& f : files) got.push_back(test::readFile(dir.file(f)));
+      test::writeDefaults(dir.path(), 0, 14, 1, 0.25);
+      test::RunResult predict = test::runKelvor(dir.path(), {}, env);
+      ASSERT_EQ(predict.status, 0) << kernel << ": " << predict.err;
+      got.push_back(predict.out);
+      got.push_back(test::readFile(dir.file("kelvor.valdav")));
+      outputs.push_back(got);
+      runs.push_back(kernel + " x" + threads);
+    }
+  }
+  for (std::size_t r = 1; r < outputs.size(); ++r)
+    for (std::size_t i = 0; i < outputs[0].size(); ++i)
+      EXPECT_TRUE(outputs[r][i] == outputs[0][i])
+          << runs[r] << " output " << i << ": " << test::firstDifference(outputs[0][i], outputs[r][i]);
+}
+
+}  // namespace
+}  // namespace kelvor
