@@ -16,6 +16,7 @@
 #include "run/freeform_writer.h"
 #include "tests/support/test_support.h"
 #include "tools/predict/ensemble.h"
+#include "tools/predict/predict_run.h"
 #include "tools/predict/protein_input.h"
 #include "tools/predict/weight_set.h"
 #include "tools/predict/writers.h"
@@ -348,6 +349,24 @@ TEST_F(TrainedRun, BadInputNamesTheFileAndLine) {
   r = runTool(dir(), {"-d", "bad", "-l", "one.list", "-o", "badout"});
   EXPECT_EQ(r.status, 2);
   EXPECT_TRUE(contains(r.err, "new_prf/" + name + ".mat")) << r.err;
+}
+
+TEST_F(TrainedRun, BatchesOfAnySizeWriteTheSameFiles) {
+  test::InDirectory in(dir());
+  Options whole, single;
+  whole.outputDir = "whole";
+  single.outputDir = "single";
+  whole.scores = single.scores = true;
+  single.batchResidues = 1;  // every chain in a batch of its own
+  ASSERT_EQ(runPredict(whole), 0);
+  ASSERT_EQ(runPredict(single), 0);
+  int files = 0;
+  for (const auto& e : fs::directory_iterator("whole")) {
+    const fs::path other = fs::path("single") / e.path().filename();
+    EXPECT_EQ(readFile(e.path().string()), readFile(other.string())) << other;
+    ++files;
+  }
+  EXPECT_EQ(files, 2 * 13 + 2);
 }
 
 TEST(CommandLine, HelpVersionAndUsageErrors) {

@@ -17,6 +17,9 @@ struct Options {
   SettingsOverride settings;
   bool help = false;
   bool version = false;
+  // Chains are predicted in batches of at least this many residues (the last one may be
+  // smaller), so that a list of any length fits in memory. Not on the command line.
+  int batchResidues = 200000;
 };
 
 // Parses argv[1..argc-1]; throws UsageError on an unknown option, a missing or bad value, or a

@@ -18,10 +18,6 @@ namespace fs = std::filesystem;
 namespace kelvor::predict {
 namespace {
 
-// Chains are predicted in batches of about this many residues, so that a list of any length
-// fits in memory.
-constexpr int kBatchResidues = 200000;
-
 std::vector<std::string> readList(const std::string& path) {
   RecordReader in = RecordReader::open(path);
   if (in.missing()) throw FileError(path, 0, "protein list is missing");
@@ -53,7 +49,7 @@ class Run {
     chains_.push_back(reader_.read(store_, name));
     if (chains_.back().length == 0)
       std::fprintf(stderr, "kelvor-predict: warning: chain %s has no residues\n", chains_.back().name.c_str());
-    if (store_.nta >= kBatchResidues) flush();
+    if (store_.nta >= o_.batchResidues) flush();
   }
 
   void flush() {
@@ -94,8 +90,9 @@ class Run {
 
   void finish() {
     flush();
-    std::printf("kelvor-predict: %d chains, %lld residues, %zu weight set%s; files in %s\n", report_.chains, residues_,
-                sets_.size(), sets_.size() == 1 ? "" : "s", out_.string().c_str());
+    std::printf("kelvor-predict: %d chain%s, %lld residue%s, %zu weight set%s; files in %s\n", report_.chains,
+                report_.chains == 1 ? "" : "s", residues_, residues_ == 1 ? "" : "s", sets_.size(),
+                sets_.size() == 1 ? "" : "s", out_.string().c_str());
     if (!o_.scores) return;
     if (report_.scored.empty()) {
       std::fprintf(stderr, "kelvor-predict: warning: no chain has a DSSP-data file; no score report written\n");
@@ -103,7 +100,8 @@ class Run {
     }
     writeText(out_ / "scores.txt", reportText(report_));
     writeText(out_ / "scores.json", reportJson(report_));
-    std::printf("kelvor-predict: Q3 %.4f (first stage), %.4f (filter) over %lld residues of %d chains; report in %s\n",
+    std::printf("kelvor-predict: Q3 %.4f (first stage), %.4f (filter) over %lld residues of %d scored chains; "
+                "report in %s\n",
                 report_.stage[0].confusion.q3(), report_.stage[1].confusion.q3(),
                 report_.stage[1].confusion.total(), report_.chains - report_.unlabelled,
                 (out_ / "scores.txt").string().c_str());
