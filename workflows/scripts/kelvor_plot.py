@@ -149,9 +149,9 @@ def summary_script(tsv, outputs):
         f"lc rgb {quote(COLORS['training'])} title 'first stage, each run', \\\n"
         "     $runs using ($1+0.08):3 with points pt 5 ps 1.2 "
         f"lc rgb {quote(COLORS['filter'])} title 'filter, each run', \\\n"
-        "     $means using 1:2 with linespoints dt 2 lw 1.5 pt 1 ps 2 "
+        "     $means using ($1-0.08):2 with linespoints dt 2 lw 1.5 pt 1 ps 2 "
         f"lc rgb {quote(COLORS['training'])} title 'first stage, mean', \\\n"
-        "     $means using 1:3 with linespoints dt 2 lw 1.5 pt 1 ps 2 "
+        "     $means using ($1+0.08):3 with linespoints dt 2 lw 1.5 pt 1 ps 2 "
         f"lc rgb {quote(COLORS['filter'])} title 'filter, mean'",
     ]
     return render(blocks, body, outputs, 1000, 480)
