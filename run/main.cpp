@@ -5,19 +5,32 @@
 
 #include "run/driver.h"
 #include "run/errors.h"
+#include "run/output.h"
 
 int main(int argc, char** argv) {
   using namespace kelvor;
-  auto fail = [](const char* what, int status) {
-    std::fflush(stdout);
+  auto say = [](const char* what, int status) {
     std::fprintf(stderr, "kelvor: %s\n", what);
     return status;
   };
+  auto fail = [&say](const char* what, int status) {
+    std::fflush(stdout);  // what the run wrote comes before the message
+    return say(what, status);
+  };
+  // Standard output carries the run's report lines: closing it is checked, so that lines lost
+  // to a full disk or a closed pipe are reported, also after a stop.
+  auto finish = [&say](int status) {
+    try {
+      closeStdout();
+    } catch (const FileError& e) {
+      return say(e.what(), kExitFile);  // standard output is closed now
+    }
+    return status;
+  };
   try {
-    return kelvo_r(argc, argv);
+    return finish(kelvo_r(argc, argv));
   } catch (const DataStop&) {
-    std::fflush(stdout);
-    return kExitData;  // the report lines are on standard output already
+    return finish(kExitData);  // the report lines are on standard output already
   } catch (const FileError& e) {
     return fail(e.what(), kExitFile);
   } catch (const ConfigError& e) {

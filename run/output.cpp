@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "run/errors.h"
@@ -67,43 +68,114 @@ void ReportFile::close() {
   if (::close(fd) != 0) throw FileError(path_, 0, "cannot close: " + reason(errno));
 }
 
-void replaceFiles(const std::vector<std::pair<std::string, std::string>>& files) {
-  std::vector<std::string> temps;
-  auto cleanup = [&] {
-    for (const auto& t : temps) ::unlink(t.c_str());
-  };
+void closeStdout() {
+  flushStdout();
+  if (std::fclose(stdout) != 0) throw FileError("standard output", 0, "cannot close: " + reason(errno));
+}
+
+namespace {
+
+// A replacement that has written every temporary completely is marked by this file before the
+// first rename. A run stopped among the renames thus leaves a set that still reads whole (the
+// temporaries not yet renamed hold the rest of it, see currentPath), and the next replacement of
+// the set finishes those renames before it writes anything.
+std::string commitMark(const std::string& first) { return first + ".commit"; }
+std::string tempPath(const std::string& target) { return target + ".part"; }
+
+bool exists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+std::string directoryOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+}
+
+// Makes the renames and removals in a directory durable. A file system that cannot sync a
+// directory (EINVAL) is left as it is.
+void syncDirectory(const std::string& dir) {
+  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) throw FileError(dir, 0, "cannot sync the directory: " + reason(errno));
+  if (::fsync(fd) != 0 && errno != EINVAL) {
+    int err = errno;
+    ::close(fd);
+    throw FileError(dir, 0, "cannot sync the directory: " + reason(err));
+  }
+  ::close(fd);
+}
+
+void finishCommitted(const std::vector<std::string>& targets, const std::string& dir) {
+  const std::string mark = commitMark(targets.front());
+  if (!exists(mark)) return;
+  for (const auto& t : targets)
+    if (::rename(tempPath(t).c_str(), t.c_str()) != 0 && errno != ENOENT)
+      throw FileError(t, 0, "cannot finish the replacement that an earlier run began: " + reason(errno));
+  syncDirectory(dir);
+  if (::unlink(mark.c_str()) != 0 && errno != ENOENT) throw FileError(mark, 0, "cannot remove: " + reason(errno));
+  syncDirectory(dir);
+}
+
+void writeSynced(const std::string& path, const std::string& temp, const std::string& content) {
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0)
+    throw FileError(path, 0, (temp == path ? "cannot write: " : "cannot write (temporary " + temp + "): ") + reason(errno));
   try {
-    for (const auto& [path, content] : files) {
-      std::string temp = path + ".part";
-      int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-      if (fd < 0) throw FileError(path, 0, "cannot write (temporary " + temp + "): " + reason(errno));
-      temps.push_back(temp);
-      try {
-        writeAll(fd, content.data(), content.size(), path);
-        if (::fsync(fd) != 0) throw FileError(path, 0, "cannot write: " + reason(errno));
-      } catch (...) {
-        ::close(fd);
-        throw;
-      }
-      if (::close(fd) != 0) throw FileError(path, 0, "cannot close: " + reason(errno));
+    writeAll(fd, content.data(), content.size(), path);
+    if (::fsync(fd) != 0) throw FileError(path, 0, "cannot write: " + reason(errno));
+    if (::close(fd) != 0) {
+      fd = -1;
+      throw FileError(path, 0, "cannot close: " + reason(errno));
     }
   } catch (...) {
-    cleanup();
+    if (fd >= 0) ::close(fd);
+    ::unlink(temp.c_str());
     throw;
   }
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    if (::rename(temps[i].c_str(), files[i].first.c_str()) != 0) {
-      int err = errno;
-      for (std::size_t j = i; j < temps.size(); ++j) ::unlink(temps[j].c_str());
-      throw FileError(files[i].first, 0, "cannot replace: " + reason(err));
+}
+
+}  // namespace
+
+std::string currentPath(const std::string& target, const std::string& first) {
+  if (exists(commitMark(first)) && exists(tempPath(target))) return tempPath(target);
+  return target;
+}
+
+void replaceFiles(const std::vector<std::pair<std::string, std::string>>& files) {
+  if (files.empty()) return;
+  std::vector<std::string> targets;
+  for (const auto& f : files) targets.push_back(f.first);
+  const std::string dir = directoryOf(targets.front());
+  finishCommitted(targets, dir);
+  // Something other than a file in a target's place would stop the renames halfway.
+  for (const auto& t : targets) {
+    struct stat st {};
+    if (::stat(t.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+      throw FileError(t, 0, S_ISDIR(st.st_mode) ? "cannot replace: is a directory" : "cannot replace: not a regular file");
+  }
+
+  std::vector<std::string> temps;
+  try {
+    for (const auto& [path, content] : files) {
+      const std::string temp = tempPath(path);
+      writeSynced(path, temp, content);
+      temps.push_back(temp);
     }
+    syncDirectory(dir);
+    writeSynced(commitMark(targets.front()), commitMark(targets.front()), "");
+    syncDirectory(dir);
+  } catch (...) {
+    for (const auto& t : temps) ::unlink(t.c_str());
+    ::unlink(commitMark(targets.front()).c_str());
+    throw;
   }
-  // Make the renames durable.
-  int dir = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
+  // From here on the new set is complete on disk; a failed rename leaves it to be finished.
+  for (std::size_t i = 0; i < files.size(); ++i)
+    if (::rename(temps[i].c_str(), targets[i].c_str()) != 0)
+      throw FileError(targets[i], 0, "cannot replace: " + reason(errno));
+  syncDirectory(dir);
+  if (::unlink(commitMark(targets.front()).c_str()) != 0)
+    throw FileError(commitMark(targets.front()), 0, "cannot remove: " + reason(errno));
 }
 
 }  // namespace kelvor

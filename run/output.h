@@ -12,6 +12,8 @@ namespace kelvor {
 void writeStdout(const std::string& line);
 // Flushes standard output; throws FileError when that fails (a full disk, a closed pipe).
 void flushStdout();
+// Flushes and closes standard output at the end of the process; throws FileError on failure.
+void closeStdout();
 
 // The report file. Opening creates a missing file and leaves an existing one as it is; the
 // first line written empties it, so a run that stops before writing leaves an earlier report
@@ -36,7 +38,15 @@ class ReportFile {
 
 // Replaces several files together: each content goes to a temporary file beside its target,
 // every temporary is written and synced completely, and only then are they renamed into place.
-// A crash or a full disk leaves every target either as it was or complete and new, never cut.
+// A crash or a full disk leaves the set either as it was or complete and new, never cut or mixed:
+// a crash among the renames leaves the new set's rest in its temporaries, where currentPath
+// finds it and where the next replacement of the set takes it from first. A directory in a
+// target's place is refused before anything is written.
 void replaceFiles(const std::vector<std::pair<std::string, std::string>>& files);
+
+// The file that holds the current content of `target`, a member of the set replaced together
+// whose first file is `first`: the target itself, or its temporary when a replacement of the
+// set stopped among its renames. Looks only; changes nothing.
+std::string currentPath(const std::string& target, const std::string& first);
 
 }  // namespace kelvor

@@ -22,9 +22,10 @@ RecordReader openWeights(const std::string& path) {
   return in;
 }
 
-// Reads `count` lines of `perLine` values each, in file order.
-std::vector<double> readValues(const std::string& path, std::size_t count, int perLine) {
-  RecordReader in = openWeights(path);
+// Reads `count` lines of `perLine` values each, in file order, from the current content of `path`
+// in the set whose first file is `first`.
+std::vector<double> readValues(const std::string& path, const std::string& first, std::size_t count, int perLine) {
+  RecordReader in = openWeights(currentPath(path, first));
   std::vector<double> values(count * perLine);
   for (std::size_t i = 0; i < count; ++i) {
     ReadResult r;
@@ -32,9 +33,9 @@ std::vector<double> readValues(const std::string& path, std::size_t count, int p
     else r = in.read({Item::real(values[3 * i]), Item::real(values[3 * i + 1]), Item::real(values[3 * i + 2])});
     if (!r.ok()) {
       if (r.status == ReadResult::kEndOfFile)
-        throw FileError(path, 0, "end of file after " + std::to_string(i) + " of " + std::to_string(count) +
+        throw FileError(in.name(), 0, "end of file after " + std::to_string(i) + " of " + std::to_string(count) +
                                      " values" + (perLine == 3 ? " lines" : ""));
-      throw FileError(path, r.line, r.describe());
+      throw FileError(in.name(), r.line, r.describe());
     }
   }
   return values;
@@ -97,9 +98,10 @@ void outweif(const Network& net, int offset) {
 }
 
 void readwei(Network& net, int offset) {
-  std::vector<double> a = readValues(weightFileName(77, offset), 66660, 1);
-  std::vector<double> b = readValues(weightFileName(78, offset), 10302, 1);
-  std::vector<double> c = readValues(weightFileName(79, offset), 102, 3);
+  const std::string first = weightFileName(77, offset);
+  std::vector<double> a = readValues(first, first, 66660, 1);
+  std::vector<double> b = readValues(weightFileName(78, offset), first, 10302, 1);
+  std::vector<double> c = readValues(weightFileName(79, offset), first, 102, 3);
   std::size_t n = 0;
   for (int i = 1; i <= 22; ++i)
     for (int f = 1; f <= 30; ++f)
@@ -113,8 +115,9 @@ void readwei(Network& net, int offset) {
 }
 
 void readweif(Network& net, int offset) {
-  std::vector<double> a = readValues(weightFileName(87, offset), 1386, 1);
-  std::vector<double> b = readValues(weightFileName(88, offset), 66, 1);
+  const std::string first = weightFileName(87, offset);
+  std::vector<double> a = readValues(first, first, 1386, 1);
+  std::vector<double> b = readValues(weightFileName(88, offset), first, 66, 1);
   std::size_t n = 0;
   for (int i = 1; i <= 22; ++i)
     for (int c = 1; c <= 3; ++c)
