@@ -1,0 +1,282 @@
+"""Tests of the workflow's helper scripts: the defaults-file template reader and writer, the
+report reader, the summary statistics and the plot scripts."""
+
+import math
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SCRIPTS = os.path.join(os.path.dirname(HERE), "scripts")
+sys.path.insert(0, SCRIPTS)
+
+import kelvor_plot  # noqa: E402
+import kelvor_report as kr  # noqa: E402
+import prepare_run as pr  # noqa: E402
+import summarize  # noqa: E402
+
+PLAIN = "30\n213\n0\n0.001\n0.5\n0.5\n1.0\n1\n0.1\n'proteins.list' real\n"
+
+# Report of a run with epoch limit 2 (first-stage test score 0.5912, filter 0.614).
+REPORT_2 = """\
+ -------------------quandel-------------------
+     1    0.4969D+00    0.6189D+00    0.5432D+00
+     2    0.6376D+00    0.8951D+00    0.7129D+00
+ 
+ #Cross Validation
+ #----------------
+            3  0.591200000000000     
+ 
+ #After filter
+ #------------
+     1    0.4457D+00    0.6317D+00    0.5938D+00
+     2    0.6447D+00    0.6317D+00    0.6346D+00
+ 
+ #Cross Validation
+ #----------------
+            3  0.614000000000000     
+ 
+"""
+
+
+class TemplateReading(unittest.TestCase):
+    def test_plain_file(self):
+        records = pr.read_template(PLAIN)
+        self.assertEqual([r[0] for r in records[:9]], "30 213 0 0.001 0.5 0.5 1.0 1 0.1".split())
+        self.assertEqual(records[9], ["proteins.list", "real"])
+
+    def test_comments_blank_lines_and_commas(self):
+        text = ("30   epoch limit, at most\n\n213, proteins 'all'\n  \n0 / unused\n0.001\n0.5\n0.5\n"
+                "1.0\n1\n0.1 test fraction\n'/data/lists/a b.list', word  the list\n")
+        records = pr.read_template(text)
+        self.assertEqual([r[0] for r in records[:3]], ["30", "213", "0"])
+        self.assertEqual(records[9], ["/data/lists/a b.list", "word"])
+
+    def test_word_on_the_next_line_and_a_slash_that_ends_the_read(self):
+        records = pr.read_template(PLAIN.replace("'proteins.list' real\n", "x.list\nthing\n"))
+        self.assertEqual(records[9], ["x.list", "thing"])
+        # A bare name with a directory part: the slash ends the read after "data".
+        records = pr.read_template(PLAIN.replace("'proteins.list' real\n", "data/x.list real\n"))
+        self.assertEqual(records[9], ["data"])
+
+    def test_faults_are_reported(self):
+        for text, words in (
+            ("30\n213\n", "ends before setting 3"),
+            (PLAIN.replace("0.5\n", ", 0.5\n", 1), "empty value"),
+            (PLAIN.replace("'proteins.list'", "'proteins.list"), "closing"),
+            (PLAIN.replace("0.001\n", "/\n"), "setting 4"),
+        ):
+            with self.subTest(text=text):
+                with self.assertRaises(pr.TemplateError) as caught:
+                    pr.read_template(text)
+                self.assertIn(words, str(caught.exception))
+
+
+class DefaultsWriting(unittest.TestCase):
+    def test_fold_list_and_overrides_replace_only_their_settings(self):
+        records = pr.read_template(PLAIN.replace("0.001", "1.0D-3"))
+        again = pr.read_template(pr.defaults_text(records, fold=4))
+        self.assertEqual(again[7], ["4"])
+        self.assertEqual(again[9], [pr.LIST_NAME, "real"])
+        self.assertEqual(again[:7] + again[8:9], records[:7] + records[8:9])
+        again = pr.read_template(pr.defaults_text(records, fold=2, epochs=1, count=30))
+        self.assertEqual((again[0], again[1], again[7]), (["1"], ["30"], ["2"]))
+
+    def test_each_setting_on_its_own_line_and_an_odd_word_replaced(self):
+        records = pr.read_template(PLAIN.replace("real", "'a b'"))
+        lines = pr.defaults_text(records, fold=1).splitlines()
+        self.assertEqual(len(lines), 10)
+        self.assertTrue(lines[9].startswith("'proteins.list' real "))
+
+    def test_run_directory_and_its_script(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            data = os.path.join(tmp, "data")
+            for d in pr.DATA_FOLDERS:
+                os.makedirs(os.path.join(data, d))
+            with open(os.path.join(tmp, "t.in"), "w") as f:
+                f.write(PLAIN)
+            with open(os.path.join(tmp, "p.list"), "w") as f:
+                f.write("a\nb\n")
+            fake = os.path.join(tmp, "my bin", "kel'vor")
+            os.makedirs(os.path.dirname(fake))
+            with open(fake, "w") as f:
+                f.write('#!/bin/sh\necho "$KELVOR_TIME $1 $(pwd -P)"\n')
+            os.chmod(fake, 0o755)
+            run = os.path.join(tmp, "runs", "fold3_seed-2")
+            args = ["--template", os.path.join(tmp, "t.in"), "--proteins", os.path.join(tmp, "p.list"),
+                    "--data-root", data, "--kelvor", fake, "--fold", "3", "--seed", "-2",
+                    "--time", "01:02:03", "--dir", run]
+            self.assertEqual(pr.main(args), 0)
+            self.assertEqual(pr.main(args), 0)  # a second time over the same directory
+            for d in pr.DATA_FOLDERS:
+                self.assertEqual(os.readlink(os.path.join(run, d)), os.path.join(data, d))
+            with open(os.path.join(run, pr.LIST_NAME)) as f:
+                self.assertEqual(f.read(), "a\nb\n")
+            out = subprocess.run([os.path.join(run, "run.sh")], cwd=tmp, capture_output=True, text=True)
+            self.assertEqual(out.stdout.strip(), f"01:02:03 -2 {os.path.realpath(run)}")
+            self.assertEqual(pr.main(args[:-4] + ["--time", "1:02:03", "--dir", run]), 1)
+
+
+class ReportReading(unittest.TestCase):
+    def test_both_phases_of_a_complete_report(self):
+        first, filt = kr.read_report_text(REPORT_2)
+        self.assertEqual([e.number for e in first.epochs], [1, 2])
+        self.assertEqual((first.epochs[1].training, first.epochs[1].validation, first.epochs[1].test),
+                         (0.6376, 0.8951, 0.7129))
+        self.assertEqual((first.counter, first.test), (3, 0.5912))
+        self.assertEqual((filt.counter, filt.test), (3, 0.614))
+        self.assertEqual(first.best_epoch().number, 2)
+
+    def test_kept_epoch_is_the_first_strictly_best_and_never_a_nan(self):
+        _, filt = kr.read_report_text(REPORT_2)
+        self.assertEqual(filt.best_epoch().number, 1)  # epoch 2 only ties it
+        text = REPORT_2.replace("0.4969D+00    0.6189D+00", "0.4969D+00           NaN")
+        first, _ = kr.read_report_text(text)
+        self.assertTrue(math.isnan(first.epochs[0].validation))
+        self.assertEqual(first.best_epoch().number, 2)
+        text = REPORT_2.replace("0.6189D+00", "NaN").replace("0.8951D+00", "NaN")
+        self.assertIsNone(kr.read_report_text(text)[0].best_epoch())
+
+    def test_prediction_mode_and_an_unfinished_report(self):
+        lines = REPORT_2.splitlines(keepends=True)
+        prediction = "".join(l for l in lines if "D+" not in l).replace("   3  0.", "   1  0.")
+        first, filt = kr.read_report_text(prediction)
+        self.assertEqual((first.epochs, first.counter, filt.counter), ([], 1, 1))
+        self.assertIsNone(first.best_epoch())
+        first, filt = kr.read_report_text("".join(lines[:3]))
+        self.assertFalse(first.complete)
+        self.assertIsNone(filt)
+        first, filt = kr.read_report_text("".join(lines[:11]))
+        self.assertTrue(first.complete)
+        self.assertEqual(len(filt.epochs), 1)
+        self.assertFalse(filt.complete)
+
+    def test_malformed_reports_are_refused(self):
+        lines = REPORT_2.splitlines(keepends=True)
+        for name, text in (
+            ("epoch missing", "".join(lines[:1] + lines[2:])),
+            ("garbage line", REPORT_2.replace(" #After filter", " something else")),
+            ("bad number", REPORT_2.replace("0.7129D+00", "0.71x9D+00")),
+            ("heading before the block", "".join(lines[:3] + lines[8:])),
+        ):
+            with self.subTest(name):
+                with self.assertRaises(kr.ReportError):
+                    kr.read_report_text(text)
+
+    def test_random_seed_and_done_record(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            out = os.path.join(tmp, "kelvor.out")
+            with open(out, "w") as f:
+                f.write(" random seed =          969\n -------------------quandel-------------------\n")
+            self.assertEqual(kr.read_random_seed(out), 969)
+            with open(out, "w") as f:
+                f.write(" Protein set too small for number of proteins selected, using full set.\n")
+            self.assertIsNone(kr.read_random_seed(out))
+
+
+class Summary(unittest.TestCase):
+    def test_mean_and_sample_deviation(self):
+        self.assertEqual(summarize.mean_sd([]), (None, None))
+        self.assertEqual(summarize.mean_sd([0.5]), (0.5, None))
+        mean, sd = summarize.mean_sd([0.6, 0.7, 0.8])
+        self.assertAlmostEqual(mean, 0.7, places=15)
+        self.assertAlmostEqual(sd, 0.1, places=15)
+
+    def make_run(self, tmp, name, fold, seed, report):
+        run = os.path.join(tmp, name)
+        os.makedirs(run)
+        with open(os.path.join(run, kr.REPORT), "w") as f:
+            f.write(report)
+        with open(os.path.join(run, kr.STDOUT), "w") as f:
+            f.write(f" random seed =   {seed + 100}\n")
+        with open(os.path.join(run, kr.DONE), "w") as f:
+            f.write(f"fold\t{fold}\nseed\t{seed}\nkelvor_time\t12:00:00\nstatus\t0\n")
+        return run
+
+    def test_table_and_rows(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            runs = [self.make_run(tmp, "b", 2, 7, REPORT_2),
+                    self.make_run(tmp, "a", 1, 7, REPORT_2.replace("0.591200000000000", "0.691200000000000"))]
+            tsv, md = os.path.join(tmp, "s.tsv"), os.path.join(tmp, "s.md")
+            self.assertEqual(summarize.main(["--tsv", tsv, "--markdown", md] + runs), 0)
+            with open(tsv) as f:
+                rows = [line.rstrip("\n").split("\t") for line in f]
+            self.assertEqual(rows[0], list(summarize.COLUMNS))
+            self.assertEqual([r[:8] for r in rows[1:]], [
+                ["1", "7", "12:00:00", "107", "2", "2", "0.8951", "0.6912"],
+                ["2", "7", "12:00:00", "107", "2", "2", "0.8951", "0.5912"]])
+            self.assertEqual(rows[1][8:12], ["2", "1", "0.6317", "0.614"])
+            with open(md) as f:
+                text = f.read()
+            self.assertIn("| first stage | 2 | 0.6412 | 0.0707 | 0.5912 | 0.6912 | 2.0 | 2.0 |", text)
+            self.assertIn("| filter | 2 | 0.6140 | 0.0000 | 0.6140 | 0.6140 | 2.0 | 1.0 |", text)
+
+    def test_an_unfinished_run_is_refused(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            run = self.make_run(tmp, "a", 1, 7, "".join(REPORT_2.splitlines(keepends=True)[:11]))
+            tsv, md = os.path.join(tmp, "s.tsv"), os.path.join(tmp, "s.md")
+            self.assertEqual(summarize.main(["--tsv", tsv, "--markdown", md, run]), 1)
+
+    def test_empty_test_parts_give_nan_not_a_number_that_looks_real(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            nan = REPORT_2.replace("0.591200000000000", "NaN").replace("0.614000000000000", "NaN")
+            runs = [self.make_run(tmp, "a", 1, 7, nan), self.make_run(tmp, "b", 2, 7, nan)]
+            tsv, md = os.path.join(tmp, "s.tsv"), os.path.join(tmp, "s.md")
+            self.assertEqual(summarize.main(["--tsv", tsv, "--markdown", md] + runs), 0)
+            with open(md) as f:
+                self.assertIn("| first stage | 2 | NaN | NaN | NaN | NaN |", f.read())
+
+
+@unittest.skipUnless(any(os.access(os.path.join(p, "gnuplot"), os.X_OK)
+                         for p in os.environ.get("PATH", "").split(os.pathsep)), "gnuplot is not installed")
+class Plots(unittest.TestCase):
+    def check_images(self, prefix):
+        with open(prefix + ".png", "rb") as f:
+            self.assertEqual(f.read(8), b"\x89PNG\r\n\x1a\n")
+        with open(prefix + ".svg", encoding="utf-8") as f:
+            svg = f.read()
+        self.assertIn("<svg", svg)
+        self.assertIn("</svg>", svg)
+        return svg
+
+    def test_run_plot_in_its_directory_and_elsewhere(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            run = os.path.join(tmp, "it's a run")
+            os.makedirs(run)
+            with open(os.path.join(run, kr.REPORT), "w") as f:
+                f.write(REPORT_2)
+            self.assertEqual(kelvor_plot.main(["run", run]), 0)
+            svg = self.check_images(os.path.join(run, "learning-curves"))
+            self.assertIn("kept: epoch 2", svg)
+            self.assertIn("final test 0.5912", svg)
+            self.assertIn("kept: epoch 1", svg)  # the filter's, where epoch 2 only ties
+            prefix = os.path.join(tmp, "plots", "x")
+            self.assertEqual(kelvor_plot.main(["run", run, "--output", prefix, "--formats", "svg"]), 0)
+            self.assertFalse(os.path.exists(prefix + ".png"))
+
+    def test_run_plot_of_an_unfinished_and_a_prediction_run(self):
+        lines = REPORT_2.splitlines(keepends=True)
+        for name, text in (("unfinished", "".join(lines[:3])),
+                           ("prediction", "".join(l for l in lines if "D+" not in l))):
+            with self.subTest(name), tempfile.TemporaryDirectory() as tmp:
+                with open(os.path.join(tmp, kr.REPORT), "w") as f:
+                    f.write(text)
+                self.assertEqual(kelvor_plot.main(["run", tmp]), 0)
+                self.check_images(os.path.join(tmp, "learning-curves"))
+
+    def test_summary_plot(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            tsv = os.path.join(tmp, "s.tsv")
+            with open(tsv, "w") as f:
+                f.write("fold\tseed\tstage1_test\tfilter_test\n1\t7\t0.70\t0.72\n1\t11\t0.72\t0.74\n"
+                        "2\t7\t0.69\tNaN\n")
+            self.assertEqual(kelvor_plot.main(["summary", tsv, "--output", os.path.join(tmp, "s")]), 0)
+            svg = self.check_images(os.path.join(tmp, "s"))
+            self.assertIn("first stage 0.7033 ± 0.0153", svg)
+            self.assertIn("filter 0.7300 ± 0.0141", svg)
+
+
+if __name__ == "__main__":
+    unittest.main()
