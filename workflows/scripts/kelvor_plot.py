@@ -24,8 +24,8 @@ import kelvor_report as kr  # noqa: E402
 COLORS = {"training": "#1f77b4", "validation": "#ff7f0e", "test": "#2ca02c",
           "kept": "#d62728", "final": "#000000", "filter": "#9467bd"}
 TERMINALS = {
-    "png": "pngcairo size {w},{h} font 'Sans,10'",
-    "svg": "svg size {w},{h} dynamic font 'Sans,10' background '#ffffff'",
+    "png": "pngcairo noenhanced size {w},{h} font 'Sans,10'",
+    "svg": "svg noenhanced size {w},{h} dynamic font 'Sans,10' background '#ffffff'",
 }
 
 
@@ -94,11 +94,12 @@ def run_script(run_dir, outputs):
     b2, c2 = phase_panel("filter", "filter", filt)
     body = [
         f"set multiplot layout 1,2 title {quote('kelvor learning curves: ' + name)}",
-        "set grid", "set key bottom right", "set xlabel 'epoch'",
+        "set grid", "set key outside below center horizontal maxrows 2 spacing 1.2", "set bmargin 7",
+        "set xlabel 'epoch'",
         "set ylabel 'three-state accuracy'", "set autoscale y",
         *c1, *c2, "unset multiplot",
     ]
-    return render(b1 + b2, body, outputs, 1200, 480)
+    return render(b1 + b2, body, outputs, 1200, 520)
 
 
 def read_summary(path):
