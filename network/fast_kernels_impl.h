@@ -9,16 +9,18 @@
 // sum, and every multiply and add is a separate IEEE double operation (no contraction).
 //
 // A training step of residue n, per thread, on the thread's slice of the hidden neurons:
-//   A  update wei1 for the previous trained residue and, in the same pass over the rows, form
-//      the hidden-1 sums of n (its window is known); tanh; publish the slice's hid1
+//   A  the pending updates of the previous trained residue: wei1 and, in the same pass over its
+//      rows, the hidden-1 sums of n (its window is known), with the slice's share of the wei2
+//      update interleaved; tanh; publish the slice's hid1
 //   -- barrier --
 //   B  hidden-2 sums of the slice's neurons; tanh; publish
 //   -- barrier --
 //   C  the three outputs and the output error terms (every thread, the same values), the
 //      hidden-2 error terms (every thread, all of them), the output weights (every thread its
-//      own copy), the slice's hidden-1 error terms, and the slice's share of wei2: the columns
-//      k it sums in B (copy A) and the rows h it sums its error terms over (copy B).
-// The wei1 update of n waits for step A of n+1, or for the end of the range.
+//      own copy), and the slice's hidden-1 error terms from wei2 as it stands.
+// The slice's share of wei2 is held twice: copy A by the columns k it sums in B, copy B by the
+// rows h whose error terms it forms in C. The updates of n wait for step A of n+1, or for the end
+// of the range; no weight is read by a later residue before its update.
 //
 // This file must not be included anywhere else.
 
@@ -82,9 +84,108 @@ void activate(FirstShared& s, int t, FirstSlice& sl, double* whole, double* exch
   }
 }
 
+template <int NB>
+void layer2Block(const FirstShared& s, FirstSlice& sl, int b) {
+  const int bw = NB * kLanes;
+  const int c0 = sl.bcol[b];
+  const double* w = sl.aw + 102 * c0;
+  const double* d = sl.ad + 101 * c0;
+  Vec acc[NB];
+#pragma GCC unroll 16
+  for (int j = 0; j < NB; ++j) acc[j] = Vec{};
+  for (int m = 0; m < 101; ++m, w += bw, d += bw) {
+    const double h = sl.hid1[m];
+#pragma GCC unroll 16
+    for (int j = 0; j < NB; ++j) acc[j] += (h * load(w + j * kLanes)) * load(d + j * kLanes);
+  }
+#pragma GCC unroll 16
+  for (int j = 0; j < NB; ++j) store(sl.sum + c0 + j * kLanes, acc[j] + load(w + j * kLanes) * s.h1bias);
+}
+
+// Error terms of the slice's hidden-1 neurons, from wei2 as it stands (copy B), then errh1 for
+// the window of n.
+template <int NB>
+void birh1Block(const FirstShared& s, FirstSlice& sl, int b, int n) {
+  const int bw = NB * kLanes;
+  const int c0 = sl.bcol[b];
+  const double* w = sl.bw + 101 * c0;
+  const double* d = sl.bd + 101 * c0;
+  Vec acc[NB];
+#pragma GCC unroll 16
+  for (int j = 0; j < NB; ++j) acc[j] = Vec{};
+  for (int k = 0; k < 101; ++k, w += bw, d += bw) {
+    const double bk = sl.birh2[k];
+#pragma GCC unroll 16
+    for (int j = 0; j < NB; ++j) acc[j] += load(w + j * kLanes) * (bk * load(d + j * kLanes));
+  }
+  const double g = s.gain;
+  const int lo = s.winlo[n - 1], hi = s.winhi[n - 1];
+#pragma GCC unroll 16
+  for (int j = 0; j < NB; ++j) {
+    const Vec h = load(sl.hid1 + sl.base + c0 + j * kLanes);
+    const Vec bi = (g * (1.0 - h * h)) * acc[j];
+    store(sl.birh1 + c0 + j * kLanes, bi);
+    for (int i = lo; i <= hi; ++i)
+      store(sl.e1 + 21 * c0 + (i - 1) * bw + j * kLanes, bi * load(sl.d1 + 21 * c0 + (i - 1) * bw + j * kLanes));
+  }
+}
+
+// The slice's share of the wei2 update of a trained residue, in both copies (the same values
+// in each), as row units of one block: units 0..100 are the rows m of copy A (the slice's
+// columns k), unit 101 its bias row, units 102..202 the rows k of copy B (the slice's columns h).
+// They run interleaved with the next step A, whose streaming of wei1 leaves the cores idle.
+constexpr int kWei2Units = 203;
+
+template <int NB>
+void wei2Units(const FirstShared& s, FirstSlice& sl, int b, int from, int to) {
+  const int bw = NB * kLanes;
+  const int c0 = sl.bcol[b];
+  const double eta = s.rate, mu = s.momentum;
+  for (int u = from; u < to; ++u) {
+    if (u < 101) {
+      double* w = sl.aw + 102 * c0 + u * bw;
+      double* p = sl.ap + 102 * c0 + u * bw;
+      const double* d = sl.ad + 101 * c0 + u * bw;
+      const double* bk = sl.birh2 + sl.base + c0;
+      const double hm = sl.hid1[u];
+#pragma GCC unroll 16
+      for (int j = 0; j < NB; ++j) {
+        const Vec g = (load(bk + j * kLanes) * load(d + j * kLanes)) * hm;
+        const Vec delta = eta * g + mu * load(p + j * kLanes);
+        store(w + j * kLanes, load(w + j * kLanes) + delta);
+        store(p + j * kLanes, delta);
+      }
+    } else if (u == 101) {
+      double* w = sl.aw + 102 * c0 + 101 * bw;
+      double* p = sl.ap + 102 * c0 + 101 * bw;
+      const double* bk = sl.birh2 + sl.base + c0;
+#pragma GCC unroll 16
+      for (int j = 0; j < NB; ++j) {
+        const Vec delta = eta * load(bk + j * kLanes) + mu * load(p + j * kLanes);
+        store(w + j * kLanes, load(w + j * kLanes) + delta);
+        store(p + j * kLanes, delta);
+      }
+    } else {
+      const int k = u - 102;
+      double* w = sl.bw + 101 * c0 + k * bw;
+      double* p = sl.bp + 101 * c0 + k * bw;
+      const double* d = sl.bd + 101 * c0 + k * bw;
+      const double* hm = sl.hid1 + sl.base + c0;
+      const double bk = sl.birh2[k];
+#pragma GCC unroll 16
+      for (int j = 0; j < NB; ++j) {
+        const Vec g = (bk * load(d + j * kLanes)) * load(hm + j * kLanes);
+        const Vec delta = eta * g + mu * load(p + j * kLanes);
+        store(w + j * kLanes, load(w + j * kLanes) + delta);
+        store(p + j * kLanes, delta);
+      }
+    }
+  }
+}
+
 // ---------------------------------------------------------------------------------------------
-// Step A on one block of NB vectors. `prev` (0: none) is the trained residue whose wei1 update
-// is pending, `n` (0: none) the residue whose hidden-1 sums are formed.
+// Step A on one block of NB vectors. `prev` (0: none) is the trained residue whose updates of
+// wei1 and wei2 are pending, `n` (0: none) the residue whose hidden-1 sums are formed.
 template <int NB>
 void passBlock(const FirstShared& s, FirstSlice& sl, int b, int prev, int n) {
   const int bw = NB * kLanes;
@@ -105,7 +206,13 @@ void passBlock(const FirstShared& s, FirstSlice& sl, int b, int prev, int n) {
 #pragma GCC unroll 16
   for (int j = 0; j < NB; ++j) acc[j] = Vec{};
 
+  int units = 0;
   for (int i = ilo; i <= ihi; ++i) {
+    if (prev) {
+      const int upto = kWei2Units * (i - ilo + 1) / (ihi - ilo + 1);
+      wei2Units<NB>(s, sl, b, units, upto);
+      units = upto;
+    }
     const bool up = ulo <= i && i <= uhi;
     const bool fw = flo <= i && i <= fhi;
     double* w = W + (i - 1) * 30 * bw;
@@ -164,100 +271,6 @@ void passBlock(const FirstShared& s, FirstSlice& sl, int b, int prev, int n) {
   }
 }
 
-template <int NB>
-void layer2Block(const FirstShared& s, FirstSlice& sl, int b) {
-  const int bw = NB * kLanes;
-  const int c0 = sl.bcol[b];
-  const double* w = sl.aw + 102 * c0;
-  const double* d = sl.ad + 101 * c0;
-  Vec acc[NB];
-#pragma GCC unroll 16
-  for (int j = 0; j < NB; ++j) acc[j] = Vec{};
-  for (int m = 0; m < 101; ++m, w += bw, d += bw) {
-    const double h = sl.hid1[m];
-#pragma GCC unroll 16
-    for (int j = 0; j < NB; ++j) acc[j] += (h * load(w + j * kLanes)) * load(d + j * kLanes);
-  }
-#pragma GCC unroll 16
-  for (int j = 0; j < NB; ++j) store(sl.sum + c0 + j * kLanes, acc[j] + load(w + j * kLanes) * s.h1bias);
-}
-
-// Error terms of the slice's hidden-1 neurons, from wei2 as it stands (copy B), then errh1 for
-// the window of n.
-template <int NB>
-void birh1Block(const FirstShared& s, FirstSlice& sl, int b, int n) {
-  const int bw = NB * kLanes;
-  const int c0 = sl.bcol[b];
-  const double* w = sl.bw + 101 * c0;
-  const double* d = sl.bd + 101 * c0;
-  Vec acc[NB];
-#pragma GCC unroll 16
-  for (int j = 0; j < NB; ++j) acc[j] = Vec{};
-  for (int k = 0; k < 101; ++k, w += bw, d += bw) {
-    const double bk = sl.birh2[k];
-#pragma GCC unroll 16
-    for (int j = 0; j < NB; ++j) acc[j] += load(w + j * kLanes) * (bk * load(d + j * kLanes));
-  }
-  const double g = s.gain;
-  const int lo = s.winlo[n - 1], hi = s.winhi[n - 1];
-#pragma GCC unroll 16
-  for (int j = 0; j < NB; ++j) {
-    const Vec h = load(sl.hid1 + sl.base + c0 + j * kLanes);
-    const Vec bi = (g * (1.0 - h * h)) * acc[j];
-    store(sl.birh1 + c0 + j * kLanes, bi);
-    for (int i = lo; i <= hi; ++i)
-      store(sl.e1 + 21 * c0 + (i - 1) * bw + j * kLanes, bi * load(sl.d1 + 21 * c0 + (i - 1) * bw + j * kLanes));
-  }
-}
-
-// The slice's share of the wei2 update, in both copies (the same values in each).
-template <int NB>
-void wei2Block(const FirstShared& s, FirstSlice& sl, int b) {
-  const int bw = NB * kLanes;
-  const int c0 = sl.bcol[b];
-  const double eta = s.rate, mu = s.momentum;
-  // Copy A: columns k of the slice, rows m = 1..101, then the bias row.
-  {
-    double* w = sl.aw + 102 * c0;
-    double* p = sl.ap + 102 * c0;
-    const double* d = sl.ad + 101 * c0;
-    const double* bk = sl.birh2 + sl.base + c0;
-    for (int m = 0; m < 101; ++m, w += bw, p += bw, d += bw) {
-      const double hm = sl.hid1[m];
-#pragma GCC unroll 16
-      for (int j = 0; j < NB; ++j) {
-        const Vec g = (load(bk + j * kLanes) * load(d + j * kLanes)) * hm;
-        const Vec delta = eta * g + mu * load(p + j * kLanes);
-        store(w + j * kLanes, load(w + j * kLanes) + delta);
-        store(p + j * kLanes, delta);
-      }
-    }
-#pragma GCC unroll 16
-    for (int j = 0; j < NB; ++j) {
-      const Vec delta = eta * load(bk + j * kLanes) + mu * load(p + j * kLanes);
-      store(w + j * kLanes, load(w + j * kLanes) + delta);
-      store(p + j * kLanes, delta);
-    }
-  }
-  // Copy B: rows k = 1..101, columns h of the slice.
-  {
-    double* w = sl.bw + 101 * c0;
-    double* p = sl.bp + 101 * c0;
-    const double* d = sl.bd + 101 * c0;
-    const double* hm = sl.hid1 + sl.base + c0;
-    for (int k = 0; k < 101; ++k, w += bw, p += bw, d += bw) {
-      const double bk = sl.birh2[k];
-#pragma GCC unroll 16
-      for (int j = 0; j < NB; ++j) {
-        const Vec g = (bk * load(d + j * kLanes)) * load(hm + j * kLanes);
-        const Vec delta = eta * g + mu * load(p + j * kLanes);
-        store(w + j * kLanes, load(w + j * kLanes) + delta);
-        store(p + j * kLanes, delta);
-      }
-    }
-  }
-}
-
 // Runs Op<NB>::run for every block of the slice, NB being the block's vector count.
 template <template <int> class Op, int NB, typename... Args>
 inline void blockOf(int vectors, FirstSlice& sl, int b, const Args&... args) {
@@ -286,10 +299,6 @@ struct Layer2Op {
 template <int NB>
 struct Birh1Op {
   static void run(FirstSlice& sl, int b, const FirstShared& s, int n) { birh1Block<NB>(s, sl, b, n); }
-};
-template <int NB>
-struct Wei2Op {
-  static void run(FirstSlice& sl, int b, const FirstShared& s) { wei2Block<NB>(s, sl, b); }
 };
 
 inline void update(double& w, double& p, double rate, double momentum, double g) {
@@ -330,7 +339,6 @@ void outputsAndBackward(FirstShared& s, int t, FirstSlice& sl, int n, bool train
     birh2[k] = g * (1.0 - sl.hid2[k] * sl.hid2[k]) * sum;
   }
   eachBlock<Birh1Op>(sl, s, n);
-  eachBlock<Wei2Op>(sl, s);
   double* pw = sl.pwei;
   for (int c = 0; c < 3; ++c)
     for (int k = 0; k < 101; ++k)

@@ -1,0 +1,342 @@
+// Speed of the kernel sets, measured in one run on this machine:
+//   1. microseconds per residue on a synthetic data set of realistic shape: trained first-stage
+//      residue (full window), forward-only residue, trained filter residue; the reference and
+//      every fast kernel set with 1 and 2 threads; the floor (a step that only moves wei1 and
+//      owei1) and the cost of the 205 tanh calls of a residue;
+//   2. one whole epoch of both stages on the example set, and the other costs of a run that grow
+//      with the data: reading the data set, initphi, the final pass, scoring, weight files;
+//   3. epoch time and peak memory at three data-set sizes (each size in a child process).
+// Every figure is the best of several repetitions: the cores are shared, so the best run is
+// the one least disturbed.
+//
+//   kernel_speed [--reps N] [--sizes 20000,100000,400000] [--examples DIR] [--no-sizes] [--per-residue]
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "config/defaults.h"
+#include "dataset/setio.h"
+#include "network/engine.h"
+#include "network/fast_engine.h"
+#include "network/fast_kernels.h"
+#include "network/netinit.h"
+#include "run/scores.h"
+#include "weightio/weight_files.h"
+
+#ifndef KELVOR_EXAMPLES
+#define KELVOR_EXAMPLES "examples"
+#endif
+
+namespace kelvor {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+double seconds(const std::function<void()>& f) {
+  const auto a = Clock::now();
+  f();
+  return std::chrono::duration<double>(Clock::now() - a).count();
+}
+
+double best(int reps, const std::function<void()>& f) {
+  double b = 1e300;
+  for (int r = 0; r < reps; ++r) b = std::min(b, seconds(f));
+  return b;
+}
+
+long peakKiB() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_maxrss;
+}
+
+// A synthetic data set: proteins of 50 to 500 residues, features drawn in the encoded ranges
+// (physico-chemical parameters within +-0.9, profile values and angles within +-1, relative
+// surface area 0..1), classes in runs as real chains have them.
+void synthesize(DataStore& s, int residues, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::uniform_int_distribution<int> length(50, 500);
+  std::uniform_real_distribution<double> unit(-1.0, 1.0), par(-0.9, 0.9), area(0.0, 1.0);
+  s.wincen = 11;
+  s.outcen = 1;
+  s.xin(22, 1) = 1.0;
+  s.filin.reserve(static_cast<std::size_t>(residues) * kColumns);
+  int proteins = 0;
+  while (s.nta < residues) {
+    const int n = std::min(length(rng), residues - s.nta);
+    ++proteins;
+    int cls = 1, run = 0;
+    for (int k = 1; k <= n; ++k) {
+      s.addResidue();
+      const int r = s.nta;
+      for (int f = 1; f <= 7; ++f) s.fin(r, f) = par(rng);
+      for (int f = 8; f <= 27; ++f) s.fin(r, f) = unit(rng);
+      s.fin(r, 28) = area(rng);
+      s.fin(r, 29) = unit(rng);
+      s.fin(r, 30) = unit(rng);
+      if (run-- <= 0) {
+        cls = static_cast<int>(rng() % 3);
+        run = 2 + static_cast<int>(rng() % 12);
+      }
+      for (int c = 0; c < 3; ++c) s.fin(r, 33 + c) = c == cls ? 1.0 : -1.0;
+      s.fin(r, 36) = cls == 0 ? -0.6 : cls == 1 ? -0.2 : 0.5;
+      s.winlo[r - 1] = std::max(12 - k, 1);
+      s.winhi[r - 1] = std::min(11 + n - k, 21);
+      s.outlo[r - 1] = s.outhi[r - 1] = 1;
+    }
+  }
+  // Parts as a 10% test fraction and fold 1 give them: test, validation, then training by size.
+  s.nprot = proteins;
+  s.ntatrain = static_cast<int>(s.nta * 0.8);
+  s.ntatrval = static_cast<int>(s.nta * 0.9);
+}
+
+void initialState(Network& net, DataStore& store) {
+  net.gain = 0.5;
+  net.rate = 0.001;
+  net.momentum = 0.5;
+  net.dcay = 1.0;
+  net.hid1[102] = net.hid2[102] = net.fhid[22] = 1.0;
+  store.xin(22, 1) = 1.0;
+  int seed = 123457;
+  drawWeights(net, seed);
+  attenuation(net);
+  net.outs.assign(static_cast<std::size_t>(store.nta) * 3, 0.0);
+}
+
+struct Candidate {
+  std::string label;
+  std::function<std::unique_ptr<Engine>(Network&, DataStore&)> make;
+  bool fast;
+  int threads;
+};
+
+std::vector<Candidate> candidates() {
+  std::vector<Candidate> v;
+  v.push_back({"reference", [](Network& n, DataStore& s) { return std::make_unique<ReferenceEngine>(n, s); }, false, 1});
+  for (const fast::KernelSet* k : runnableKernelSets())
+    for (int t : {1, 2})
+      v.push_back({"fast-" + kernelSetName(*k) + " x" + std::to_string(t),
+                   [k, t](Network& n, DataStore& s) { return std::make_unique<FastEngine>(n, s, *k, t); }, true, t});
+  return v;
+}
+
+// One epoch of a stage as the schedule runs it.
+void epoch(Engine& e, DataStore& s, bool filter) {
+  initphi(s);
+  if (!filter) {
+    e.trainFirst(1, s.ntatrain);
+    e.predictFirst(s.ntatrain + 1, s.ntatrval);
+    e.trainFirst(s.ntatrval + 1, s.nta);
+  } else {
+    e.trainFilter(1, s.ntatrain);
+    e.predictFilter(s.ntatrain + 1, s.ntatrval);
+    e.trainFilter(s.ntatrval + 1, s.nta);
+  }
+  calcerr(s, 1, s.ntatrain);
+  calcerr(s, s.ntatrain + 1, s.ntatrval);
+  calcerr(s, s.ntatrval + 1, s.nta);
+}
+
+bool gSkipReference = false;
+
+void perResidue(int reps) {
+  DataStore store;
+  synthesize(store, 20000, 7);
+  Network net;
+  initialState(net, store);
+  // A run of residues with full windows: the inner residues of the longest protein.
+  int a = 0, b = -1, start = 1;
+  for (int r = 1; r <= store.nta; ++r) {
+    if (store.winlo[r - 1] == 11) start = r;
+    if (store.winhi[r - 1] == 11 && r - start - 20 > b - a) a = start + 10, b = r - 10;
+  }
+  const int count = b - a + 1;
+  std::printf("1. Per residue: %d synthetic residues; residues %d..%d (%d, full windows); best of %d\n\n",
+              store.nta, a, b, count, reps);
+  std::printf("%-18s %12s %12s %12s %10s %10s %10s\n", "kernel set", "train µs", "forward µs", "filter µs",
+              "train x", "forward x", "filter x");
+  double refTrain = 0, refFwd = 0, refFilt = 0;
+  for (const Candidate& c : candidates()) {
+    if (gSkipReference && !c.fast) continue;
+    Network n = net;
+    DataStore s = store;
+    std::unique_ptr<Engine> e = c.make(n, s);
+    const int r = c.fast ? reps : std::max(2, reps / 3);
+    const double train = best(r, [&] { e->trainFirst(a, b); }) / count * 1e6;
+    const double fwd = best(r, [&] { e->predictFirst(a, b); }) / count * 1e6;
+    e->predictFirst(1, s.nta);
+    const double filt = best(r, [&] { e->trainFilter(a, b); }) / count * 1e6;
+    if (!c.fast) refTrain = train, refFwd = fwd, refFilt = filt;
+    std::printf("%-18s %12.2f %12.2f %12.3f %10.2f %10.2f %10.2f\n", c.label.c_str(), train, fwd, filt,
+                refTrain / train, refFwd / fwd, refFilt / filt);
+    std::fflush(stdout);
+  }
+
+  std::printf("\nFloor: wei1 and owei1 read and written once per step (2 x %.0f KiB each way), nothing else\n",
+              2.0 * fast::kRows1 * 104 * 8 / 1024);
+  for (const fast::KernelSet* k : runnableKernelSets())
+    for (int t : {1, 2}) {
+      Network n = net;
+      DataStore s = store;
+      FastEngine e(n, s, *k, t);
+      const int steps = 2000;
+      const double us = best(reps, [&] { e.floorSteps(steps); }) / steps * 1e6;
+      std::printf("  %-16s %8.2f µs per step\n", ("fast-" + kernelSetName(*k) + " x" + std::to_string(t)).c_str(), us);
+    }
+
+  // 205 tanh calls per trained residue (101 + 101 + 3), on values of the size the sums have.
+  std::vector<double> x(205 * 64);
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<double> u(-3.0, 3.0);
+  for (double& v : x) v = u(rng);
+  volatile double sink = 0.0;
+  const double tanhTime = best(reps, [&] {
+    double acc = 0.0;
+    for (double v : x) acc += std::tanh(0.5 * v);
+    sink = acc;
+  });
+  (void)sink;
+  std::printf("  %-16s %8.2f µs per residue (205 calls)\n\n", "std::tanh", tanhTime / 64 * 1e6);
+}
+
+// The example set: one epoch of each stage per kernel set, and what else a run spends per epoch.
+void exampleSet(const std::string& root, int reps) {
+  DataStore store;
+  Network net;
+  const fs::path here = fs::current_path();
+  RunConfig cfg;
+  double readTime = 0;
+  {
+    fs::current_path(root);
+    cfg = getdefs(store, net, "kelvor.in", 7);
+    readTime = seconds([&] { setio(store, root + "/"); });
+    fs::current_path(here);
+  }
+  Network init = net;
+  initialState(init, store);
+  std::printf("2. Example set (%s): %d chains, %d residues (training %d, validation %d, test %d)\n\n",
+              root.c_str(), store.nprot, store.nta, store.ntatrain, store.ntatrval - store.ntatrain,
+              store.nta - store.ntatrval);
+  std::printf("%-18s %14s %14s %14s\n", "kernel set", "first stage s", "filter s", "final pass s");
+  for (const Candidate& c : candidates()) {
+    Network n = init;
+    DataStore s = store;
+    std::unique_ptr<Engine> e = c.make(n, s);
+    const int r = c.fast ? std::max(1, reps / 2) : 1;
+    const double first = best(r, [&] { epoch(*e, s, false); });
+    const double final = best(r, [&] {
+      initphi(s);
+      e->predictFirst(1, s.nta);
+      calcerr(s, s.ntatrval + 1, s.nta);
+    });
+    const double filter = best(r, [&] { epoch(*e, s, true); });
+    std::printf("%-18s %14.3f %14.3f %14.3f\n", c.label.c_str(), first, filter, final);
+    std::fflush(stdout);
+  }
+
+  const fs::path tmp = fs::temp_directory_path() / ("kelvor-bench-" + std::to_string(::getpid()));
+  fs::create_directories(tmp);
+  fs::current_path(tmp);
+  const double outw = best(reps, [&] { outwei(init, 0); });
+  const double outwf = best(reps, [&] { outweif(init, 0); });
+  Network back = init;
+  const double readw = best(std::max(1, reps / 2), [&] { readwei(back, 0); });
+  fs::current_path(here);
+  fs::remove_all(tmp);
+  DataStore s = store;
+  const double phi = best(reps, [&] { initphi(s); });
+  const double err = best(reps, [&] {
+    calcerr(s, 1, s.ntatrain);
+    calcerr(s, s.ntatrain + 1, s.ntatrval);
+    calcerr(s, s.ntatrval + 1, s.nta);
+  });
+  std::printf("\nOther costs: reading the data set (setio, once per run) %.3f s; initphi %.1f µs; calcerr x3 %.1f µs;\n"
+              "weight files: outwei (fort.77-79, on every improving epoch) %.3f s, outweif %.4f s, readwei %.3f s\n\n",
+              readTime, phi * 1e6, err * 1e6, outw, outwf, readw);
+}
+
+// One epoch of both stages at a given size, in a child process so that its peak memory is its own.
+void sizeChild(int residues) {
+  DataStore store;
+  const double make = seconds([&] { synthesize(store, residues, 11); });
+  Network net;
+  initialState(net, store);
+  std::unique_ptr<Engine> e = makeEngine(net, store);
+  const double first = seconds([&] { epoch(*e, store, false); });
+  const double filter = seconds([&] { epoch(*e, store, true); });
+  std::printf("%10d %12.3f %12.3f %14.2f %12.1f %14.0f   (%s, data made in %.2f s)\n", residues, first, filter,
+              (first + filter) / residues * 1e6, peakKiB() / 1024.0, peakKiB() * 1024.0 / residues,
+              e->name().c_str(), make);
+  std::fflush(stdout);
+}
+
+void sizes(const std::vector<int>& list) {
+  std::printf("3. Epoch time and peak memory by size (kernel set and threads of makeEngine; one child each)\n\n");
+  std::printf("%10s %12s %12s %14s %12s %14s\n", "residues", "first s", "filter s", "µs/residue", "peak MiB",
+              "peak B/residue");
+  std::fflush(stdout);
+  for (int n : list) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      sizeChild(n);
+      std::fflush(stdout);
+      _exit(0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+  }
+  std::printf("\n");
+}
+
+}  // namespace
+}  // namespace kelvor
+
+int main(int argc, char** argv) {
+  int reps = 5;
+  std::string examples = KELVOR_EXAMPLES;
+  std::vector<int> sizeList = {20000, 100000, 400000};
+  bool doSizes = true;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--reps" && i + 1 < argc) {
+      reps = std::max(1, std::atoi(argv[++i]));
+    } else if (a == "--examples" && i + 1 < argc) {
+      examples = argv[++i];
+    } else if (a == "--sizes" && i + 1 < argc) {
+      sizeList.clear();
+      for (char* t = std::strtok(argv[++i], ","); t; t = std::strtok(nullptr, ",")) sizeList.push_back(std::atoi(t));
+    } else if (a == "--no-sizes") {
+      doSizes = false;
+    } else if (a == "--per-residue") {  // section 1 without the reference: for tuning
+      kelvor::gSkipReference = true;
+      kelvor::perResidue(reps);
+      return 0;
+    } else {
+      std::fprintf(stderr, "usage: %s [--reps N] [--sizes a,b,c] [--examples DIR] [--no-sizes] [--per-residue]\n", argv[0]);
+      return 1;
+    }
+  }
+  std::printf("kernel sets this CPU runs:");
+  for (const kelvor::fast::KernelSet* k : kelvor::runnableKernelSets()) std::printf(" %s", k->name);
+  std::printf("; default threads %d\n\n", kelvor::defaultThreads());
+  // The sizes run first: the children must be forked before this process starts any thread.
+  if (doSizes) kelvor::sizes(sizeList);
+  kelvor::perResidue(reps);
+  kelvor::exampleSet(std::filesystem::absolute(examples).string(), reps);
+  return 0;
+}
