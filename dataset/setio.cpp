@@ -39,7 +39,7 @@ void warn(const std::string& text) { std::fprintf(stderr, "kelvor: warning: %s\n
 // Why a protein's records ended, when it was not the end of its DSSP-data file.
 void reportEarlyEnd(const RecordReader& file, const ReadResult& r, const std::string& name, int j) {
   warn("protein " + name + " ends before residue " + std::to_string(j) + ": " + file.name() +
-       (r.status == ReadResult::kEndOfFile ? std::string(": end of file")
+       (r.status == ReadResult::kEndOfFile ? ": end of file after line " + std::to_string(file.lineCount())
                                            : ", line " + std::to_string(r.line) + ": " + r.describe()) +
        "; " + std::to_string(j - 1) + " residues kept");
 }

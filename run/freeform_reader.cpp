@@ -219,7 +219,10 @@ void RecordReader::readOrThrow(const Item* items, std::size_t count) {
   ReadResult r = read(items, count);
   if (!r.ok()) {
     std::string what = r.describe();
-    if (r.status == ReadResult::kEndOfFile && missing_) what = "file is missing (end of file at once)";
+    if (r.status == ReadResult::kEndOfFile)
+      what = missing_ ? "file is missing (end of file at once)"
+                      : lines_.empty() ? "end of file (the file is empty)"
+                                       : "end of file after line " + std::to_string(lines_.size());
     throw FileError(name_, r.status == ReadResult::kEndOfFile ? 0 : r.line, what);
   }
 }

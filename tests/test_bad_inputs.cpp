@@ -303,9 +303,10 @@ std::vector<Case> cases() {
   // The defaults file, cut after every one of its lines.
   for (std::size_t n = 0; n < 10; ++n)
     t.push_back({"defaults_cut_after_line_" + std::to_string(n), [n, in](const fs::path& d) { cut(in(d), n); }, 2, {},
-                 {"kelvor.in", "end of file"}});
+                 {"kelvor.in", n == 0 ? "end of file (the file is empty)" : "end of file after line " + std::to_string(n)}});
   t.push_back({"defaults_line_10_without_its_word",
-               [in](const fs::path& d) { setLine(in(d), 10, "'proteins.list'"); }, 2, {}, {"kelvor.in", "end of file"}});
+               [in](const fs::path& d) { setLine(in(d), 10, "'proteins.list'"); }, 2, {},
+               {"kelvor.in", "end of file after line 10"}});
   t.push_back({"defaults_missing", [in](const fs::path& d) { fs::remove(in(d)); }, 2, {}, {"kelvor.in", "missing"}});
   t.push_back({"defaults_is_a_directory", [in](const fs::path& d) { replaceByDirectory(in(d)); }, 2, {},
                {"kelvor.in", "directory"}});
@@ -414,10 +415,10 @@ std::vector<Case> cases() {
   t.push_back({"prediction_file_is_a_directory", [p](const fs::path& d) { replaceByDirectory(prediction(d, p)); }, 2,
                {}, {"kvqout/1paa.kvqout", "directory"}});
   t.push_back({"profile_file_short", [p](const fs::path& d) { cut(profile(d, p), profileLine(10)); }, 0,
-               {kBanner, " Q10P:"}, {"1paa", "residue 11", "new_prf/1paa.mat", "end of file", "10 residues kept"},
+               {kBanner, " Q10P:"}, {"1paa", "residue 11", "new_prf/1paa.mat", "end of file after line 13", "10 residues kept"},
                kReportOnly});
   t.push_back({"prediction_file_short", [p](const fs::path& d) { cut(prediction(d, p), predictionLine(20)); }, 0,
-               {kBanner}, {"1paa", "residue 21", "kvqout/1paa.kvqout", "end of file"}, kReportOnly});
+               {kBanner}, {"1paa", "residue 21", "kvqout/1paa.kvqout", "end of file after line 21"}, kReportOnly});
   t.push_back({"prediction_record_that_is_a_comment",
                [p](const fs::path& d) { setLine(prediction(d, p), predictionLine(5), "# a comment"); }, 0, {kBanner},
                {"1paa", "residue 5", "kvqout/1paa.kvqout", "line 6", "\"#\"", "4 residues kept"}, kReportOnly});
