@@ -21,6 +21,9 @@ std::vector<const fast::KernelSet*> runnableKernelSets() {
     if (__builtin_cpu_supports("avx2")) v.push_back(fast::kernelsAvx2());
 #endif
     v.push_back(fast::kernelsBaseline());
+#if defined(KELVOR_X86_KERNELS)
+    if (__builtin_cpu_supports("avx2")) v.push_back(fast::kernelsAvx2Wide());
+#endif
     return v;
   }();
   return sets;

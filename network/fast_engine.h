@@ -47,7 +47,8 @@ class FastEngine : public Engine {
   std::unique_ptr<State> s_;
 };
 
-// The fast kernel sets this build has and this CPU runs, best first (network/dispatch.cpp).
+// The fast kernel sets this build has and this CPU runs, best first (network/dispatch.cpp); the
+// last may be a test-only layout.
 std::vector<const fast::KernelSet*> runnableKernelSets();
 // The name of a kernel set, e.g. "avx2".
 std::string kernelSetName(const fast::KernelSet& kernels);

@@ -114,5 +114,6 @@ struct KernelSet {
 const KernelSet* kernelsBaseline();
 const KernelSet* kernelsAvx2();
 const KernelSet* kernelsAvx512();
+const KernelSet* kernelsAvx2Wide();  // the AVX-512 layout on AVX2: for tests, never picked first
 
 }  // namespace kelvor::fast

@@ -57,7 +57,7 @@ void barrier(FirstShared& s, int t, FirstSlice& sl) {
 #if defined(__x86_64__) || defined(__i386__)
       __builtin_ia32_pause();
 #endif
-      if (++spins == 2048) {
+      if (++spins == 256) {
         sched_yield();
         spins = 0;
       }

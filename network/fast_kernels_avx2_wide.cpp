@@ -1,0 +1,31 @@
+// The AVX-512 kernels' layout (eight doubles per vector, blocks of up to 13 vectors) built for
+// AVX2, where each vector takes two registers. Slower than the AVX2 set; it exists so that the
+// layout the AVX-512 set uses is proven bit-identical on CPUs without AVX-512 too.
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <sched.h>
+
+#include "network/fast_kernels.h"
+
+namespace kelvor::fast {
+namespace {
+
+constexpr int kLanes = 8;
+constexpr int kBlockVectors = 13;
+typedef double Vec __attribute__((vector_size(64)));
+
+// Vectors wider than the registers change the calling convention; every function here is
+// internal to this file, so no caller outside sees it.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+#include "network/fast_kernels_impl.h"
+
+}  // namespace
+
+const KernelSet* kernelsAvx2Wide() {
+  static const KernelSet kernels{"avx2-wide", kLanes, kBlockVectors, &firstRange, &filterRange, &floorSteps};
+  return &kernels;
+}
+
+}  // namespace kelvor::fast
