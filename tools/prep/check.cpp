@@ -273,7 +273,11 @@ RootCheck checkDataRoot(const std::string& root, const std::string& listPath, co
   if (lines.size() > static_cast<std::size_t>(kMaxProteins))
     out.problems.push_back(Problem::error(listPath, 0, "the protein list has " + std::to_string(lines.size()) +
                                                            " lines; kelvor refuses more than " + std::to_string(kMaxProteins)));
-  std::map<std::string, long> seen;
+  struct Seen {
+    long line;
+    int residues;
+  };
+  std::map<std::string, Seen> seen;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const long no = static_cast<long>(i) + 1;
     std::string name = lines[i].substr(0, kNameLength);
@@ -287,11 +291,16 @@ RootCheck checkDataRoot(const std::string& root, const std::string& listPath, co
       ++out.faulty;
       continue;
     }
-    auto [it, fresh] = seen.emplace(shown, no);
-    if (!fresh)
+    // A protein listed again is read again; its files are checked once.
+    auto [it, fresh] = seen.emplace(name, Seen{no, 0});
+    if (!fresh) {
       out.problems.push_back(Problem::warning(listPath, no, "protein " + shown + " is listed before, on line " +
-                                                                std::to_string(it->second) + "; kelvor uses it twice"));
+                                                                std::to_string(it->second.line) + "; kelvor uses it twice"));
+      out.residues += it->second.residues;
+      continue;
+    }
     ProteinCheck pc = checkProtein(name, root, load);
+    it->second.residues = pc.residues;
     out.residues += pc.residues;
     if (errorCount(pc.problems) > 0) ++out.faulty;
     for (auto& p : pc.problems) out.problems.push_back(std::move(p));

@@ -109,9 +109,9 @@ int runCheck(const Options& o, std::FILE* out, std::FILE* err) {
   const std::string counts = plural(static_cast<std::size_t>(rc.proteins), "protein") + ", " +
                              plural(static_cast<std::size_t>(rc.residues), "residue");
   if (errors > 0) {
-    std::fprintf(err, "kelvor-prep: %s and %s in %s of %s (list %s, data root %s)\n", plural(errors, "problem").c_str(),
-                 plural(warnings, "warning").c_str(), plural(static_cast<std::size_t>(rc.faulty), "protein").c_str(),
-                 std::to_string(rc.proteins).c_str(), o.list.c_str(), o.dataRoot.c_str());
+    std::fprintf(err, "kelvor-prep: %s and %s in %d of %s (list %s, data root %s)\n", plural(errors, "problem").c_str(),
+                 plural(warnings, "warning").c_str(), rc.faulty,
+                 plural(static_cast<std::size_t>(rc.proteins), "protein").c_str(), o.list.c_str(), o.dataRoot.c_str());
     return kExitData;
   }
   std::fprintf(out, "kelvor-prep: %s: no problems, %s (list %s, data root %s)\n", counts.c_str(),

@@ -1,5 +1,6 @@
 #include "tools/prep/pssm_reader.h"
 
+#include <cctype>
 #include <cmath>
 
 #include "run/freeform_reader.h"
@@ -53,7 +54,7 @@ PssmFile parsePssm(const std::string& path, const std::string& text) {
     if (isBlankLine(s)) break;
     const std::vector<std::string> w = words(s);
     int pos = 0;
-    if (w.size() < 22 || !parseInteger(w[0], pos) || w[1].size() != 1)
+    if (w.size() < 22 || !parseInteger(w[0], pos) || w[1].size() != 1 || !std::isalpha(static_cast<unsigned char>(w[1][0])))
       throw InputError(Problem::error(path, no, "not a matrix row (position, residue letter, 20 scores)"));
     if (pos != static_cast<int>(file.rows.size()) + 1)
       throw InputError(Problem::error(path, no, "row of position " + w[0] + " where position " +
