@@ -103,6 +103,12 @@ RecordReader::RecordReader(std::string name, std::string_view content) : name_(s
 }
 
 RecordReader RecordReader::open(const std::string& path) {
+  // The system would take a name with a NUL byte for its part before the NUL: another file.
+  if (path.find('\0') != std::string::npos) {
+    std::string shown;
+    for (char c : path) shown += c == '\0' ? std::string("\\0") : std::string(1, c);
+    throw FileError(shown, 0, "cannot open: the name holds a NUL byte");
+  }
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
     if (errno == ENOENT) {

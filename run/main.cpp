@@ -1,5 +1,6 @@
 // Entry point: runs kelvo_r and turns every failure into a message on standard error and a
 // distinct exit status.
+#include <csignal>
 #include <cstdio>
 #include <exception>
 
@@ -9,6 +10,8 @@
 
 int main(int argc, char** argv) {
   using namespace kelvor;
+  // A closed pipe on standard output is a write error to report, not a reason to die silently.
+  std::signal(SIGPIPE, SIG_IGN);
   auto say = [](const char* what, int status) {
     std::fprintf(stderr, "kelvor: %s\n", what);
     return status;

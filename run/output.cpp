@@ -54,7 +54,10 @@ void ReportFile::open(const std::string& path) {
 void ReportFile::write(const std::string& line) {
   if (fd_ < 0) throw FileError(path_, 0, "cannot write: file is not open");
   if (!emptied_) {
-    if (::ftruncate(fd_, 0) != 0) throw FileError(path_, 0, "cannot write: " + reason(errno));
+    // Only a regular file can be emptied; a device such as /dev/null is simply written to.
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) throw FileError(path_, 0, "cannot write: " + reason(errno));
+    if (S_ISREG(st.st_mode) && ::ftruncate(fd_, 0) != 0) throw FileError(path_, 0, "cannot write: " + reason(errno));
     emptied_ = true;
   }
   std::string s = line + '\n';

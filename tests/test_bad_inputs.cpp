@@ -176,6 +176,7 @@ struct RunOptions {
   std::string stdoutTo;         // a path instead of the captured file (e.g. /dev/full)
   bool unprivileged = false;    // run as a user who may not write in the directory
   long fileSizeLimit = 0;       // RLIMIT_FSIZE in bytes, 0 for none
+  bool closedPipe = false;      // standard output a pipe that nobody reads
 };
 
 RunOptions withArgs(std::vector<std::string> args) {
@@ -198,6 +199,11 @@ RunOptions unprivileged() {
   o.unprivileged = true;
   return o;
 }
+RunOptions intoAClosedPipe() {
+  RunOptions o;
+  o.closedPipe = true;
+  return o;
+}
 RunOptions withFileSizeLimit(long bytes) {
   RunOptions o;
   o.fileSizeLimit = bytes;
@@ -216,6 +222,8 @@ Outcome run(const fs::path& dir, const RunOptions& o) {
     ::unsetenv("KELVOR_TIME");
     for (const auto& e : env) ::putenv(const_cast<char*>(e.c_str()));
     if (!std::freopen(outPath.c_str(), "w", stdout) || !std::freopen(errPath.c_str(), "w", stderr)) ::_exit(127);
+    int ends[2];
+    if (o.closedPipe && (::pipe(ends) != 0 || ::close(ends[0]) != 0 || ::dup2(ends[1], 1) != 1)) ::_exit(127);
     if (o.fileSizeLimit > 0) {
       ::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
       struct rlimit lim {};
@@ -234,7 +242,7 @@ Outcome run(const fs::path& dir, const RunOptions& o) {
   Outcome r;
   if (WIFEXITED(status)) r.status = WEXITSTATUS(status);
   else if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
-  if (o.stdoutTo.empty()) r.out = readFile(outPath);
+  if (o.stdoutTo.empty() && !o.closedPipe) r.out = readFile(outPath);
   r.err = readFile(errPath);
   return r;
 }
@@ -379,6 +387,11 @@ std::vector<Case> cases() {
                {"Protein set too small for number of proteins selected, using full set.", kBanner}, {}, kReportOnly});
   t.push_back({"list_is_a_directory", [](const fs::path& d) { replaceByDirectory(d / "proteins.list"); }, 2, {},
                {"proteins.list", "directory"}});
+  t.push_back({"list_line_with_a_nul_byte",
+               [](const fs::path& d) {
+                 writeFile((d / "proteins.list").string(), std::string("1EXT4\n1pa\0a\n3znf\n5znf\n", 22));
+               },
+               2, {}, {"dssp_data/1pa\\0a", "NUL"}});
   t.push_back({"list_with_a_blank_line",
                [](const fs::path& d) { putLines(d / "proteins.list", {"1EXT4", "", "3znf", "5znf"}); }, 2, {},
                {"dssp_data/", "directory"}});
@@ -506,6 +519,16 @@ std::vector<Case> cases() {
   t.push_back({"standard_output_on_a_full_disk_at_a_stop",
                [](const fs::path& d) { setField(dssp(d, "3znf"), dsspLine(5), 2, "W"); }, 2, {},
                {"standard output", "disk full"}, {}, Base::kPredict, withStdout("/dev/full")});
+  t.push_back({"standard_output_a_closed_pipe", noChange, 2, {}, {"standard output", "Broken pipe"}, kReportOnly,
+               Base::kPredict, intoAClosedPipe()});
+  // A report file that is a device is written to, not emptied.
+  t.push_back({"report_file_on_dev_null",
+               [](const fs::path& d) {
+                 fs::remove(d / kReport);
+                 fs::create_symlink("/dev/null", d / kReport);
+               },
+               0, {kBanner, " Q10P:"}, {}});
+  t.back().quietErr = true;
   return t;
 }
 
@@ -571,7 +594,7 @@ TEST_P(BadInput, GetsItsMessageAndStatusAndChangesNothingElse) {
   for (const auto& [path, content] : after)
     if (!before.count(path) && !allowed.count(path)) ADD_FAILURE() << path << " appeared";
   // A run that stops before its banner leaves the earlier report as it was.
-  if (c.options.stdoutTo.empty() && r.out.find(kBanner) == std::string::npos && before.count(kReport) &&
+  if (c.options.stdoutTo.empty() && !c.options.closedPipe && r.out.find(kBanner) == std::string::npos && before.count(kReport) &&
       after.count(kReport)) {
     EXPECT_EQ(after.at(kReport), before.at(kReport));
   }
