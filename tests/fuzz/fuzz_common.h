@@ -31,7 +31,7 @@ inline std::vector<std::string> splitAtNul(const std::uint8_t* data, std::size_t
   return parts;
 }
 
-// A directory of the current working directory that lives as long as the process.
+// A private scratch directory (in /dev/shm when there is one) that lives as long as the process.
 const std::string& scratchDir();
 
 // Writes a file (whole), or removes it when `present` is false.
