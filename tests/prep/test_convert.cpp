@@ -19,8 +19,8 @@ namespace {
 
 using namespace test;
 
-ChainSpec spec(const std::string& name, const std::string& chain, const std::string& pssm, const std::string& angles = "") {
-  ChainSpec s;
+ChainEntry entry(const std::string& name, const std::string& chain, const std::string& pssm, const std::string& angles = "") {
+  ChainEntry s;
   s.name = name;
   s.dssp = data("1tii.dssp");
   s.chain = chain;
@@ -46,7 +46,7 @@ std::vector<std::string> lines(const std::string& text) {
   return v;
 }
 
-ChainFiles build(const ChainSpec& s, Reduction red = Reduction::kHGI) {
+ChainFiles build(const ChainEntry& s, Reduction red = Reduction::kHGI) {
   DsspCache cache;
   BuildResult r = buildChain(s, red, "/out/", cache);
   EXPECT_TRUE(r.files) << allProblems(r);
@@ -55,7 +55,7 @@ ChainFiles build(const ChainSpec& s, Reduction red = Reduction::kHGI) {
 }
 
 TEST(Convert, ShippedExampleChainComesOutInTheShippedLayout) {
-  const ChainFiles f = build(spec("1tii_D", "D", data("1tii_D.pssm")));
+  const ChainFiles f = build(entry("1tii_D", "D", data("1tii_D.pssm")));
   EXPECT_EQ(f.residues, 98);
   EXPECT_EQ(f.dssp, readFile(examples("dssp_data/1tii_D")));
   // The profile file is psiblast's matrix as it stands: the letters agree everywhere.
@@ -75,7 +75,7 @@ TEST(Convert, ShippedExampleChainComesOutInTheShippedLayout) {
 }
 
 TEST(Convert, ChainBreakBridgedCysteineAndUndefinedAnglesOfChainA) {
-  const ChainFiles f = build(spec("1tii_A", "A", data("1tii_A.pssm")));
+  const ChainFiles f = build(entry("1tii_A", "A", data("1tii_A.pssm")));
   const std::vector<std::string> d = lines(f.dssp), p = lines(f.profile), q = lines(f.prediction);
   ASSERT_EQ(d.size(), 186u);
   ASSERT_EQ(p.size(), 3u + 186u + 6u);
@@ -94,7 +94,7 @@ TEST(Convert, ChainBreakBridgedCysteineAndUndefinedAnglesOfChainA) {
 }
 
 TEST(Convert, TheTwoReductionsDifferExactlyAtGAndIStates) {
-  const ChainSpec a = spec("1tii_A", "A", data("1tii_A.pssm"));
+  const ChainEntry a = entry("1tii_A", "A", data("1tii_A.pssm"));
   const std::vector<std::string> hgi = lines(build(a, Reduction::kHGI).dssp), h = lines(build(a, Reduction::kH).dssp);
   const std::vector<DsspResidue> residues = chainResidues(readDssp(data("1tii.dssp")), "A");
   ASSERT_EQ(hgi.size(), residues.size());
@@ -124,7 +124,7 @@ TEST(Convert, TheTwoReductionsDifferExactlyAtGAndIStates) {
 TEST(Convert, EveryDisagreementWithThePssmIsReportedAndNothingIsMade) {
   // Chain A's SEQRES matrix: 190 rows against 186 residues, out of step from position 47 on.
   DsspCache cache;
-  const BuildResult r = buildChain(spec("1tii_A", "A", data("1tii_A_seqres.pssm")), Reduction::kHGI, "/out/", cache);
+  const BuildResult r = buildChain(entry("1tii_A", "A", data("1tii_A_seqres.pssm")), Reduction::kHGI, "/out/", cache);
   EXPECT_FALSE(r.files);
   const std::vector<DsspResidue> residues = chainResidues(readDssp(data("1tii.dssp")), "A");
   const PssmFile pssm = readPssm(data("1tii_A_seqres.pssm"));
@@ -146,7 +146,7 @@ TEST(Convert, EveryDisagreementWithThePssmIsReportedAndNothingIsMade) {
   std::string text;
   for (const auto& l : c) text += l + "\n";
   writeFile(dir.file("c.pssm"), text);
-  const BuildResult one = buildChain(spec("1tii_C", "C", dir.file("c.pssm")), Reduction::kHGI, "/out/", cache);
+  const BuildResult one = buildChain(entry("1tii_C", "C", dir.file("c.pssm")), Reduction::kHGI, "/out/", cache);
   EXPECT_FALSE(one.files);
   const std::string msgs = allProblems(one);
   EXPECT_EQ(countLines(msgs, "position "), 1u) << msgs;
@@ -155,8 +155,8 @@ TEST(Convert, EveryDisagreementWithThePssmIsReportedAndNothingIsMade) {
 }
 
 TEST(Convert, AngleTableReplacesTheObservedAnglesAndArea) {
-  const ChainFiles observed = build(spec("1tii_C", "C", data("1tii_C.pssm")));
-  const ChainFiles predicted = build(spec("1tii_C", "C", data("1tii_C.pssm"), data("1tii_C.angles")));
+  const ChainFiles observed = build(entry("1tii_C", "C", data("1tii_C.pssm")));
+  const ChainFiles predicted = build(entry("1tii_C", "C", data("1tii_C.pssm"), data("1tii_C.angles")));
   EXPECT_EQ(predicted.dssp, observed.dssp);
   EXPECT_EQ(predicted.profile, observed.profile);
   const std::vector<std::string> o = lines(observed.prediction), p = lines(predicted.prediction);
@@ -176,7 +176,7 @@ TEST(Convert, AngleTableReplacesTheObservedAnglesAndArea) {
   bad.replace(bad.find("\nC "), 3, "\nK ");
   writeFile(dir.file("bad.angles"), bad);
   DsspCache cache;
-  const BuildResult r = buildChain(spec("1tii_C", "C", data("1tii_C.pssm"), dir.file("bad.angles")), Reduction::kHGI, "/out/", cache);
+  const BuildResult r = buildChain(entry("1tii_C", "C", data("1tii_C.pssm"), dir.file("bad.angles")), Reduction::kHGI, "/out/", cache);
   EXPECT_FALSE(r.files);
   EXPECT_TRUE(contains(allProblems(r), "bad.angles\", line 4: chain 1tii_C, position 3: angle table 'K', DSSP 'C'")) << allProblems(r);
 }
@@ -189,7 +189,7 @@ TEST(Convert, FastaHoldsTheSequenceTheDataSetHolds) {
   std::string seq;
   for (std::size_t i = 1; i < l.size(); ++i) seq += l[i];
   std::string expected;
-  for (const auto& d : lines(build(spec("1tii_A", "A", data("1tii_A.pssm"))).dssp)) expected += fields(d)[1];
+  for (const auto& d : lines(build(entry("1tii_A", "A", data("1tii_A.pssm"))).dssp)) expected += fields(d)[1];
   EXPECT_EQ(seq, expected);
   EXPECT_EQ(l[1].size(), 60u);
 }

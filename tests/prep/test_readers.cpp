@@ -149,7 +149,7 @@ TEST(AngleTable, CommentsSkippedBadLinesNamed) {
 
 TEST(ChainList, RelativeNamesFromTheListsDirectoryAndEveryFaultyLine) {
   std::vector<Problem> problems;
-  const std::vector<ChainSpec> specs = parseChainList("/data/set/chains.txt",
+  const std::vector<ChainEntry> entries = parseChainList("/data/set/chains.txt",
                                                       "# comment\n"
                                                       "\n"
                                                       "a1  x.dssp A x.pssm\n"
@@ -159,12 +159,12 @@ TEST(ChainList, RelativeNamesFromTheListsDirectoryAndEveryFaultyLine) {
                                                       "a1  x.dssp B x.pssm\n"
                                                       "a5  x.dssp AB x.pssm\n",
                                                       problems);
-  ASSERT_EQ(specs.size(), 2u);
-  EXPECT_EQ(specs[0].dssp, "/data/set/x.dssp");
-  EXPECT_EQ(specs[0].angles, "");
-  EXPECT_EQ(specs[1].dssp, "/abs/y.dssp");
-  EXPECT_EQ(specs[1].pssm, "/data/set/../y.pssm");
-  EXPECT_EQ(specs[1].angles, "/data/set/t.angles");
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].dssp, "/data/set/x.dssp");
+  EXPECT_EQ(entries[0].angles, "");
+  EXPECT_EQ(entries[1].dssp, "/abs/y.dssp");
+  EXPECT_EQ(entries[1].pssm, "/data/set/../y.pssm");
+  EXPECT_EQ(entries[1].angles, "/data/set/t.angles");
   ASSERT_EQ(problems.size(), 4u);
   EXPECT_EQ(problems[0].line, 5);
   EXPECT_TRUE(contains(problems[0].text, "this one has 2 fields"));

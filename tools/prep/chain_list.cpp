@@ -28,13 +28,13 @@ std::optional<std::string> badName(const std::string& name) {
   return std::nullopt;
 }
 
-std::vector<ChainSpec> readChainList(const std::string& path, std::vector<Problem>& problems) {
+std::vector<ChainEntry> readChainList(const std::string& path, std::vector<Problem>& problems) {
   return parseChainList(path, loadExisting(path), problems);
 }
 
-std::vector<ChainSpec> parseChainList(const std::string& path, const std::string& text, std::vector<Problem>& problems) {
+std::vector<ChainEntry> parseChainList(const std::string& path, const std::string& text, std::vector<Problem>& problems) {
   const std::string dir = std::filesystem::path(path).parent_path().string();
-  std::vector<ChainSpec> out;
+  std::vector<ChainEntry> out;
   std::set<std::string> seen;
   const std::vector<std::string> lines = splitLines(text);
   for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -58,7 +58,7 @@ std::vector<ChainSpec> parseChainList(const std::string& path, const std::string
       problems.push_back(Problem::error(path, no, "chain name " + w[0] + " is given twice"));
       continue;
     }
-    ChainSpec c;
+    ChainEntry c;
     c.line = no;
     c.name = w[0];
     c.dssp = resolved(dir, w[1]);

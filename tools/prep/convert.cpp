@@ -48,10 +48,10 @@ std::string chainShown(const std::string& chain, const std::vector<DsspResidue>&
 
 // Position-by-position agreement of the DSSP letters with another file's letters.
 template <class Row, class LetterOf>
-void compareLetters(const ChainSpec& spec, const std::vector<DsspResidue>& residues, const std::vector<Row>& rows,
+void compareLetters(const ChainEntry& entry, const std::vector<DsspResidue>& residues, const std::vector<Row>& rows,
                     const std::string& path, const char* what, const char* rowWord, LetterOf letterOf,
                     std::vector<Problem>& problems) {
-  const std::string chain = chainShown(spec.chain, residues);
+  const std::string chain = chainShown(entry.chain, residues);
   const std::size_t n = std::min(residues.size(), rows.size());
   std::size_t disagreements = 0;
   for (std::size_t i = 0; i < n; ++i) {
@@ -60,18 +60,18 @@ void compareLetters(const ChainSpec& spec, const std::vector<DsspResidue>& resid
     ++disagreements;
     problems.push_back(Problem::error(
         path, rows[i].line,
-        "chain " + spec.name + ", position " + std::to_string(i + 1) + ": " + what + " " + quoted(o) + ", DSSP " +
-            quoted(d) + " (residue " + residues[i].number + " of chain " + chain + ", file \"" + spec.dssp + "\", line " +
+        "chain " + entry.name + ", position " + std::to_string(i + 1) + ": " + what + " " + quoted(o) + ", DSSP " +
+            quoted(d) + " (residue " + residues[i].number + " of chain " + chain + ", file \"" + entry.dssp + "\", line " +
             std::to_string(residues[i].line) + ")"));
   }
   if (rows.size() != residues.size())
     problems.push_back(Problem::error(
         path, 0,
-        "chain " + spec.name + ": " + std::to_string(rows.size()) + " " + rowWord + (rows.size() == 1 ? "" : "s") +
+        "chain " + entry.name + ": " + std::to_string(rows.size()) + " " + rowWord + (rows.size() == 1 ? "" : "s") +
             ", but the DSSP file has " + std::to_string(residues.size()) + " residues of chain " + chain +
             " (chain breaks left out); make it from the sequence that kelvor-prep --fasta writes"));
   else if (disagreements > 0)
-    problems.push_back(Problem::error(path, 0, "chain " + spec.name + ": " + std::to_string(disagreements) + " of " +
+    problems.push_back(Problem::error(path, 0, "chain " + entry.name + ": " + std::to_string(disagreements) + " of " +
                                                    std::to_string(n) + " residue letters disagree with the DSSP file"));
 }
 
@@ -92,13 +92,13 @@ const DsspFile& DsspCache::get(const std::string& path) {
   }
 }
 
-BuildResult buildChain(const ChainSpec& spec, Reduction reduction, const std::string& root, DsspCache& cache) {
+BuildResult buildChain(const ChainEntry& entry, Reduction reduction, const std::string& root, DsspCache& cache) {
   BuildResult out;
   std::vector<DsspResidue> residues;
   PssmFile pssm;
   std::vector<AngleRow> angles;
   try {
-    residues = chainResidues(cache.get(spec.dssp), spec.chain);
+    residues = chainResidues(cache.get(entry.dssp), entry.chain);
   } catch (const InputError& e) {
     out.problems.push_back(e.problem());
   }
@@ -111,22 +111,22 @@ BuildResult buildChain(const ChainSpec& spec, Reduction reduction, const std::st
       out.problems.push_back(Problem::error("", 0, e.what()));
     }
   };
-  if (spec.pssm.empty())
-    out.problems.push_back(Problem::error("", 0, "chain " + spec.name + ": no PSSM file given"));
+  if (entry.pssm.empty())
+    out.problems.push_back(Problem::error("", 0, "chain " + entry.name + ": no PSSM file given"));
   else
-    readOther([&] { pssm = readPssm(spec.pssm); });
-  if (!spec.angles.empty()) readOther([&] { angles = readAngleTable(spec.angles); });
+    readOther([&] { pssm = readPssm(entry.pssm); });
+  if (!entry.angles.empty()) readOther([&] { angles = readAngleTable(entry.angles); });
   if (!out.problems.empty()) return out;
 
-  compareLetters(spec, residues, pssm.rows, spec.pssm, "PSSM", "PSSM row",
+  compareLetters(entry, residues, pssm.rows, entry.pssm, "PSSM", "PSSM row",
                  [](const PssmRow& r) { return profileResidueLetter(r.letter); }, out.problems);
-  if (!spec.angles.empty())
-    compareLetters(spec, residues, angles, spec.angles, "angle table", "angle-table line",
+  if (!entry.angles.empty())
+    compareLetters(entry, residues, angles, entry.angles, "angle table", "angle-table line",
                    [](const AngleRow& r) { return profileResidueLetter(r.letter); }, out.problems);
   if (!out.problems.empty()) return out;
 
   ChainFiles f;
-  f.name = spec.name;
+  f.name = entry.name;
   f.residues = static_cast<int>(residues.size());
   f.profile = "\n" + (pssm.title.empty() ? std::string(kDefaultTitle) : pssm.title) + "\n" + pssm.columns + "\n";
   f.prediction = std::string(kPredictionHeader) + "\n";
@@ -146,7 +146,7 @@ BuildResult buildChain(const ChainSpec& spec, Reduction reduction, const std::st
   for (const auto& line : pssm.footer) f.profile += line + "\n";
 
   // Read the files back the way kelvor will, before anything is written.
-  const ProteinPaths paths = proteinPaths(root, spec.name);
+  const ProteinPaths paths = proteinPaths(root, entry.name);
   const std::map<std::string, const std::string*> made{
       {paths.dssp, &f.dssp}, {paths.profile, &f.profile}, {paths.prediction, &f.prediction}};
   const Loader fromMemory = [&](const std::string& path) -> std::optional<std::string> {
@@ -154,12 +154,12 @@ BuildResult buildChain(const ChainSpec& spec, Reduction reduction, const std::st
     if (it == made.end()) return std::nullopt;
     return *it->second;
   };
-  ProteinCheck back = checkProtein(spec.name, root, fromMemory);
+  ProteinCheck back = checkProtein(entry.name, root, fromMemory);
   if (back.residues != f.residues && errorCount(back.problems) == 0)
     back.problems.push_back(Problem::error("", 0, "kelvor would read " + std::to_string(back.residues) + " of its " +
                                                       std::to_string(f.residues) + " residues"));
   for (Problem& p : back.problems) {
-    if (p.severity == Problem::kError) p.text = "chain " + spec.name + ": the files made would not read back as made: " + p.text;
+    if (p.severity == Problem::kError) p.text = "chain " + entry.name + ": the files made would not read back as made: " + p.text;
     out.problems.push_back(std::move(p));
   }
   if (errorCount(out.problems) == 0) out.files = std::move(f);

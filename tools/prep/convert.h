@@ -41,7 +41,7 @@ struct BuildResult {
 // naming the chain, the position and both letters) and makes the three files. Before handing
 // them back it reads them as kelvor would under `root`; files that would not read back
 // residue for residue as made are refused.
-BuildResult buildChain(const ChainSpec& spec, Reduction reduction, const std::string& root, DsspCache& cache);
+BuildResult buildChain(const ChainEntry& entry, Reduction reduction, const std::string& root, DsspCache& cache);
 
 // The chain's sequence as the data set will hold it (chain breaks left out, bridged cysteines
 // as C, unknown residues as X), in FASTA form, for making its PSSM.

@@ -26,22 +26,22 @@ std::string plural(std::size_t n, const char* word) {
 
 int runConvert(const Options& o, std::FILE* out, std::FILE* err) {
   std::vector<Problem> problems;
-  const std::vector<ChainSpec> specs = readChainList(o.chains, problems);
+  const std::vector<ChainEntry> entries = readChainList(o.chains, problems);
   const bool listFaults = errorCount(problems) > 0;
-  if (specs.empty() && !listFaults) problems.push_back(Problem::error(o.chains, 0, "no chains listed"));
+  if (entries.empty() && !listFaults) problems.push_back(Problem::error(o.chains, 0, "no chains listed"));
 
   DsspCache cache;
   std::vector<ChainFiles> good;
   std::vector<std::string> bad;
   long residues = 0;
-  for (const ChainSpec& spec : specs) {
-    BuildResult r = buildChain(spec, o.reduction, o.dataRoot, cache);
+  for (const ChainEntry& entry : entries) {
+    BuildResult r = buildChain(entry, o.reduction, o.dataRoot, cache);
     for (auto& p : r.problems) problems.push_back(std::move(p));
     if (r.files) {
       residues += r.files->residues;
       good.push_back(std::move(*r.files));
     } else {
-      bad.push_back(spec.name);
+      bad.push_back(entry.name);
     }
   }
   if (residues > kMaxResidues)
@@ -52,7 +52,7 @@ int runConvert(const Options& o, std::FILE* out, std::FILE* err) {
   if (residues > kMaxResidues || good.empty() || ((!bad.empty() || listFaults) && !o.skipBad)) {
     std::string why = good.empty() ? "no chain converts" : residues > kMaxResidues ? "too many residues"
                                                                                     : plural(bad.size(), "chain") + " of " +
-                                                                                          std::to_string(specs.size()) +
+                                                                                          std::to_string(entries.size()) +
                                                                                           " do not convert";
     if (listFaults && !o.skipBad && bad.empty() && !good.empty()) why = "the chains list has faulty lines";
     std::fprintf(err, "kelvor-prep: nothing written: %s (%s)\n", why.c_str(),
@@ -76,15 +76,15 @@ int runConvert(const Options& o, std::FILE* out, std::FILE* err) {
 
 int runFasta(const Options& o, std::FILE* out, std::FILE* err) {
   std::vector<Problem> problems;
-  const std::vector<ChainSpec> specs = readChainList(o.chains, problems);
-  if (specs.empty() && errorCount(problems) == 0) problems.push_back(Problem::error(o.chains, 0, "no chains listed"));
+  const std::vector<ChainEntry> entries = readChainList(o.chains, problems);
+  if (entries.empty() && errorCount(problems) == 0) problems.push_back(Problem::error(o.chains, 0, "no chains listed"));
   DsspCache cache;
   std::vector<std::pair<std::string, std::string>> files;
-  for (const ChainSpec& spec : specs) {
+  for (const ChainEntry& entry : entries) {
     try {
-      const std::vector<DsspResidue> residues = chainResidues(cache.get(spec.dssp), spec.chain);
-      files.emplace_back((std::filesystem::path(o.fastaDir) / (spec.name + ".fasta")).string(),
-                         fastaOf(spec.name, spec.dssp, spec.chain, residues));
+      const std::vector<DsspResidue> residues = chainResidues(cache.get(entry.dssp), entry.chain);
+      files.emplace_back((std::filesystem::path(o.fastaDir) / (entry.name + ".fasta")).string(),
+                         fastaOf(entry.name, entry.dssp, entry.chain, residues));
     } catch (const InputError& e) {
       problems.push_back(e.problem());
     }
