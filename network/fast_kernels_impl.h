@@ -32,7 +32,7 @@ inline Vec load(const double* p) {
   return v;
 }
 
-inline void store(double* p, Vec v) { __builtin_memcpy(p, &v, sizeof v); }
+inline void store(double* p, const Vec& v) { __builtin_memcpy(p, &v, sizeof v); }
 
 inline double classCode(double o1, double o2, double o3) {
   if (o3 >= o2) return o3 >= o1 ? 0.5 : -0.6;

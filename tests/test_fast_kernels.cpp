@@ -116,10 +116,12 @@ struct Config {
   int threads;
 };
 
+// Every set with one and two threads; the best set also with three (an uneven split).
 std::vector<Config> configs() {
   std::vector<Config> v;
   for (const fast::KernelSet* k : runnableKernelSets())
-    for (int t : {1, 2, 3}) v.push_back({k, t});
+    for (int t : {1, 2}) v.push_back({k, t});
+  v.push_back({runnableKernelSets().front(), 3});
   return v;
 }
 
@@ -302,30 +304,29 @@ TEST(FastDispatch, TheEnvironmentForcesTheKernelSetAndTheThreads) {
 // report, standard output and every weight file byte for byte the same with either kernel set.
 TEST(FastWholeRun, ReportAndWeightFilesAreByteIdenticalWithEitherKernel) {
   const std::vector<std::string> files = {"kelvor.valdav", "fort.77", "fort.78", "fort.79", "fort.87", "fort.88"};
-  std::vector<std::string> kernels = {"reference", "fast"};
-  for (const fast::KernelSet* k : runnableKernelSets()) kernels.push_back("fast-" + kernelSetName(*k));
+  // The reference, the default fast set with one and two threads, every other set with two.
+  std::vector<std::pair<std::string, std::string>> choices = {{"reference", "1"}, {"fast", "1"}, {"fast", "2"}};
+  for (const fast::KernelSet* k : runnableKernelSets())
+    if (k != runnableKernelSets().front()) choices.push_back({"fast-" + kernelSetName(*k), "2"});
   std::vector<std::vector<std::string>> outputs;
   std::vector<std::string> runs;
-  for (const std::string& kernel : kernels) {
-    for (const char* threads : {"1", "2"}) {
-      if (kernel == "reference" && threads[0] == '2') continue;
-      test::ScratchDir dir;
-      test::copyExampleChains(dir.path(), 14);
-      test::writeDefaults(dir.path(), 3, 14, 1, 0.25);
-      const std::vector<std::string> env = {"KELVOR_TIME=00:00:00", "KELVOR_KERNEL=" + kernel,
-                                            std::string("KELVOR_THREADS=") + threads};
-      test::RunResult train = test::runKelvor(dir.path(), {}, env);
-      ASSERT_EQ(train.status, 0) << kernel << ": " << train.err;
-      std::vector<std::string> got = {train.out};
-      for (const auto& f : files) got.push_back(test::readFile(dir.file(f)));
-      test::writeDefaults(dir.path(), 0, 14, 1, 0.25);
-      test::RunResult predict = test::runKelvor(dir.path(), {}, env);
-      ASSERT_EQ(predict.status, 0) << kernel << ": " << predict.err;
-      got.push_back(predict.out);
-      got.push_back(test::readFile(dir.file("kelvor.valdav")));
-      outputs.push_back(got);
-      runs.push_back(kernel + " x" + threads);
-    }
+  for (const auto& [kernel, threads] : choices) {
+    test::ScratchDir dir;
+    test::copyExampleChains(dir.path(), 14);
+    test::writeDefaults(dir.path(), 3, 14, 1, 0.25);
+    const std::vector<std::string> env = {"KELVOR_TIME=00:00:00", "KELVOR_KERNEL=" + kernel,
+                                          "KELVOR_THREADS=" + threads};
+    test::RunResult train = test::runKelvor(dir.path(), {}, env);
+    ASSERT_EQ(train.status, 0) << kernel << ": " << train.err;
+    std::vector<std::string> got = {train.out};
+    for (const auto& f : files) got.push_back(test::readFile(dir.file(f)));
+    test::writeDefaults(dir.path(), 0, 14, 1, 0.25);
+    test::RunResult predict = test::runKelvor(dir.path(), {}, env);
+    ASSERT_EQ(predict.status, 0) << kernel << ": " << predict.err;
+    got.push_back(predict.out);
+    got.push_back(test::readFile(dir.file("kelvor.valdav")));
+    outputs.push_back(got);
+    runs.push_back(kernel + " x" + threads);
   }
   for (std::size_t r = 1; r < outputs.size(); ++r)
     for (std::size_t i = 0; i < outputs[0].size(); ++i)
