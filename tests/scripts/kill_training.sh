@@ -108,11 +108,25 @@ EOF
 ref="$work/reference"
 cp -r "$base" "$ref"
 mkdir "$work/snapshots"
-start=$(date +%s%N)
+# Waits until the first stage's heading stands in a run's report; false if the run ends first.
+wait_for_filter_phase() {  # dir pid
+  while kill -0 "$2" 2>/dev/null; do
+    grep -q '#After filter' "$1/kelvor.valdav" 2>/dev/null && return 0
+    sleep 0.002
+  done
+  return 1
+}
+now() { date +%s%N; }
+start=$(now)
 (cd "$ref" && KILL_SNAPSHOTS="$work/snapshots" LD_PRELOAD="$work/watch.so" \
-  ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0" "$kelvor" >"$work/reference.out" 2>"$work/reference.err") ||
-  fail "the uninterrupted run failed: $(cat "$work/reference.err")"
-run_ns=$(( $(date +%s%N) - start ))
+  ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0" exec "$kelvor" >"$work/reference.out" 2>"$work/reference.err") &
+pid=$!
+wait_for_filter_phase "$ref" "$pid" || true
+heading=$(now)
+wait "$pid" || fail "the uninterrupted run failed: $(cat "$work/reference.err")"
+end=$(now)
+run_ns=$(( end - start ))
+filter_ns=$(( end - heading ))
 [ -n "$(ls "$work/snapshots")" ] || fail "the watcher saw no save (is rename still how weight files are replaced?)"
 
 # The saved sets in order: state 0 is the earlier run's set; a state follows each complete save.
@@ -137,10 +151,6 @@ for snap in $(ls "$work/snapshots" | sort); do
 done
 saves=$n
 first_saves=$(ls "$work/snapshots" | grep -c 'fort\.77' || true)
-# Half the kills fall anywhere in the run, half from the last first-stage save on, so that the
-# end of the first stage and the short filter phase are hit as well.
-last77=$(ls "$work/snapshots" | grep 'fort\.77' | sort | tail -1 | cut -d- -f4)
-tail_ns=$(( last77 - start ))
 # A prediction run on every saved set gives its scores.
 for i in $(seq 0 "$saves"); do
   state_hash[$i]=$(set_hash "$state_dir/$i")
@@ -157,31 +167,38 @@ done
   fail "prediction on the final set gives ${state_q10p[$saves]}, the run reported $(q10p "$work/reference.out")"
 [ "$(set_hash "$ref")" = "${state_hash[$saves]}" ] || fail "the watcher missed a save"
 reference_report="$work/reference/kelvor.valdav"
-echo "kill_training: uninterrupted run $((run_ns / 1000000)) ms, $first_saves first-stage and $((saves - first_saves)) filter saves, begun after report lines ${state_line[*]:1}"
+echo "kill_training: uninterrupted run $((run_ns / 1000000)) ms (filter phase $((filter_ns / 1000000)) ms), $first_saves first-stage and $((saves - first_saves)) filter saves, begun after report lines ${state_line[*]:1}"
 
-# ---- The kills.
+# ---- The kills. Half of them fall anywhere in the run; the other half in the filter phase,
+# which is short beside the first stage: they are timed from the moment its heading stands in
+# the report. The runs are timed against the uninterrupted one, but the machine may be busier or
+# quieter now: a run that ends before its kill shortens the time its kind of moment is drawn from.
+est_ns=$run_ns
 survived=0
 attempt=0
 summary=""
 while [ "$survived" -lt "$kills" ]; do
   attempt=$((attempt + 1))
-  [ "$attempt" -le $((kills * 3)) ] || fail "too many runs ended before their kill"
+  [ "$attempt" -le $((kills * 5)) ] || fail "too many runs ended before their kill"
   d="$work/kill-$attempt"
   cp -r "$base" "$d"
-  from=0
-  [ $((attempt % 2)) = 0 ] && from=$tail_ns
-  delay_ns=$(( from + (RANDOM * 32768 + RANDOM) * ((run_ns - from) / 1000) / 1073741824 * 1000 ))
+  in_filter=$((survived % 2))
+  span=$est_ns
+  [ "$in_filter" = 1 ] && span=$filter_ns
+  delay_ns=$(( (RANDOM * 32768 + RANDOM) * (span / 1000) / 1073741824 * 1000 ))
   (cd "$d" && exec "$kelvor" >"$d.out" 2>"$d.err") &
   pid=$!
+  [ "$in_filter" = 0 ] || wait_for_filter_phase "$d" "$pid" || true
   sleep "$(printf '%d.%09d' $((delay_ns / 1000000000)) $((delay_ns % 1000000000)))"
-  if ! kill -KILL "$pid" 2>/dev/null; then
-    wait "$pid" || true
-    rm -rf "$d"
-    continue  # the run was over already: not a kill
-  fi
   rc=0
-  { wait "$pid"; } 2>/dev/null || rc=$?
-  if [ "$rc" != 137 ]; then rm -rf "$d"; continue; fi
+  if kill -KILL "$pid" 2>/dev/null; then { wait "$pid"; } 2>/dev/null || rc=$?; else wait "$pid" || rc=$?; fi
+  if [ "$rc" != 137 ]; then
+    # The run was over already: not a kill.
+    [ "$rc" = 0 ] || fail "run $attempt ended with status $rc: $(cat "$d.err")"
+    if [ "$in_filter" = 1 ]; then filter_ns=$delay_ns; else est_ns=$delay_ns; fi
+    rm -rf "$d" "$d".*
+    continue
+  fi
 
   # Where the run was: its report against the uninterrupted run's.
   if [ "$(cat "$d/kelvor.valdav")" = " report of an earlier run" ]; then
