@@ -9,7 +9,8 @@
 // Every figure is the best of several repetitions: the cores are shared, so the best run is
 // the one least disturbed.
 //
-//   kernel_speed [--reps N] [--sizes 20000,100000,400000] [--examples DIR] [--no-sizes] [--per-residue]
+//   kernel_speed [--reps N] [--only 1|2|3] [--sizes 20000,100000,400000] [--examples DIR]
+//                [--no-sizes] [--no-reference]
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -311,6 +312,7 @@ int main(int argc, char** argv) {
   std::string examples = KELVOR_EXAMPLES;
   std::vector<int> sizeList = {20000, 100000, 400000};
   bool doSizes = true;
+  int only = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--reps" && i + 1 < argc) {
@@ -322,12 +324,12 @@ int main(int argc, char** argv) {
       for (char* t = std::strtok(argv[++i], ","); t; t = std::strtok(nullptr, ",")) sizeList.push_back(std::atoi(t));
     } else if (a == "--no-sizes") {
       doSizes = false;
-    } else if (a == "--per-residue") {  // section 1 without the reference: for tuning
+    } else if (a == "--only" && i + 1 < argc) {
+      only = std::atoi(argv[++i]);
+    } else if (a == "--no-reference") {
       kelvor::gSkipReference = true;
-      kelvor::perResidue(reps);
-      return 0;
     } else {
-      std::fprintf(stderr, "usage: %s [--reps N] [--sizes a,b,c] [--examples DIR] [--no-sizes] [--per-residue]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--reps N] [--only 1|2|3] [--sizes a,b,c] [--examples DIR] [--no-sizes] [--no-reference]\n", argv[0]);
       return 1;
     }
   }
@@ -335,8 +337,8 @@ int main(int argc, char** argv) {
   for (const kelvor::fast::KernelSet* k : kelvor::runnableKernelSets()) std::printf(" %s", k->name);
   std::printf("; default threads %d\n\n", kelvor::defaultThreads());
   // The sizes run first: the children must be forked before this process starts any thread.
-  if (doSizes) kelvor::sizes(sizeList);
-  kelvor::perResidue(reps);
-  kelvor::exampleSet(std::filesystem::absolute(examples).string(), reps);
+  if (doSizes && (only == 0 || only == 3)) kelvor::sizes(sizeList);
+  if (only == 0 || only == 1) kelvor::perResidue(reps);
+  if (only == 0 || only == 2) kelvor::exampleSet(std::filesystem::absolute(examples).string(), reps);
   return 0;
 }
