@@ -34,7 +34,7 @@ std::vector<double> readValues(const std::string& path, const std::string& first
     if (!r.ok()) {
       if (r.status == ReadResult::kEndOfFile)
         throw FileError(in.name(), 0, "end of file after " + std::to_string(i) + " of " + std::to_string(count) +
-                                     " values" + (perLine == 3 ? " lines" : ""));
+                                     (perLine == 3 ? " lines of three values" : " values"));
       throw FileError(in.name(), r.line, r.describe());
     }
   }
