@@ -34,7 +34,7 @@ Settings readSettings(const std::string& path) {
 
 std::vector<std::string> readProteinList(const std::string& path) {
   RecordReader in = RecordReader::open(path);
-  if (in.missing()) std::fprintf(stderr, "kelvor: warning: protein list %s is missing; it holds no proteins\n", path.c_str());
+  if (in.missing()) std::fprintf(stderr, "kelvor: warning: protein list \"%s\" is missing; it holds no proteins\n", path.c_str());
   if (in.lineCount() > kMaxProteins)
     throw ConfigError("protein list " + path + " has " + std::to_string(in.lineCount()) +
                       " lines; allowed: at most " + std::to_string(kMaxProteins));
