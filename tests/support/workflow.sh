@@ -26,11 +26,12 @@ config() {
   } > "$work/$name.yaml"
 }
 
-# sm NAME [snakemake options]
+# sm NAME [snakemake options]: snakemake in $sm_directory (default $work)
 sm() {
   local name=$1
   shift
-  snakemake -s "$src/workflows/Snakefile" --directory "$work" --configfile "$work/$name.yaml" "$@"
+  snakemake -s "$src/workflows/Snakefile" --directory "${sm_directory:-$work}" \
+    --configfile "$work/$name.yaml" "$@"
 }
 
 # The directory name of the template's learning settings with epoch limit $1.
