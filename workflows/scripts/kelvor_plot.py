@@ -186,6 +186,12 @@ def summary_script(tsv, outputs):
     ]
     for p, (column, stage, what) in enumerate(PANELS):
         col = 3 + p
+        body.append(f"set title {quote(f'{stage}: {what}')}")
+        if all(math.isnan(real(r[column])) for r in rows):
+            # An empty validation or test part: gnuplot refuses a plot without a point.
+            body += ["set yrange [0:1]", "set label 2 'no scores' at graph 0.5, graph 0.5 center",
+                     "plot 2 notitle", "unset label 2", "set autoscale y"]
+            continue
         plots = []
         for j, combo in enumerate(combos):
             color = quote(PALETTE[j % len(PALETTE)])
@@ -197,7 +203,7 @@ def summary_script(tsv, outputs):
                 f"$all using {pick}:{3 + 2 * p}:{4 + 2 * p} with yerrorbars pt 5 ps 1.2 lw 1.5 "
                 f"lc rgb {color} notitle",
             ]
-        body += [f"set title {quote(f'{stage}: {what}')}", "plot " + ", \\\n     ".join(plots)]
+        body.append("plot " + ", \\\n     ".join(plots))
     body += ["unset arrow 1", "unset multiplot"]
     return render(blocks, body, outputs, 1200, 900 + 40 * k)
 

@@ -346,6 +346,11 @@ class Plots(unittest.TestCase):
             self.assertEqual(kelvor_plot.main(["summary", tsv, "--output", os.path.join(tmp, "s")]), 0)
             svg = self.check_images(os.path.join(tmp, "s"))
             self.assertIn("trained in every epoch", svg)
+            # No validation score at all (an empty validation part): that panel says so.
+            with open(tsv, "w") as f:
+                f.write(f"combination\tfold\tseed\t{scores}\nA\t1\t7\t\t0.70\t\t0.72\n")
+            self.assertEqual(kelvor_plot.main(["summary", tsv, "--output", os.path.join(tmp, "s")]), 0)
+            self.assertIn("no scores", self.check_images(os.path.join(tmp, "s")))
 
 
 if __name__ == "__main__":
