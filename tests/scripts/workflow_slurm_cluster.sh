@@ -196,6 +196,7 @@ id=$(basename "$(ls -t "$wf"/slurm-logs/*-train.log | head -n 1)" | cut -d- -f1)
 grep -Eq "kelvor run (ended without an exit status|failed: kelvor ended with status [0-9]+) in $long" "$work/4.log" \
   || fail "snakemake's output does not tell of the cancelled run: $(tail -n 15 "$work/4.log")"
 [ ! -e "$long/kelvor.done" ] || fail "the cancelled run has a kelvor.done"
-echo "4. cancelled job $id seen as failed after $(( $(date +%s) - t )) s"
+echo "4. cancelled job $id seen as failed after $(( $(date +%s) - t )) s:"
+grep -E "^kelvor run (ended|failed)" "$work/4.log" | sed 's/^/   /'
 
 finish workflow_slurm_cluster "workflow on a real Slurm cluster: grid, failures told, rerun of the failed runs, cancel"
