@@ -1,13 +1,16 @@
 #include "run/driver.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <unistd.h>
+#include <vector>
 
 #include "config/defaults.h"
 #include "dataset/setio.h"
 #include "network/engine.h"
 #include "network/netinit.h"
+#include "run/closing_line.h"
 #include "run/errors.h"
 #include "run/freeform_reader.h"
 #include "run/freeform_writer.h"
@@ -15,6 +18,8 @@
 #include "run/output.h"
 #include "run/progress.h"
 #include "run/schedule.h"
+#include "run/usage.h"
+#include "weightio/weight_files.h"
 
 namespace kelvor {
 
@@ -37,6 +42,12 @@ int seedOffsetFromArgument(const char* argument) {
 }
 
 int kelvo_r(int argc, char** argv) {
+  switch (infoRequest(argc, argv)) {
+    case InfoRequest::kHelp: std::fputs(usageText().c_str(), stdout); return kExitOk;
+    case InfoRequest::kVersion: std::fputs(versionText().c_str(), stdout); return kExitOk;
+    case InfoRequest::kNone: break;
+  }
+  const auto started = std::chrono::steady_clock::now();
   const int offset = seedOffsetFromArgument(argc > 1 ? argv[1] : nullptr);
 
   DataStore store;
@@ -58,13 +69,20 @@ int kelvo_r(int argc, char** argv) {
   std::unique_ptr<Engine> engine = makeEngine(net, store);
   Progress progress(store.nta);
   EpochHook hook = [&](Stage s, int e, int limit, double seconds) { progress.epoch(s, e, limit, seconds); };
-  runPhase(Stage::kFirst, *engine, net, store, report, cfg.epochLimit, cfg.requested, hook);
+  const PhaseResult first = runPhase(Stage::kFirst, *engine, net, store, report, cfg.epochLimit, cfg.requested, hook);
   progress.done();
-  runPhase(Stage::kFilter, *engine, net, store, report, cfg.epochLimit, cfg.requested, hook);
+  const PhaseResult filter = runPhase(Stage::kFilter, *engine, net, store, report, cfg.epochLimit, cfg.requested, hook);
   progress.done();
 
   report.close();
   flushStdout();
+  std::vector<std::string> written{cfg.reportName};
+  if (first.bestEpoch > 0)
+    for (int n : {77, 78, 79}) written.push_back(weightFileName(n, 0));
+  if (filter.bestEpoch > 0)
+    for (int n : {87, 88}) written.push_back(weightFileName(n, 0));
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+  std::fprintf(stderr, "%s\n", closingLine(took.count(), peakMemoryKiB(), written).c_str());
   return kExitOk;
 }
 

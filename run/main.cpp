@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
   // A closed pipe on standard output is a write error to report, not a reason to die silently.
   std::signal(SIGPIPE, SIG_IGN);
   auto say = [](const char* what, int status) {
+    clearProgressLine();
     std::fprintf(stderr, "kelvor: %s\n", what);
     return status;
   };

@@ -1,6 +1,7 @@
 #include "run/output.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -28,9 +29,21 @@ void writeAll(int fd, const char* data, std::size_t size, const std::string& pat
   }
 }
 
+bool progressShown = false;
+
 }  // namespace
 
+void noteProgressLine(bool shown) { progressShown = shown; }
+
+void clearProgressLine() {
+  if (!progressShown) return;
+  std::fputs("\r\033[K", stderr);
+  std::fflush(stderr);
+  progressShown = false;
+}
+
 void writeStdout(const std::string& line) {
+  clearProgressLine();
   if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() || std::fputc('\n', stdout) == EOF)
     throw FileError("standard output", 0, "cannot write: " + reason(errno));
 }

@@ -2,6 +2,7 @@
 // cleanly, runs the program there and checks the answer: the message (standard output and/or
 // standard error), the exit status, that the program was not killed by a signal or stopped by
 // a sanitizer, and that no file of the directory changed other than the ones the run may write.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -271,7 +272,7 @@ struct Case {
   Base base = Base::kPredict;
   RunOptions options = {};
   std::string exactOut = "";     // when set, the whole of standard output
-  bool quietErr = false;         // standard error must be empty
+  bool quietErr = false;         // standard error holds nothing but the closing line
   bool holdLock = false;         // the test holds the directory's lock during the run
 };
 
@@ -573,7 +574,8 @@ TEST_P(BadInput, GetsItsMessageAndStatusAndChangesNothingElse) {
     EXPECT_EQ(r.out, c.exactOut) << test::firstDifference(c.exactOut, r.out);
   }
   if (c.quietErr) {
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.err.rfind("kelvor: done in ", 0), 0u) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
   }
   // A failure is one line on standard error that says what went wrong.
   if (c.status == 1 || c.status == 2 || c.status == 4) {
