@@ -5,11 +5,12 @@
 //      owei1) and the cost of the 205 tanh calls of a residue;
 //   2. one whole epoch of both stages on the example set, and the other costs of a run that grow
 //      with the data: reading the data set, initphi, the final pass, scoring, weight files;
-//   3. epoch time and peak memory at three data-set sizes (each size in a child process).
+//   3. at three synthetic data-set sizes written as files (each size in a child process): reading
+//      time, one epoch and the final pass of each stage, peak memory.
 // Every figure is the best of several repetitions: the cores are shared, so the best run is
 // the one least disturbed.
 //
-//   kernel_speed [--reps N] [--only 1|2|3] [--sizes 20000,100000,400000] [--examples DIR]
+//   kernel_speed [--reps N] [--only 1|2|3] [--sizes 500000,1500000,3000000] [--examples DIR]
 //                [--no-sizes] [--no-reference]
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -35,6 +36,7 @@
 #include "network/fast_kernels.h"
 #include "network/netinit.h"
 #include "run/scores.h"
+#include "tools/synth/synth_set.h"
 #include "weightio/weight_files.h"
 
 #ifndef KELVOR_EXAMPLES
@@ -271,35 +273,60 @@ void exampleSet(const std::string& root, int reps) {
               readTime, phi * 1e6, err * 1e6, outw, outwf, readw);
 }
 
-// One epoch of both stages at a given size, in a child process so that its peak memory is its own.
-void sizeChild(int residues) {
+// A synthetic set written as files (kelvor-synth's generator), read by setio, then one epoch of
+// each stage and each stage's final pass; in a child process so that its peak memory is its own.
+void sizeChild(const std::string& root, int residues, double written) {
   DataStore store;
-  const double make = seconds([&] { synthesize(store, residues, 11); });
   Network net;
+  fs::current_path(root);
+  getdefs(store, net, "kelvor.in", 7);
+  const double read = seconds([&] { setio(store, root + "/"); });
   initialState(net, store);
   std::unique_ptr<Engine> e = makeEngine(net, store);
   const double first = seconds([&] { epoch(*e, store, false); });
+  const double firstFinal = seconds([&] {
+    initphi(store);
+    e->predictFirst(1, store.nta);
+    calcerr(store, store.ntatrval + 1, store.nta);
+  });
   const double filter = seconds([&] { epoch(*e, store, true); });
-  std::printf("%10d %12.3f %12.3f %14.2f %12.1f %14.0f   (%s, data made in %.2f s)\n", residues, first, filter,
-              (first + filter) / residues * 1e6, peakKiB() / 1024.0, peakKiB() * 1024.0 / residues,
-              e->name().c_str(), make);
+  const double filterFinal = seconds([&] {
+    initphi(store);
+    e->predictFilter(1, store.nta);
+    calcerr(store, store.ntatrval + 1, store.nta);
+  });
+  const long kib = peakKiB();
+  std::printf("%10d %8.2f %7.3f %10.2f %9.3f %10.3f %9.3f %9.1f %9.1f %8.0f   (%s; files written in %.1f s)\n",
+              store.nta, read, read / store.nta * 1e6, first, firstFinal, filter, filterFinal,
+              first / store.ntatrval * 1e6, kib / 1024.0, kib * 1024.0 / store.nta, e->name().c_str(), written);
   std::fflush(stdout);
 }
 
 void sizes(const std::vector<int>& list) {
-  std::printf("3. Epoch time and peak memory by size (kernel set and threads of makeEngine; one child each)\n\n");
-  std::printf("%10s %12s %12s %14s %12s %14s\n", "residues", "first s", "filter s", "µs/residue", "peak MiB",
-              "peak B/residue");
+  std::printf("3. By size: synthetic sets of realistic shape (kelvor-synth, chains of ~180 residues) read from\n"
+              "   files; one epoch and the final pass of each stage; peak memory of the process (one child each;\n"
+              "   kernel set and threads of makeEngine)\n\n");
+  std::printf("%10s %8s %7s %10s %9s %10s %9s %9s %9s %8s\n", "residues", "read s", "µs/res", "1st epoch", "1st final",
+              "filt epoch", "filt final", "µs/train", "peak MiB", "B/res");
   std::fflush(stdout);
+  const fs::path base = fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
   for (int n : list) {
+    const fs::path dir = base / ("kelvor-bench-set-" + std::to_string(::getpid()));
+    synth::SetOptions o;
+    o.dir = dir.string();
+    o.residues = n;
+    o.seed = 14;
+    o.epochs = 1;
+    const double written = seconds([&] { synth::writeSet(o); });
     const pid_t pid = fork();
     if (pid == 0) {
-      sizeChild(n);
+      sizeChild(dir.string(), n, written);
       std::fflush(stdout);
       _exit(0);
     }
     int status = 0;
     waitpid(pid, &status, 0);
+    fs::remove_all(dir);
   }
   std::printf("\n");
 }
@@ -310,7 +337,7 @@ void sizes(const std::vector<int>& list) {
 int main(int argc, char** argv) {
   int reps = 5;
   std::string examples = KELVOR_EXAMPLES;
-  std::vector<int> sizeList = {20000, 100000, 400000};
+  std::vector<int> sizeList = {500000, 1500000, 3000000};
   bool doSizes = true;
   int only = 0;
   for (int i = 1; i < argc; ++i) {
