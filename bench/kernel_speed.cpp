@@ -275,7 +275,7 @@ void exampleSet(const std::string& root, int reps) {
 
 // A synthetic set written as files (kelvor-synth's generator), read by setio, then one epoch of
 // each stage and each stage's final pass; in a child process so that its peak memory is its own.
-void sizeChild(const std::string& root, int residues, double written) {
+void sizeChild(const std::string& root, double written) {
   DataStore store;
   Network net;
   fs::current_path(root);
@@ -320,7 +320,7 @@ void sizes(const std::vector<int>& list) {
     const double written = seconds([&] { synth::writeSet(o); });
     const pid_t pid = fork();
     if (pid == 0) {
-      sizeChild(dir.string(), n, written);
+      sizeChild(dir.string(), written);
       std::fflush(stdout);
       _exit(0);
     }

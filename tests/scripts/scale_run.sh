@@ -3,7 +3,7 @@
 # residues, beyond the sizes earlier versions refused: both "Q10P:" lines appear, the run ends
 # with status 0, and the peak memory stays within 400 bytes a residue plus a fixed part.
 set -euo pipefail
-build=$1
+build=$(cd "$1" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$build/kelvor-synth" --seed 14 --chains 3000 --residues 610000 --epochs 1 "$work" > /dev/null
