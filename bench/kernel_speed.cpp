@@ -10,8 +10,10 @@
 // Every figure is the best of several repetitions: the cores are shared, so the best run is
 // the one least disturbed.
 //
-//   kernel_speed [--reps N] [--only 1|2|3] [--sizes 500000,1500000,3000000] [--examples DIR]
-//                [--no-sizes] [--no-reference]
+//   kernel_speed [--reps N] [--only 1|2|3|4] [--sizes 500000,1500000,3000000] [--examples DIR]
+//                [--no-sizes] [--no-reference] [--whole-pairs N]
+//   4. whole two-stage runs of the program on the example set, default kernels and reference
+//      alternately (N pairs, default 1; 0 skips), with a byte comparison of everything written.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -39,6 +41,9 @@
 #include "tools/synth/synth_set.h"
 #include "weightio/weight_files.h"
 
+#ifndef KELVOR_BINARY
+#define KELVOR_BINARY "kelvor"
+#endif
 #ifndef KELVOR_EXAMPLES
 #define KELVOR_EXAMPLES "examples"
 #endif
@@ -331,6 +336,51 @@ void sizes(const std::vector<int>& list) {
   std::printf("\n");
 }
 
+// Whole two-stage runs of the program on the example set (its kelvor.in), the default kernels
+// and KELVOR_KERNEL=reference alternately, and whether they wrote the same bytes.
+void wholeRuns(const std::string& examples, int pairs) {
+  std::printf("4. Whole two-stage runs of kelvor on %s, default kernels and reference alternately\n\n", examples.c_str());
+  const fs::path base = fs::temp_directory_path() / ("kelvor-bench-whole-" + std::to_string(::getpid()));
+  const std::vector<std::string> files = {"out", "kelvor.valdav", "fort.77", "fort.78", "fort.79", "fort.87", "fort.88"};
+  auto slurp = [](const fs::path& p) {
+    std::string text;
+    if (std::FILE* f = std::fopen(p.c_str(), "rb")) {
+      char buffer[65536];
+      for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) text.append(buffer, n);
+      std::fclose(f);
+    }
+    return text;
+  };
+  double bestDefault = 1e300, bestReference = 1e300;
+  std::vector<std::string> first;
+  bool same = true;
+  for (int p = 0; p < pairs; ++p)
+    for (const char* kernel : {"best", "reference"}) {
+      const fs::path dir = base / (std::string(kernel) + std::to_string(p));
+      fs::create_directories(dir);
+      for (const char* sub : {"dssp_data", "new_prf", "kvqout"})
+        fs::copy(fs::path(examples) / sub, dir / sub, fs::copy_options::recursive);
+      for (const char* f : {"kelvor.in", "proteins.list"}) fs::copy_file(fs::path(examples) / f, dir / f);
+      const std::string command = "cd '" + dir.string() + "' && KELVOR_TIME=01:02:03 KELVOR_KERNEL=" + kernel +
+                                  " '" + KELVOR_BINARY + "' > out 2> err";
+      int status = 0;
+      const double took = seconds([&] { status = std::system(command.c_str()); });
+      std::vector<std::string> got;
+      for (const auto& f : files) got.push_back(slurp(dir / f));
+      if (first.empty()) first = got;
+      same = same && got == first && status == 0;
+      double& bestOf = std::string(kernel) == "best" ? bestDefault : bestReference;
+      bestOf = std::min(bestOf, took);
+      std::printf("  %-10s %9.1f s  status %d\n", kernel, took, status);
+      std::fflush(stdout);
+      fs::remove_all(dir);
+    }
+  fs::remove_all(base);
+  std::printf("  best: default %.1f s, reference %.1f s, ratio %.2f; standard output, report and five weight\n"
+              "  files %s\n\n", bestDefault, bestReference, bestReference / bestDefault,
+              same ? "byte-identical in every run" : "DIFFER");
+}
+
 }  // namespace
 }  // namespace kelvor
 
@@ -339,6 +389,7 @@ int main(int argc, char** argv) {
   std::string examples = KELVOR_EXAMPLES;
   std::vector<int> sizeList = {500000, 1500000, 3000000};
   bool doSizes = true;
+  int wholePairs = 1;
   int only = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -353,10 +404,12 @@ int main(int argc, char** argv) {
       doSizes = false;
     } else if (a == "--only" && i + 1 < argc) {
       only = std::atoi(argv[++i]);
+    } else if (a == "--whole-pairs" && i + 1 < argc) {
+      wholePairs = std::max(0, std::atoi(argv[++i]));
     } else if (a == "--no-reference") {
       kelvor::gSkipReference = true;
     } else {
-      std::fprintf(stderr, "usage: %s [--reps N] [--only 1|2|3] [--sizes a,b,c] [--examples DIR] [--no-sizes] [--no-reference]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--reps N] [--only 1|2|3|4] [--sizes a,b,c] [--examples DIR] [--no-sizes] [--no-reference] [--whole-pairs N]\n", argv[0]);
       return 1;
     }
   }
@@ -367,5 +420,6 @@ int main(int argc, char** argv) {
   if (doSizes && (only == 0 || only == 3)) kelvor::sizes(sizeList);
   if (only == 0 || only == 1) kelvor::perResidue(reps);
   if (only == 0 || only == 2) kelvor::exampleSet(std::filesystem::absolute(examples).string(), reps);
+  if ((only == 0 || only == 4) && wholePairs > 0) kelvor::wholeRuns(std::filesystem::absolute(examples).string(), wholePairs);
   return 0;
 }
