@@ -66,6 +66,18 @@ double best(int reps, const std::function<void()>& f) {
   return b;
 }
 
+// The load average of the machine, to be printed beside figures measured on shared cores.
+std::string loadAverage() {
+  char text[64] = "?";
+  if (std::FILE* f = std::fopen("/proc/loadavg", "r")) {
+    if (std::fgets(text, sizeof text, f) == nullptr) text[0] = '\0';
+    std::fclose(f);
+  }
+  std::string s(text);
+  const std::size_t third = s.find(' ', s.find(' ', s.find(' ') + 1) + 1);
+  return s.substr(0, third);
+}
+
 long peakKiB() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
@@ -174,8 +186,8 @@ void perResidue(int reps) {
     if (store.winhi[r - 1] == 11 && r - start - 20 > b - a) a = start + 10, b = r - 10;
   }
   const int count = b - a + 1;
-  std::printf("1. Per residue: %d synthetic residues; residues %d..%d (%d, full windows); best of %d\n\n",
-              store.nta, a, b, count, reps);
+  std::printf("1. Per residue: %d synthetic residues; residues %d..%d (%d, full windows); best of %d; load %s\n\n",
+              store.nta, a, b, count, reps, loadAverage().c_str());
   std::printf("%-18s %12s %12s %12s %10s %10s %10s\n", "kernel set", "train µs", "forward µs", "filter µs",
               "train x", "forward x", "filter x");
   double refTrain = 0, refFwd = 0, refFilt = 0;
@@ -301,9 +313,10 @@ void sizeChild(const std::string& root, double written) {
     calcerr(store, store.ntatrval + 1, store.nta);
   });
   const long kib = peakKiB();
-  std::printf("%10d %8.2f %7.3f %10.2f %9.3f %10.3f %9.3f %9.1f %9.1f %8.0f   (%s; files written in %.1f s)\n",
-              store.nta, read, read / store.nta * 1e6, first, firstFinal, filter, filterFinal,
-              first / store.ntatrval * 1e6, kib / 1024.0, kib * 1024.0 / store.nta, e->name().c_str(), written);
+  const double trained = store.ntatrain + (store.nta - store.ntatrval);
+  std::printf("%10d %8.2f %7.3f %10.2f %9.3f %10.3f %9.3f %9.1f %9.1f %8.0f   (%s; files written in %.1f s; load %s)\n",
+              store.nta, read, read / store.nta * 1e6, first, firstFinal, filter, filterFinal, first / trained * 1e6,
+              kib / 1024.0, kib * 1024.0 / store.nta, e->name().c_str(), written, loadAverage().c_str());
   std::fflush(stdout);
 }
 
@@ -312,7 +325,7 @@ void sizes(const std::vector<int>& list) {
               "   files; one epoch and the final pass of each stage; peak memory of the process (one child each;\n"
               "   kernel set and threads of makeEngine)\n\n");
   std::printf("%10s %8s %7s %10s %9s %10s %9s %9s %9s %8s\n", "residues", "read s", "µs/res", "1st epoch", "1st final",
-              "filt epoch", "filt final", "µs/train", "peak MiB", "B/res");
+              "filt epoch", "filt final", "µs/trained", "peak MiB", "B/res");
   std::fflush(stdout);
   const fs::path base = fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
   for (int n : list) {
@@ -371,7 +384,7 @@ void wholeRuns(const std::string& examples, int pairs) {
       same = same && got == first && status == 0;
       double& bestOf = std::string(kernel) == "best" ? bestDefault : bestReference;
       bestOf = std::min(bestOf, took);
-      std::printf("  %-10s %9.1f s  status %d\n", kernel, took, status);
+      std::printf("  %-10s %9.1f s  status %d  (load %s)\n", kernel, took, status, loadAverage().c_str());
       std::fflush(stdout);
       fs::remove_all(dir);
     }
