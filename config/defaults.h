@@ -32,7 +32,7 @@ struct Settings {
 Settings readSettings(const std::string& path);
 
 // Reads the protein list line by line (120 characters each). A missing file gives no lines.
-// More than 2640 lines is refused with a ConfigError.
+// More than 2147483647 lines (beyond 32-bit protein numbering) is refused with a ConfigError.
 std::vector<std::string> readProteinList(const std::string& path);
 
 // The part sizes of n proteins: test size t, validation size v.

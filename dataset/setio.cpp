@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "dataset/encoding.h"
+#include "dataset/residue_bound.h"
 #include "run/errors.h"
 #include "run/freeform_reader.h"
 #include "run/freeform_writer.h"
@@ -60,6 +61,7 @@ void setio(DataStore& store, const std::string& dataRoot) {
   store.nta = 0;
   store.ntatrain = 0;
   store.ntatrval = 0;
+  store.reserveResidues(residueBound(store, dataRoot));
 
   // Holders that keep their values from record to record, as the reads leave them.
   char aa1 = ' ', aa2 = ' ', aa3 = ' ', ssc = ' ';
@@ -100,10 +102,6 @@ void setio(DataStore& store, const std::string& dataRoot) {
         reportEarlyEnd(prediction, r, shown, j);
         break;
       }
-      if (store.nta >= kMaxResidues)
-        throw ConfigError("the data set holds more than " + std::to_string(kMaxResidues) +
-                          " residues (at protein " + std::to_string(ix) + ", " + shown +
-                          "); allowed: at most " + std::to_string(kMaxResidues) + " residues");
       store.addResidue();
       if (aa1 != aa2) mismatch("aa12", "aa1: ", "     aa2: ", aa1, aa2, j, store.nta, ix, name);
       if (aa2 != aa3) mismatch("aa23", "aa2: ", "     aa3: ", aa2, aa3, j, store.nta, ix, name);

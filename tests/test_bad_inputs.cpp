@@ -364,13 +364,6 @@ std::vector<Case> cases() {
                  setLine(in(d), 9, "0.75");
                },
                1, {}, {"fold number", "is 2", "4 proteins", "allowed"}});
-  t.push_back({"list_over_its_capacity",
-               [](const fs::path& d) {
-                 std::string s;
-                 for (int i = 0; i < 2641; ++i) s += "1paa\n";
-                 writeFile((d / "proteins.list").string(), s);
-               },
-               1, {}, {"proteins.list", "2641", "2640"}});
   const auto noChange = [](const fs::path&) {};
   t.push_back({"seed_offset_too_large", noChange, 1, {}, {"seed offset", "2147483647", "32-bit"}, {}, Base::kPredict,
                withArgs({"2147483647"})});
