@@ -5,8 +5,8 @@
 #include "config/protein_list.h"
 #include "network/clock.h"
 #include "network/netinit.h"
-#include "run/errors.h"
-#include "run/freeform_writer.h"
+#include "run/text/errors.h"
+#include "run/text/freeform_writer.h"
 
 namespace kelvor {
 namespace {

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "dataset/encoding.h"
-#include "run/errors.h"
-#include "run/freeform_reader.h"
-#include "run/freeform_writer.h"
-#include "run/output.h"
+#include "run/text/errors.h"
+#include "run/text/freeform_reader.h"
+#include "run/text/freeform_writer.h"
+#include "run/text/output.h"
 
 #ifndef KELVOR_DATA_ROOT
 #define KELVOR_DATA_ROOT "./"

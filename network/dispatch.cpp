@@ -8,7 +8,7 @@
 #include "network/engine.h"
 #include "network/fast_engine.h"
 #include "network/fast_kernels.h"
-#include "run/errors.h"
+#include "run/text/errors.h"
 
 namespace kelvor {
 

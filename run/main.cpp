@@ -5,8 +5,8 @@
 #include <exception>
 
 #include "run/driver.h"
-#include "run/errors.h"
-#include "run/output.h"
+#include "run/text/errors.h"
+#include "run/text/output.h"
 
 int main(int argc, char** argv) {
   using namespace kelvor;

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "run/freeform_writer.h"
+#include "run/text/freeform_writer.h"
 #include "run/scores.h"
 #include "weightio/weight_files.h"
 

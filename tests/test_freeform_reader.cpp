@@ -3,8 +3,8 @@
 
 #include <cmath>
 
-#include "run/errors.h"
-#include "run/freeform_reader.h"
+#include "run/text/errors.h"
+#include "run/text/freeform_reader.h"
 
 namespace kelvor {
 namespace {

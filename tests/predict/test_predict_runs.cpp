@@ -12,8 +12,8 @@
 #include <gtest/gtest.h>
 
 #include "config/defaults.h"
-#include "run/errors.h"
-#include "run/freeform_writer.h"
+#include "run/text/errors.h"
+#include "run/text/freeform_writer.h"
 #include "tests/support/test_support.h"
 #include "tools/predict/ensemble.h"
 #include "tools/predict/predict_run.h"

@@ -3,7 +3,7 @@
 #include <exception>
 #include <new>
 
-#include "run/errors.h"
+#include "run/text/errors.h"
 #include "tools/predict/errors.h"
 #include "tools/predict/options.h"
 #include "tools/predict/predict_run.h"

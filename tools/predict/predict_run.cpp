@@ -6,8 +6,8 @@
 #include <tuple>
 
 #include "dataset/setio.h"
-#include "run/errors.h"
-#include "run/freeform_reader.h"
+#include "run/text/errors.h"
+#include "run/text/freeform_reader.h"
 #include "tools/predict/ensemble.h"
 #include "tools/predict/errors.h"
 #include "tools/predict/protein_input.h"

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "dataset/setio.h"
-#include "run/errors.h"
-#include "run/freeform_reader.h"
+#include "run/text/errors.h"
+#include "run/text/freeform_reader.h"
 #include "tools/predict/errors.h"
 
 namespace kelvor::predict {

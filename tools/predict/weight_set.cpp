@@ -5,8 +5,8 @@
 
 #include "config/defaults.h"
 #include "network/netinit.h"
-#include "run/errors.h"
-#include "run/freeform_reader.h"
+#include "run/text/errors.h"
+#include "run/text/freeform_reader.h"
 #include "tools/predict/errors.h"
 #include "weightio/weight_files.h"
 

@@ -6,8 +6,8 @@
 
 #include "dataset/setio.h"
 #include "dataset/store.h"
-#include "run/errors.h"
-#include "run/freeform_reader.h"
+#include "run/text/errors.h"
+#include "run/text/freeform_reader.h"
 
 namespace kelvor::prep {
 namespace {

@@ -4,7 +4,7 @@
 #include <exception>
 #include <new>
 
-#include "run/errors.h"
+#include "run/text/errors.h"
 #include "tools/prep/options.h"
 #include "tools/prep/prep_run.h"
 #include "tools/prep/problems.h"

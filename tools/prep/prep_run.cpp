@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "dataset/store.h"
-#include "run/errors.h"
-#include "run/output.h"
+#include "run/text/errors.h"
+#include "run/text/output.h"
 #include "tools/prep/chain_list.h"
 #include "tools/prep/check.h"
 #include "tools/prep/convert.h"

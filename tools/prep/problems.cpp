@@ -6,7 +6,7 @@
 #include <sstream>
 #include <sys/stat.h>
 
-#include "run/errors.h"
+#include "run/text/errors.h"
 
 namespace kelvor::prep {
 

@@ -1,4 +1,4 @@
-#include "run/freeform_reader.h"
+#include "run/text/freeform_reader.h"
 
 #include <cerrno>
 #include <cmath>
@@ -9,7 +9,7 @@
 #include <sstream>
 #include <sys/stat.h>
 
-#include "run/errors.h"
+#include "run/text/errors.h"
 
 namespace kelvor {
 namespace {
