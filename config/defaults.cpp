@@ -19,16 +19,26 @@ Settings readSettings(const std::string& path) {
   Settings s;
   s.listName.assign(kNameLength, ' ');
   s.word.assign(6, ' ');
-  in.readOrThrow({Item::integer(s.epochLimit)});
-  in.readOrThrow({Item::integer(s.requested)});
-  in.readOrThrow({Item::integer(s.unused)});
-  in.readOrThrow({Item::real(s.rate)});
-  in.readOrThrow({Item::real(s.momentum)});
-  in.readOrThrow({Item::real(s.gain)});
-  in.readOrThrow({Item::real(s.dcay)});
-  in.readOrThrow({Item::integer(s.fold)});
-  in.readOrThrow({Item::real(s.testFraction)});
-  in.readOrThrow({Item::text(s.listName, kNameLength), Item::text(s.word, 6)});
+  // Each setting's failure names it: the file layer's report, then the setting.
+  int number = 0;
+  auto read = [&](const char* name, std::initializer_list<Item> items) {
+    ++number;
+    try {
+      in.readOrThrow(items);
+    } catch (const FileError& e) {
+      throw FileError(e.file(), e.line(), e.reason() + " (setting " + std::to_string(number) + ", " + name + ")");
+    }
+  };
+  read("epoch limit", {Item::integer(s.epochLimit)});
+  read("requested protein count", {Item::integer(s.requested)});
+  read("unused integer", {Item::integer(s.unused)});
+  read("learning rate", {Item::real(s.rate)});
+  read("momentum", {Item::real(s.momentum)});
+  read("gain", {Item::real(s.gain)});
+  read("attenuation scale dcay", {Item::real(s.dcay)});
+  read("fold number", {Item::integer(s.fold)});
+  read("test fraction", {Item::real(s.testFraction)});
+  read("protein list file name", {Item::text(s.listName, kNameLength), Item::text(s.word, 6)});
   return s;
 }
 

@@ -17,6 +17,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include "network/state.h"
 #include "tests/support/test_support.h"
@@ -353,8 +354,8 @@ std::vector<Case> cases() {
                {"test fraction", "1.5", "0 to 1"}});
   t.push_back({"test_fraction_negative", [in](const fs::path& d) { setLine(in(d), 9, "-0.25"); }, 1, {},
                {"test fraction", "-0.25", "0 to 1"}});
-  t.push_back({"test_fraction_not_a_number", [in](const fs::path& d) { setLine(in(d), 9, "NaN"); }, 1, {},
-               {"test fraction", "NaN", "0 to 1"}});
+  t.push_back({"test_fraction_not_a_number", [in](const fs::path& d) { setLine(in(d), 9, "NaN"); }, 2, {},
+               {"kelvor.in", "line 9", "\"NaN\" is not a finite number", "test fraction"}});
   t.push_back({"protein_count_negative", [in](const fs::path& d) { setLine(in(d), 2, "-4"); }, 1, {},
                {"requested protein count", "-4"}});
   t.push_back({"fold_straddling_the_end_of_the_list",
@@ -438,6 +439,18 @@ std::vector<Case> cases() {
   t.push_back({"profile_value_that_is_not_a_number",
                [p](const fs::path& d) { setField(profile(d, p), profileLine(3), 5, "1.2.3"); }, 0, {kBanner},
                {"1paa", "residue 3", "new_prf/1paa.mat", "line 6", "\"1.2.3\""}, kReportOnly});
+  // Class: a real that is not a finite number, wherever it is read.
+  for (const auto& [where, spoil, texts] : std::vector<std::tuple<std::string, std::function<void(const fs::path&)>, std::vector<std::string>>>{
+           {"rate_inf", [in](const fs::path& d) { setLine(in(d), 4, "inf"); }, {"kelvor.in", "line 4", "learning rate"}},
+           {"dcay_overflowing", [in](const fs::path& d) { setLine(in(d), 7, "1e400"); }, {"kelvor.in", "line 7", "dcay"}},
+           {"profile_value", [p](const fs::path& d) { setField(profile(d, p), profileLine(3), 5, "NaN"); }, {"new_prf/1paa.mat", "line 6", "item 5"}},
+           {"surface_area", [p](const fs::path& d) { setField(prediction(d, p), predictionLine(2), 11, "-Inf"); }, {"kvqout/1paa.kvqout", "line 3"}},
+           {"weight", [](const fs::path& d) { setLine(d / "fort.78", 17, " nan"); }, {"fort.78", "line 17"}}}) {
+    std::vector<std::string> err = texts;
+    err.push_back("not a finite number");
+    // The weight files are read at the end of a phase, after the report has begun.
+    t.push_back({"not_finite_" + where, spoil, 2, {}, err, where == "weight" ? kReportOnly : std::set<std::string>{}});
+  }
   t.push_back({"dssp_record_without_its_structure_letter",
                [p](const fs::path& d) { setLine(dssp(d, p), dsspLine(4), "133 A K"); }, 3, {}, {}, {}, Base::kPredict, {},
                kSeedLine + " SS type not found, aborting.\n"});

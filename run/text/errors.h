@@ -19,9 +19,10 @@ enum ExitStatus : int {
 class FileError : public std::runtime_error {
  public:
   FileError(std::string file, long line, std::string what)
-      : std::runtime_error(format(file, line, what)), file_(std::move(file)), line_(line) {}
+      : std::runtime_error(format(file, line, what)), file_(std::move(file)), line_(line), reason_(std::move(what)) {}
   const std::string& file() const { return file_; }
   long line() const { return line_; }
+  const std::string& reason() const { return reason_; }  // what went wrong, without file and line
 
  private:
   static std::string format(const std::string& file, long line, const std::string& what) {
@@ -31,6 +32,7 @@ class FileError : public std::runtime_error {
   }
   std::string file_;
   long line_;
+  std::string reason_;
 };
 
 // A configuration value outside its allowed range, or a bad command line.

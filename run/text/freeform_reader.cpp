@@ -36,6 +36,7 @@ std::string ReadResult::describe() const {
     case kOk: return "ok";
     case kEndOfFile: return "end of file";
     case kBadValue: return "unreadable value \"" + found + "\" (item " + std::to_string(item) + ")";
+    case kNotFinite: return "value \"" + found + "\" is not a finite number (item " + std::to_string(item) + ")";
   }
   return "?";
 }
@@ -195,9 +196,20 @@ ReadResult RecordReader::read(const Item* items, std::size_t count) {
       case Item::kInteger:
         good = !tok.quoted && parseInteger(tok.text, *static_cast<int*>(item.target));
         break;
-      case Item::kReal:
-        good = !tok.quoted && parseReal(tok.text, *static_cast<double*>(item.target));
+      case Item::kReal: {
+        double v = 0.0;
+        good = !tok.quoted && parseReal(tok.text, v);
+        if (good && !std::isfinite(v)) {
+          result.status = ReadResult::kNotFinite;
+          result.line = static_cast<long>(line) + 1;
+          result.item = itemNo;
+          result.found = tok.text;
+          next_ = line + 1;
+          return result;
+        }
+        if (good) *static_cast<double*>(item.target) = v;
         break;
+      }
       case Item::kText:
         *static_cast<std::string*>(item.target) = padded(tok.text, item.width);
         break;

@@ -7,7 +7,8 @@
 // value, give a null value: that item keeps what it held. A slash outside quotes ends the read;
 // the items not yet filled keep their values. Text values are bare (ending at a blank, comma,
 // slash or line end) or enclosed in apostrophes or quotation marks (a doubled delimiter stands
-// for itself). Reals take the forms 12, -1.5, .5, 1.5E1, 1.5D1, 1.5d-3, NaN and Inf.
+// for itself). Reals take the forms 12, -1.5, .5, 1.5E1, 1.5D1 and 1.5d-3; a real that is not a
+// finite number (NaN, Inf, or one that overflows a double, such as 1E400) fails the read.
 #pragma once
 
 #include <cstddef>
@@ -33,13 +34,14 @@ struct Item {
 
 // Outcome of one read statement.
 struct ReadResult {
-  enum Status { kOk, kEndOfFile, kBadValue };
+  enum Status { kOk, kEndOfFile, kBadValue, kNotFinite };
   Status status = kOk;
   long line = 0;          // line of the failure (1-based), or of the last line used
   std::size_t item = 0;   // 1-based item that failed
   std::string found;      // the text that did not read as its item's kind
   bool ok() const { return status == kOk; }
-  std::string describe() const;  // "end of file" / "unreadable integer \"12abc\" (item 1)"
+  // "end of file" / "unreadable value \"12abc\" (item 1)" / "value \"nan\" is not a finite number (item 3)"
+  std::string describe() const;
 };
 
 // Parses one value token as a number; true on success.

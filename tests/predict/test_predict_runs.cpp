@@ -182,9 +182,10 @@ TEST_F(TrainedRun, WholeListEqualsAPredictionRunOverTheWholeList) {
   EXPECT_EQ(formatReal(static_cast<double>(filter.second) / filter.first), all[1]);
 }
 
-TEST_F(TrainedRun, ReadsWeightFilesAsTheTrainerDoes) {
+TEST_F(TrainedRun, ReadsWeightFilesFromADirectoryAsFromTheWorkingDirectory) {
   Network mine, trainers;
-  readWeightFiles(mine, dir().string());
+  readwei(mine, 0, dir().string());
+  readweif(mine, 0, dir().string());
   {
     test::InDirectory in(dir());
     readwei(trainers, 0);
