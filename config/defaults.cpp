@@ -44,13 +44,13 @@ Settings readSettings(const std::string& path) {
 
 std::vector<std::string> readProteinList(const std::string& path) {
   RecordReader in = RecordReader::open(path);
-  if (in.missing()) std::fprintf(stderr, "kelvor: warning: protein list \"%s\" is missing; it holds no proteins\n", path.c_str());
   if (in.lineCount() > kMaxProteins)
     throw ConfigError("protein list " + path + " has " + std::to_string(in.lineCount()) +
                       " lines; allowed: at most " + std::to_string(kMaxProteins));
   std::vector<std::string> lines;
   std::string line;
   while (in.readLine(line, kNameLength)) lines.push_back(line);
+  checkProteinList(lines, path, in.missing());
   return lines;
 }
 
@@ -100,6 +100,7 @@ RunConfig getdefs(DataStore& store, Network& net, const std::string& defaultsNam
   cfg.fold = s.fold;
   cfg.settings = s;
   cfg.listLines = listLines;
+  cfg.listName = listName;
   return cfg;
 }
 

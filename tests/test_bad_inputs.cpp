@@ -305,9 +305,9 @@ std::vector<Case> cases() {
   t.push_back({"nothing_wrong_prediction", [](const fs::path&) {}, 0, {kBanner, " Q10P:", " #After filter"}, {},
                kReportOnly});
   t.back().quietErr = true;
-  t.push_back({"nothing_wrong_training", [](const fs::path&) {}, 0, {kBanner, " Q10P:"}, {}, kAllWeightsAndReport,
-               Base::kTrain});
-  t.back().quietErr = true;
+  // (Its test part is empty: one warning says what that means for the scores.)
+  t.push_back({"nothing_wrong_training", [](const fs::path&) {}, 0, {kBanner, " Q10P:"},
+               {"warning: the test part is empty"}, kAllWeightsAndReport, Base::kTrain});
 
   // The defaults file, cut after every one of its lines.
   for (std::size_t n = 0; n < 10; ++n)
@@ -339,13 +339,11 @@ std::vector<Case> cases() {
                [in](const fs::path& d) { setLine(in(d), 10, "\"proteins.list' real"); }, 2, {},
                {"kelvor.in", "end of file"}});
   t.push_back({"defaults_bare_name_with_a_directory",
-               [in](const fs::path& d) { setLine(in(d), 10, "/data/proteins.list real"); }, 0,
-               {"Protein set too small for number of proteins selected, using full set.", kBanner},
-               {"protein list", "missing"}, kReportOnly});
+               [in](const fs::path& d) { setLine(in(d), 10, "/data/proteins.list real"); }, 2, {},
+               {"protein list is missing"}});
   t.push_back({"defaults_doubled_quote_in_the_name",
-               [in](const fs::path& d) { setLine(in(d), 10, "'protein''s.list' real"); }, 0,
-               {"Protein set too small for number of proteins selected, using full set."}, {"protein's.list", "missing"},
-               kReportOnly});
+               [in](const fs::path& d) { setLine(in(d), 10, "'protein''s.list' real"); }, 2, {},
+               {"protein's.list", "missing"}});
   t.push_back({"defaults_quoted_name_of_a_directory", [in](const fs::path& d) { setLine(in(d), 10, "'dssp_data/' real"); },
                2, {}, {"dssp_data/", "directory"}});
 
@@ -381,11 +379,11 @@ std::vector<Case> cases() {
                withEnv({"KELVOR_TIME=24:00:00"})});
 
   // The protein list.
-  t.push_back({"list_missing", [](const fs::path& d) { fs::remove(d / "proteins.list"); }, 0,
-               {"Protein set too small for number of proteins selected, using full set.", kBanner},
-               {"proteins.list", "missing"}, kReportOnly});
-  t.push_back({"list_empty", [](const fs::path& d) { writeFile((d / "proteins.list").string(), ""); }, 0,
-               {"Protein set too small for number of proteins selected, using full set.", kBanner}, {}, kReportOnly});
+  // Class: a list that is missing, names no protein, or has a blank line is refused.
+  t.push_back({"list_missing", [](const fs::path& d) { fs::remove(d / "proteins.list"); }, 2, {},
+               {"proteins.list", "missing"}});
+  t.push_back({"list_empty", [](const fs::path& d) { writeFile((d / "proteins.list").string(), ""); }, 2, {},
+               {"proteins.list", "names no protein"}});
   t.push_back({"list_is_a_directory", [](const fs::path& d) { replaceByDirectory(d / "proteins.list"); }, 2, {},
                {"proteins.list", "directory"}});
   t.push_back({"list_line_with_a_nul_byte",
@@ -395,7 +393,7 @@ std::vector<Case> cases() {
                2, {}, {"dssp_data/1pa\\0a", "NUL"}});
   t.push_back({"list_with_a_blank_line",
                [](const fs::path& d) { putLines(d / "proteins.list", {"1EXT4", "", "3znf", "5znf"}); }, 2, {},
-               {"dssp_data/", "directory"}});
+               {"proteins.list", "line 2", "blank line"}});
   // Long names are used whole: a path past 120 characters, and a list line past 120 characters
   // of which the first 120 are the name.
   t.push_back({"protein_name_with_a_path_past_120_characters",

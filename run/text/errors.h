@@ -13,6 +13,7 @@ enum ExitStatus : int {
   kExitFile = 2,      // a file could not be opened, read or written
   kExitData = 3,      // inconsistent input data (the stops with their own report lines)
   kExitBusy = 4,      // another run holds the working directory
+  kExitMemory = 5,    // out of memory
 };
 
 // A failure of the file layer: names the file, the line (0 when unknown) and what went wrong.
@@ -46,6 +47,13 @@ class ConfigError : public std::runtime_error {
 class DataStop : public std::runtime_error {
  public:
   explicit DataStop(const std::string& what) : std::runtime_error(what) {}
+};
+
+// Training that stopped because a phase's weights or outputs are no longer finite numbers. The
+// weight files in place hold the last finite set; the process ends with kExitData.
+class TrainingError : public std::runtime_error {
+ public:
+  explicit TrainingError(const std::string& what) : std::runtime_error(what) {}
 };
 
 // Another run holds the working directory's lock.

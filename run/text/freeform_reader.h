@@ -48,13 +48,19 @@ struct ReadResult {
 bool parseInteger(std::string_view token, int& value);
 bool parseReal(std::string_view token, double& value);
 
+// Limits of a file read whole: no input of ours comes near them.
+constexpr long long kMaxFileBytes = 1LL << 30;
+constexpr std::size_t kMaxLineBytes = 1 << 20;
+
 // A text file held in memory, read record by record.
 class RecordReader {
  public:
   RecordReader(std::string name, std::string_view content);
 
   // Loads a file. A missing file behaves as an empty one (missing() tells); a file that exists
-  // but cannot be read throws FileError. The file is never created or changed.
+  // but cannot be read, is not a regular file (/dev/null reads as empty), is larger than
+  // kMaxFileBytes or holds a line longer than kMaxLineBytes throws FileError. The file is never
+  // created or changed, and opening never waits (a FIFO is refused at once).
   static RecordReader open(const std::string& path);
 
   const std::string& name() const { return name_; }

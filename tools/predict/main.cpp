@@ -3,7 +3,9 @@
 #include <exception>
 #include <new>
 
+#include "run/text/activity.h"
 #include "run/text/errors.h"
+#include "run/text/std_descriptors.h"
 #include "tools/predict/errors.h"
 #include "tools/predict/options.h"
 #include "tools/predict/predict_run.h"
@@ -11,6 +13,8 @@
 
 int main(int argc, char** argv) {
   using namespace kelvor;
+  // Closed standard descriptors would be taken by the first files opened.
+  if (!openStandardDescriptors()) return kExitFile;
   using namespace kelvor::predict;
   auto fail = [](const char* what, int status) {
     std::fflush(stdout);
@@ -41,7 +45,7 @@ int main(int argc, char** argv) {
   } catch (const FileError& e) {
     return fail(e.what(), kExitFile);
   } catch (const std::bad_alloc&) {
-    return fail("out of memory", kExitFile);
+    return fail(outOfMemoryMessage().c_str(), kExitMemory);
   } catch (const std::exception& e) {
     return fail(e.what(), kExitFile);
   }
