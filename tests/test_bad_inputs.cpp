@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -178,6 +179,7 @@ struct RunOptions {
   bool unprivileged = false;    // run as a user who may not write in the directory
   long fileSizeLimit = 0;       // RLIMIT_FSIZE in bytes, 0 for none
   bool closedPipe = false;      // standard output a pipe that nobody reads
+  bool closedStandard = false;  // standard input and output closed at the start
 };
 
 RunOptions withArgs(std::vector<std::string> args) {
@@ -203,6 +205,11 @@ RunOptions unprivileged() {
 RunOptions intoAClosedPipe() {
   RunOptions o;
   o.closedPipe = true;
+  return o;
+}
+RunOptions withClosedStandardDescriptors() {
+  RunOptions o;
+  o.closedStandard = true;
   return o;
 }
 RunOptions withFileSizeLimit(long bytes) {
@@ -231,6 +238,7 @@ Outcome run(const fs::path& dir, const RunOptions& o) {
       lim.rlim_cur = lim.rlim_max = static_cast<rlim_t>(o.fileSizeLimit);
       if (::setrlimit(RLIMIT_FSIZE, &lim) != 0) ::_exit(127);
     }
+    if (o.closedStandard && (::close(0) != 0 || ::close(1) != 0)) ::_exit(127);
     if (o.unprivileged && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(127);
     std::vector<char*> argv{const_cast<char*>(KELVOR_BINARY)};
     for (const auto& a : o.args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -243,7 +251,7 @@ Outcome run(const fs::path& dir, const RunOptions& o) {
   Outcome r;
   if (WIFEXITED(status)) r.status = WEXITSTATUS(status);
   else if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
-  if (o.stdoutTo.empty() && !o.closedPipe) r.out = readFile(outPath);
+  if (o.stdoutTo.empty() && !o.closedPipe && !o.closedStandard) r.out = readFile(outPath);
   r.err = readFile(errPath);
   return r;
 }
@@ -254,6 +262,7 @@ std::map<std::string, std::string> snapshot(const fs::path& dir) {
   for (const auto& e : fs::recursive_directory_iterator(dir)) {
     const std::string rel = fs::relative(e.path(), dir).string();
     if (e.is_directory()) s[rel] = "<directory>";
+    else if (!e.is_regular_file()) s[rel] = "<special>";
     else s[rel] = readFile(e.path().string());
   }
   return s;
@@ -463,8 +472,10 @@ std::vector<Case> cases() {
   t.push_back({"non_ascii_letter_in_one_file",
                [p](const fs::path& d) { setField(profile(d, p), profileLine(2), 2, "\xc3\xa9"); }, 3, {}, {}, {},
                Base::kPredict, {}, mismatchReport("aa12", 2, 2, 1, 'A', '\xc3', "1paa")});
+  // Class: an unknown structure letter keeps its report line; standard error says where it is.
   t.push_back({"unknown_structure_letter", [p](const fs::path& d) { setField(dssp(d, p), dsspLine(6), 4, "G"); }, 3,
-               {}, {}, {}, Base::kPredict, {}, kSeedLine + " SS type not found, aborting.\n"});
+               {}, {"dssp_data/1paa", "line 6", "protein 1paa", "residue 6", "'G'"}, {}, Base::kPredict, {},
+               kSeedLine + " SS type not found, aborting.\n"});
   t.push_back({"lower_case_structure_letter", [p](const fs::path& d) { setField(dssp(d, p), dsspLine(4), 4, "e"); },
                3, {}, {}, {}, Base::kPredict, {}, kSeedLine + " SS type not found, aborting.\n"});
   t.push_back({"lower_case_letters_in_all_three_files",
@@ -515,6 +526,67 @@ std::vector<Case> cases() {
                {}, {"fort.78"}, kReportOnly, Base::kTrain});
   t.push_back({"weights_beyond_the_file_size_limit", noChange, 2, {}, {"fort.77", "cannot write"}, kReportOnly,
                Base::kTrain, withFileSizeLimit(100000)});
+
+  // Class: a training phase that stops being finite stops the run; the weight files stay.
+  t.push_back({"training_that_diverges", [](const fs::path& d) {
+                 setLine(d / "kelvor.in", 4, "1e300");
+                 setLine(d / "kelvor.in", 5, "1e300");
+               }, 3, {},
+               {"first stage", "after epoch 1", "not finite"}, kReportOnly, Base::kTrain});
+
+  // Class: an empty validation part (9 proteins outside an empty test part): a warning per phase;
+  // without weight files the final pass's error says why.
+  const auto nineProteins = [](const fs::path& d) { setLine(d / "kelvor.in", 2, "9"); };
+  t.push_back({"validation_part_empty", nineProteins, 0, {kBanner, " Q10P:"},
+               {"first stage phase: the validation part is empty", "filter phase: the validation part is empty"},
+               kReportOnly, Base::kTrain});
+  t.push_back({"validation_part_empty_without_weight_files",
+               [nineProteins](const fs::path& d) {
+                 nineProteins(d);
+                 for (const char* f : {"fort.77", "fort.78", "fort.79", "fort.87", "fort.88"}) fs::remove(d / f);
+               },
+               2, {kBanner}, {"fort.77", "missing", "validation part is empty"}, kReportOnly, Base::kTrain});
+
+  // Class: inputs that are not regular files, or hold a line without end, are refused at once.
+  t.push_back({"dssp_file_is_a_fifo",
+               [p](const fs::path& d) {
+                 fs::remove(dssp(d, p));
+                 ASSERT_EQ(::mkfifo(dssp(d, p).c_str(), 0644), 0);
+               },
+               2, {}, {"dssp_data/1paa", "not a regular file"}, kReportOnly});
+  t.push_back({"profile_with_a_line_without_end",
+               [p](const fs::path& d) { writeFile(profile(d, p).string(), std::string(3u << 20, '\0')); }, 2, {},
+               {"new_prf/1paa.mat", "line 1", "allowed: at most 1048576"}, kReportOnly});
+  t.push_back({"defaults_file_is_dev_zero",
+               [](const fs::path& d) {
+                 fs::remove(d / "kelvor.in");
+                 fs::create_symlink("/dev/zero", d / "kelvor.in");
+               },
+               2, {}, {"kelvor.in", "not a regular file"}});
+
+  // Class: an output that is, through a link, one of the run's inputs is refused before anything
+  // is written; a link to anywhere else is followed.
+  t.push_back({"report_file_linked_to_the_defaults_file",
+               [](const fs::path& d) {
+                 fs::remove(d / kReport);
+                 fs::create_symlink("kelvor.in", d / kReport);
+               },
+               2, {}, {kReport, "\"kelvor.in\"", "through a link"}});
+  t.push_back({"lock_file_linked_to_a_profile_file",
+               [p](const fs::path& d) { fs::create_symlink(fs::path("new_prf") / (p + ".mat"), d / "kelvor.lock"); }, 2,
+               {}, {"kelvor.lock", "new_prf/1paa.mat", "through a link"}});
+  t.push_back({"report_file_linked_into_a_results_folder",
+               [](const fs::path& d) {
+                 fs::create_directories(d / "results");
+                 fs::rename(d / kReport, d / "results" / "report.txt");
+                 fs::create_symlink(fs::path("results") / "report.txt", d / kReport);
+               },
+               0, {kBanner}, {}, {kReport, "results/report.txt"}});
+
+  // Class: standard input and output closed at the start: no report line lands in another file.
+  t.push_back({"standard_input_and_output_closed", noChange, 0, {}, {}, kReportOnly, Base::kPredict,
+               withClosedStandardDescriptors()});
+  t.back().quietErr = true;
 
   // The working directory and standard output.
   t.push_back({"working_directory_not_writable", noChange, 2, {}, {"kelvor.lock", "cannot create"}, {},
@@ -605,7 +677,7 @@ TEST_P(BadInput, GetsItsMessageAndStatusAndChangesNothingElse) {
   for (const auto& [path, content] : after)
     if (!before.count(path) && !allowed.count(path)) ADD_FAILURE() << path << " appeared";
   // A run that stops before its banner leaves the earlier report as it was.
-  if (c.options.stdoutTo.empty() && !c.options.closedPipe && r.out.find(kBanner) == std::string::npos && before.count(kReport) &&
+  if (c.options.stdoutTo.empty() && !c.options.closedPipe && !c.options.closedStandard && r.out.find(kBanner) == std::string::npos && before.count(kReport) &&
       after.count(kReport)) {
     EXPECT_EQ(after.at(kReport), before.at(kReport));
   }

@@ -1,9 +1,12 @@
 #include "tools/predict/weight_set.h"
 
+#include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "config/defaults.h"
 #include "network/netinit.h"
+#include "run/lock.h"
 #include "run/text/errors.h"
 #include "tools/predict/errors.h"
 #include "weightio/weight_files.h"
@@ -23,6 +26,10 @@ void loadWeightSet(WeightSet& set, const std::string& dir, const SettingsOverrid
   struct stat st {};
   if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
     throw UsageError("weight set \"" + dir + "\" is not a directory");
+  // A training run in the same directory cannot replace the set while it is read. A directory
+  // that cannot be written cannot be trained into either: it is read without the lock.
+  std::optional<DirectoryLock> lock;
+  if (::access(dir.c_str(), W_OK) == 0) lock.emplace(dir);
   double gain = 0.0, dcay = 0.0;
   if (!over.gain || !over.dcay) {
     const std::string defaults = inDir(dir, "kelvor.in");
