@@ -42,6 +42,8 @@ int main(int argc, char** argv) {
     return fail(e.what(), kExitUsage);
   } catch (const InputError& e) {
     return fail(e.what(), kExitData);
+  } catch (const BusyError& e) {
+    return fail(e.what(), kExitBusy);
   } catch (const FileError& e) {
     return fail(e.what(), kExitFile);
   } catch (const std::bad_alloc&) {
