@@ -104,7 +104,7 @@ RecordReader::RecordReader(std::string name, std::string_view content) : name_(s
   }
 }
 
-RecordReader RecordReader::open(const std::string& path) {
+std::optional<std::string> loadFile(const std::string& path) {
   // The system would take a name with a NUL byte for its part before the NUL: another file.
   if (path.find('\0') != std::string::npos) {
     std::string shown;
@@ -116,11 +116,7 @@ RecordReader RecordReader::open(const std::string& path) {
   // /dev/null, which reads as empty) is read.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
-    if (errno == ENOENT) {
-      RecordReader r(path, "");
-      r.missing_ = true;
-      return r;
-    }
+    if (errno == ENOENT) return std::nullopt;
     throw FileError(path, 0, std::string("cannot open: ") + std::strerror(errno));
   }
   struct Closer {
@@ -132,7 +128,7 @@ RecordReader RecordReader::open(const std::string& path) {
   if (S_ISDIR(st.st_mode)) throw FileError(path, 0, "cannot open: is a directory");
   if (!S_ISREG(st.st_mode)) {
     struct stat null {};
-    if (S_ISCHR(st.st_mode) && ::stat("/dev/null", &null) == 0 && null.st_rdev == st.st_rdev) return RecordReader(path, "");
+    if (S_ISCHR(st.st_mode) && ::stat("/dev/null", &null) == 0 && null.st_rdev == st.st_rdev) return std::string();
     throw FileError(path, 0, "cannot read: not a regular file (a FIFO, socket or device)");
   }
   if (st.st_size > kMaxFileBytes)
@@ -163,7 +159,17 @@ RecordReader RecordReader::open(const std::string& path) {
     start = end + 1;
     ++lineNo;
   }
-  return RecordReader(path, content);
+  return content;
+}
+
+RecordReader RecordReader::open(const std::string& path) {
+  std::optional<std::string> content = loadFile(path);
+  if (!content) {
+    RecordReader r(path, "");
+    r.missing_ = true;
+    return r;
+  }
+  return RecordReader(path, *content);
 }
 
 ReadResult RecordReader::read(const Item* items, std::size_t count) {

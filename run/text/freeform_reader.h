@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,15 +53,18 @@ bool parseReal(std::string_view token, double& value);
 constexpr long long kMaxFileBytes = 1LL << 30;
 constexpr std::size_t kMaxLineBytes = 1 << 20;
 
+// Reads a whole file. A missing file gives nothing; a file that cannot be read, is not a regular
+// file (/dev/null reads as empty), is larger than kMaxFileBytes or holds a line longer than
+// kMaxLineBytes throws FileError. Opening never waits: a FIFO is refused at once.
+std::optional<std::string> loadFile(const std::string& path);
+
 // A text file held in memory, read record by record.
 class RecordReader {
  public:
   RecordReader(std::string name, std::string_view content);
 
-  // Loads a file. A missing file behaves as an empty one (missing() tells); a file that exists
-  // but cannot be read, is not a regular file (/dev/null reads as empty), is larger than
-  // kMaxFileBytes or holds a line longer than kMaxLineBytes throws FileError. The file is never
-  // created or changed, and opening never waits (a FIFO is refused at once).
+  // Loads a file with loadFile. A missing file behaves as an empty one (missing() tells). The
+  // file is never created or changed.
   static RecordReader open(const std::string& path);
 
   const std::string& name() const { return name_; }
