@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "run/errors.h"
+#include "run/text/errors.h"
 
 namespace kelvor {
 

@@ -7,15 +7,17 @@
 #include <vector>
 
 #include "config/defaults.h"
+#include "config/validate.h"
 #include "dataset/setio.h"
 #include "network/engine.h"
 #include "network/netinit.h"
 #include "run/closing_line.h"
-#include "run/errors.h"
-#include "run/freeform_reader.h"
-#include "run/freeform_writer.h"
+#include "run/text/activity.h"
+#include "run/text/errors.h"
+#include "run/text/freeform_reader.h"
+#include "run/text/freeform_writer.h"
 #include "run/lock.h"
-#include "run/output.h"
+#include "run/text/output.h"
 #include "run/progress.h"
 #include "run/schedule.h"
 #include "run/usage.h"
@@ -41,6 +43,12 @@ int seedOffsetFromArgument(const char* argument) {
   return static_cast<int>(rounded);
 }
 
+// An empty test part: said once, on standard error (the empty validation part, once per phase).
+static void warnEmptyParts(const DataStore& store) {
+  if (store.nta == store.ntatrval)
+    std::fprintf(stderr, "kelvor: warning: the test part is empty: its scores (Q10P) are not numbers\n");
+}
+
 int kelvo_r(int argc, char** argv) {
   switch (infoRequest(argc, argv)) {
     case InfoRequest::kHelp: std::fputs(usageText().c_str(), stdout); return kExitOk;
@@ -52,21 +60,32 @@ int kelvo_r(int argc, char** argv) {
 
   DataStore store;
   Network net;
-  RunConfig cfg = getdefs(store, net, "kelvor.in", offset);
+  RunConfig cfg;
+  {
+    Activity a("reading the defaults file and the protein list");
+    cfg = getdefs(store, net, "kelvor.in", offset);
+  }
+  // Everything about the run is checked before the lock is taken or a file is written.
+  checkRun(cfg, store, "kelvor.in", defaultDataRoot());
 
   DirectoryLock lock;
   ReportFile report;
   report.open(cfg.reportName);
 
   netinit(net, store, offset);
-  setio(store, defaultDataRoot());
-  net.outs.assign(static_cast<std::size_t>(store.nta) * 3, 0.0);
+  {
+    Activity a("reading the data set");
+    setio(store, defaultDataRoot());
+    net.outs.assign(static_cast<std::size_t>(store.nta) * 3, 0.0);
+  }
 
   const std::string banner = Line().text("-------------------quandel-------------------").str();
   writeStdout(banner);
   report.write(banner);
 
+  Activity a("building the networks' kernels");
   std::unique_ptr<Engine> engine = makeEngine(net, store);
+  warnEmptyParts(store);
   Progress progress(store.nta);
   EpochHook hook = [&](Stage s, int e, int limit, double seconds) { progress.epoch(s, e, limit, seconds); };
   const PhaseResult first = runPhase(Stage::kFirst, *engine, net, store, report, cfg.epochLimit, cfg.requested, hook);

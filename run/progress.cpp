@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <unistd.h>
 
-#include "run/output.h"
+#include "run/text/output.h"
 
 namespace kelvor {
 

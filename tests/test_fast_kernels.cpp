@@ -10,7 +10,7 @@
 #include "network/engine.h"
 #include "network/fast_engine.h"
 #include "network/netinit.h"
-#include "run/errors.h"
+#include "run/text/errors.h"
 #include "tests/support/test_support.h"
 
 namespace kelvor {

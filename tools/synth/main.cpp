@@ -4,7 +4,7 @@
 #include <exception>
 #include <string>
 
-#include "run/errors.h"
+#include "run/text/errors.h"
 #include "tools/synth/synth_set.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "run/errors.h"
+#include "run/text/errors.h"
 #include "tools/synth/synth_chain.h"
 #include "tools/synth/synth_random.h"
 
