@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
 
 #include "config/protein_list.h"
 #include "config/validate.h"
@@ -16,6 +18,15 @@ int roundHalfAway(double x) { return static_cast<int>(x >= 0.0 ? x + 0.5 : x - 0
 
 Settings readSettings(const std::string& path) {
   RecordReader in = RecordReader::open(path);
+  if (in.missing()) {
+    std::string here = "the working directory";
+    if (char* cwd = ::getcwd(nullptr, 0)) {
+      here = cwd;
+      std::free(cwd);
+    }
+    throw FileError(path, 0, "file is missing in " + here + "; kelvor runs in a directory that holds its defaults "
+                             "file \"kelvor.in\" (for example examples/ of the source tree; see kelvor --help)");
+  }
   Settings s;
   s.listName.assign(kNameLength, ' ');
   s.word.assign(6, ' ');
@@ -89,6 +100,7 @@ RunConfig getdefs(DataStore& store, Network& net, const std::string& defaultsNam
   store.ntrval = p.ntrval;
   store.ntrain = p.ntrain;
   checkFold(s.fold, s.testFraction, p.nprot, p.test, defaultsName);
+  warnUnlikelySettings(s, p.nprot, p.test, defaultsName);
 
   store.iorder.assign(std::max(n, 0), 0);
   plst(store.nprot, store.ntrval, p.test, s.fold, s.testFraction, store.iorder);

@@ -1,6 +1,7 @@
 #include "config/validate.h"
 
 #include <cmath>
+#include <cstdio>
 #include <sys/stat.h>
 
 #include "config/protein_list.h"
@@ -17,6 +18,22 @@ std::string shown(double v) {
   std::string s = formatReal(v);
   return s.substr(s.find_first_not_of(' '), s.find_last_not_of(' ') - s.find_first_not_of(' ') + 1);
 }
+
+// The folds whose test block of t proteins lies inside the list of n: "1 to 10", or "none".
+std::string foldsInside(double fraction, int n, int t) {
+  int first = 0, last = 0;
+  for (int k = 1; k <= n + 1; ++k) {
+    const long long hi = blockTop(k, fraction, n);
+    if (hi > n) break;
+    if (hi >= t) {
+      if (first == 0) first = k;
+      last = k;
+    }
+  }
+  return first > 0 ? std::to_string(first) + " to " + std::to_string(last) : "none";
+}
+
+void warn(const std::string& text) { std::fprintf(stderr, "kelvor: warning: %s\n", text.c_str()); }
 }  // namespace
 
 void checkSettings(const Settings& s, const std::string& file, int seedOffset) {
@@ -39,24 +56,26 @@ void checkSettings(const Settings& s, const std::string& file, int seedOffset) {
 
 void checkFold(int fold, double fraction, int n, int t, const std::string& file) {
   if (foldUsable(fold, fraction, n, t)) return;
-  // The folds whose block lies inside the list: t <= hi <= n.
-  int first = 0, last = 0;
-  for (int k = 1; k <= n + 1; ++k) {
-    long long hi = blockTop(k, fraction, n);
-    if (hi > n) break;
-    if (hi >= t) {
-      if (first == 0) first = k;
-      last = k;
-    }
-  }
   const long long hi = blockTop(fold, fraction, n);
-  std::string range = first > 0 ? std::to_string(first) + " to " + std::to_string(last) : "none";
+  const std::string range = foldsInside(fraction, n, t);
   throw ConfigError("fold number (setting 8 of " + file + ") is " + std::to_string(fold) +
                     ": its test block of " + std::to_string(t) + " proteins (list lines " +
                     std::to_string(hi - t + 1) + " to " + std::to_string(hi) +
                     ") straddles an end of the list of " + std::to_string(n) +
                     " proteins; allowed: " + range + " (or 0 and below, whose test part is the last " +
                     std::to_string(t) + " proteins)");
+}
+
+void warnUnlikelySettings(const Settings& s, int n, int t, const std::string& file) {
+  if (s.epochLimit > 0 && s.rate == 0.0)
+    warn("learning rate (setting 4 of " + file + ") is 0: training changes no weight (a comma separates "
+         "values, so 0,001 reads as 0; write 0.001)");
+  const long long hi = blockTop(s.fold, s.testFraction, n);
+  if (t > 0 && s.fold >= 1 && (hi <= 0 || hi >= static_cast<long long>(n) + t))
+    warn("fold number (setting 8 of " + file + ") is " + std::to_string(s.fold) + ": its test block (list lines " +
+         std::to_string(hi - t + 1) + " to " + std::to_string(hi) + ") lies wholly outside the list of " +
+         std::to_string(n) + " proteins, so the test part is the last " + std::to_string(t) +
+         " proteins, as for fold 0; folds with a block inside the list: " + foldsInside(s.testFraction, n, t));
 }
 
 void checkEnvironment() {

@@ -16,6 +16,10 @@ void checkSettings(const Settings& s, const std::string& file, int seedOffset);
 // The fold number: its test block must lie wholly inside or wholly outside the n list lines.
 void checkFold(int fold, double fraction, int n, int t, const std::string& file);
 
+// Warnings on standard error for settings that are valid but almost surely not meant: a learning
+// rate of 0 in training mode, a fold whose test block of t proteins lies wholly outside the n.
+void warnUnlikelySettings(const Settings& s, int n, int t, const std::string& file);
+
 // The environment a run reads: KELVOR_TIME, KELVOR_KERNEL and KELVOR_THREADS.
 void checkEnvironment();
 

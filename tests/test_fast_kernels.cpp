@@ -313,10 +313,14 @@ TEST(FastDispatch, TheEnvironmentForcesTheKernelSetAndTheThreads) {
     else ::unsetenv("KELVOR_KERNEL");
     if (threads) ::setenv("KELVOR_THREADS", threads, 1);
     else ::unsetenv("KELVOR_THREADS");
-    std::unique_ptr<Engine> e = makeEngine(w.net, w.store, choice, 2);
-    ::unsetenv("KELVOR_KERNEL");
-    ::unsetenv("KELVOR_THREADS");
-    return e;
+    // Cleared also when makeEngine refuses, so that later runs of the program do not inherit them.
+    struct Clear {
+      ~Clear() {
+        ::unsetenv("KELVOR_KERNEL");
+        ::unsetenv("KELVOR_THREADS");
+      }
+    } clear;
+    return makeEngine(w.net, w.store, choice, 2);
   };
   const std::string best = kernelSetName(*runnableKernelSets().front());
   EXPECT_EQ(made(nullptr, nullptr)->name(), "fast-" + best + " x2");

@@ -101,6 +101,33 @@ TEST_F(WholeRun, HelpAndVersionAnswerBeforeAnythingIsReadAndARunEndsWithAClosing
   EXPECT_EQ(m[1], "kelvor.valdav");
 }
 
+TEST_F(WholeRun, MessagesSayWhatToDoAndUnlikelySettingsAreWarnedAbout) {
+  ScratchDir empty;
+  test::RunResult none = runKelvor(empty.path());
+  EXPECT_EQ(none.status, kExitFile);
+  EXPECT_NE(none.err.find("file is missing in " + std::filesystem::canonical(empty.path()).string()), std::string::npos) << none.err;
+  EXPECT_NE(none.err.find("runs in a directory that holds its defaults file \"kelvor.in\""), std::string::npos) << none.err;
+
+  // A comma in the learning rate reads as 0, and fold 100 puts the test block beyond the list:
+  // both are valid, warned about, and the run goes on.
+  prepare(1, 20, 0.25);
+  std::string defaults = readFile(dir.file("kelvor.in"));
+  std::vector<std::string> lines;
+  for (std::size_t a = 0, b; (b = defaults.find('\n', a)) != std::string::npos; a = b + 1) lines.push_back(defaults.substr(a, b - a));
+  lines[3] = "0,001";
+  lines[7] = "100";
+  std::string edited;
+  for (const auto& l : lines) edited += l + "\n";
+  test::writeFile(dir.file("kelvor.in"), edited);
+  test::RunResult r = runKelvor(dir.path());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("kelvor: warning: learning rate (setting 4 of kelvor.in) is 0: training changes no weight"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("kelvor: warning: fold number (setting 8 of kelvor.in) is 100: its test block (list lines 496 to 500) "
+                       "lies wholly outside the list of 20 proteins, so the test part is the last 5 proteins, as for fold 0; "
+                       "folds with a block inside the list: 1 to 4"),
+            std::string::npos) << r.err;
+}
+
 TEST_F(WholeRun, TrainingWritesExactlyTheSpecifiedLines) {
   prepare(2);
   test::RunResult r = runKelvor(dir.path());

@@ -44,7 +44,7 @@ std::string otherLetter(const std::string& path, int line) {
 
 TEST(Check, EveryProblemPlantedInADamagedCopyIsListedAndNothingElse) {
   ScratchDir dir;
-  const std::vector<std::string> n = kelvor::test::copyExampleChains(dir.path() / "root", 8);
+  const std::vector<std::string> n = kelvor::test::copyExampleChains(dir.path() / "root", 9);
   // Paths as the report names them (the check runs in dir with the data root "root"), and as
   // the edits reach them.
   auto dssp = [&](int i) { return "root/dssp_data/" + n[i]; };
@@ -78,10 +78,14 @@ TEST(Check, EveryProblemPlantedInADamagedCopyIsListedAndNothingElse) {
   planted.insert({dssp(6), 0, "the DSSP-data file is missing"});
   editField(at(pred(7)), 1 + 4, 2, "C/");
   planted.insert({pred(7), 5, "residue 4: a '/' or an empty ',' field leaves fields of the record unread"});
-  // The list: a blank line after the fourth protein, the first protein once more at the end.
+  // A chain under another name: the same letters twice.
+  fs::copy_file(at(dssp(8)), at("root/dssp_data/twin"));
+  fs::copy_file(at(prof(8)), at("root/new_prf/twin.mat"));
+  fs::copy_file(at(pred(8)), at("root/kvqout/twin.kvqout"));
+  // The list: a blank line after the fourth protein, the first protein once more, the twin last.
   std::string list;
-  for (int i = 0; i < 8; ++i) list += n[i] + "\n" + (i == 3 ? "\n" : "");
-  list += n[0] + "\n";
+  for (int i = 0; i < 9; ++i) list += n[i] + "\n" + (i == 3 ? "\n" : "");
+  list += n[0] + "\ntwin\n";
   writeFile(at("root/proteins.list"), list);
   planted.insert({"root/proteins.list", 5, "blank line"});
 
@@ -111,9 +115,11 @@ TEST(Check, EveryProblemPlantedInADamagedCopyIsListedAndNothingElse) {
     for (const auto& [f, l, t] : found) hit |= f == file && l == line && contains(t, text);
     EXPECT_TRUE(hit) << "not reported: " << file << " line " << line << ": " << text << "\n" << run.err;
   }
-  ASSERT_EQ(warnings.size(), 1u) << run.err;
-  EXPECT_TRUE(contains(warnings[0], "line 10: protein " + n[0] + " is listed before, on line 1"));
-  EXPECT_EQ(summary, "10 problems and 1 warning in 9 of 10 proteins (list root/proteins.list, data root root/)");
+  ASSERT_EQ(warnings.size(), 2u) << run.err;
+  EXPECT_TRUE(contains(warnings[0], "line 11: protein " + n[0] + " is listed before, on line 1"));
+  EXPECT_EQ(warnings[1], "warning: file \"root/dssp_data/twin\", line 1: protein twin has the same sequence and structure letters as protein " +
+                             n[8] + " (list line 10); kelvor uses the chain twice");
+  EXPECT_EQ(summary, "10 problems and 2 warnings in 9 of 12 proteins (list root/proteins.list, data root root/)");
 }
 
 // Small proteins read from memory: kelvor's record rules, case by case.

@@ -45,7 +45,7 @@ std::string usageText() {
          "      --version        show the version and exit\n"
          "\n"
          "Exit status: 0 done, 1 bad command line, 2 a file could not be read or written,\n"
-         "3 inconsistent input data.\n";
+         "3 inconsistent input data, 4 a kelvor run holds a weight set's directory, 5 out of memory.\n";
 }
 
 Options parseOptions(int argc, const char* const* argv) {

@@ -21,7 +21,7 @@ namespace {
 
 std::vector<std::string> readList(const std::string& path) {
   RecordReader in = RecordReader::open(path);
-  if (in.missing()) throw FileError(path, 0, "protein list is missing");
+  if (in.missing()) throw FileError(path, 0, "protein list is missing; name one with --list, or see kelvor-predict --help");
   std::vector<std::string> names;
   std::string line;
   while (in.readLine(line, 4096)) {

@@ -200,7 +200,11 @@ ProteinCheck checkProtein(const std::string& name, const std::string& root, cons
     const Record* p = at(prof, j);
     const Record* q = at(pred, j);
     if (!p || !q) stored = false;
-    if (stored) ++out.residues;
+    if (stored) {
+      ++out.residues;
+      out.sequence += d.letter;
+      out.structure += d.ss;
+    }
 
     for (const auto& [rec, file] : {std::pair{&d, &*dssp}, std::pair{p, prof ? &*prof : nullptr}, std::pair{q, pred ? &*pred : nullptr}})
       if (rec && rec->keepsOld)
@@ -260,6 +264,7 @@ RootCheck checkDataRoot(const std::string& root, const std::string& listPath, co
     int residues;
   };
   std::map<std::string, Seen> seen;
+  std::map<std::string, std::pair<std::string, long>> chains;  // letters -> first protein, list line
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const long no = static_cast<long>(i) + 1;
     std::string name = lines[i].substr(0, kNameLength);
@@ -283,6 +288,15 @@ RootCheck checkDataRoot(const std::string& root, const std::string& listPath, co
     }
     ProteinCheck pc = checkProtein(name, root, load);
     it->second.residues = pc.residues;
+    // Another chain with the same letters is the same example twice, maybe on both sides of the split.
+    if (!pc.sequence.empty()) {
+      auto [twin, first] = chains.emplace(pc.sequence + '\n' + pc.structure, std::pair{shown, no});
+      if (!first)
+        pc.problems.push_back(Problem::warning(proteinPaths(root, name).dssp, 1,
+                                               "protein " + shown + " has the same sequence and structure letters as protein " +
+                                                   twin->second.first + " (list line " + std::to_string(twin->second.second) +
+                                                   "); kelvor uses the chain twice"));
+    }
     out.residues += pc.residues;
     if (errorCount(pc.problems) > 0) ++out.faulty;
     for (auto& p : pc.problems) out.problems.push_back(std::move(p));

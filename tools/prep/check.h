@@ -20,6 +20,7 @@ Loader diskLoader();
 
 struct ProteinCheck {
   int residues = 0;  // the residues kelvor stores for the protein
+  std::string sequence, structure;  // their residue and structure letters
   std::vector<Problem> problems;
 };
 
