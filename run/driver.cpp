@@ -13,8 +13,10 @@
 #include "run/freeform_writer.h"
 #include "run/lock.h"
 #include "run/output.h"
-#include "run/progress.h"
-#include "run/schedule.h"
+#include "run/checkpoint.h"
+#include "run/checkpoint_keeper.h"
+#include "run/resume.h"
+#include "run/stages.h"
 
 namespace kelvor {
 
@@ -37,6 +39,8 @@ int seedOffsetFromArgument(const char* argument) {
 }
 
 int kelvo_r(int argc, char** argv) {
+  if (wantsResume(argc, argv)) return resumeRun();
+  CheckpointKeeper keeper;  // records standard output from its first line
   const int offset = seedOffsetFromArgument(argc > 1 ? argv[1] : nullptr);
 
   DataStore store;
@@ -50,21 +54,19 @@ int kelvo_r(int argc, char** argv) {
   netinit(net, store, offset);
   setio(store, defaultDataRoot());
   net.outs.assign(static_cast<std::size_t>(store.nta) * 3, 0.0);
+  keeper.started(cfg, offset, store);
+  removeCheckpoint();  // an earlier run's, useless once this run rewrites the report
 
   const std::string banner = Line().text("-------------------quandel-------------------").str();
   writeStdout(banner);
   report.write(banner);
 
   std::unique_ptr<Engine> engine = makeEngine(net, store);
-  Progress progress(store.nta);
-  EpochHook hook = [&](Stage s, int e, int limit, double seconds) { progress.epoch(s, e, limit, seconds); };
-  runPhase(Stage::kFirst, *engine, net, store, report, cfg.epochLimit, cfg.requested, hook);
-  progress.done();
-  runPhase(Stage::kFilter, *engine, net, store, report, cfg.epochLimit, cfg.requested, hook);
-  progress.done();
+  runStages(*engine, net, store, report, cfg, keeper);
 
   report.close();
   flushStdout();
+  keeper.completed();
   return kExitOk;
 }
 
