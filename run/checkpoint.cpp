@@ -79,7 +79,7 @@ class Decoder {
     if (at_ != end_) damaged("bytes after its last entry");
   }
   [[noreturn]] void damaged(const std::string& why) const {
-    throw ResumeRefusal("checkpoint \"" + path_ + "\" is damaged (" + why + "); it is not used");
+    throw ResumeRefusal("cannot resume: the checkpoint \"" + path_ + "\" is damaged (" + why + "); nothing was changed");
   }
 
  private:
@@ -209,8 +209,8 @@ Checkpoint decodeCheckpoint(const std::string& bytes, const std::string& path) {
   Decoder h(bytes, sizeof kMagic, kHeader, path);
   const std::uint32_t version = h.u32();
   if (version != kVersion)
-    throw ResumeRefusal("checkpoint \"" + path + "\" has version " + std::to_string(version) + "; this kelvor reads version " +
-                        std::to_string(kVersion));
+    throw ResumeRefusal("cannot resume: the checkpoint \"" + path + "\" has version " + std::to_string(version) +
+                        "; this kelvor reads version " + std::to_string(kVersion) + "; nothing was changed");
   const std::uint64_t length = h.u64();
   if (length != bytes.size() - kHeader - 8) head.damaged("its length does not match its size");
   Decoder sum(bytes, kHeader + length, bytes.size(), path);
@@ -257,8 +257,8 @@ Checkpoint readCheckpoint() {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     if (!exists(path))
-      throw ResumeRefusal(std::string("no checkpoint \"") + kCheckpointName +
-                          "\" in the working directory: nothing to resume (a run that completed removes its checkpoint)");
+      throw ResumeRefusal(std::string("cannot resume: no checkpoint \"") + kCheckpointName +
+                          "\" in the working directory, nothing to resume (a run that completed removes its checkpoint)");
     throw FileError(path, 0, std::string("cannot read: ") + std::strerror(errno));
   }
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -3,6 +3,7 @@
 #include <bit>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -22,9 +23,13 @@ std::uint64_t mixInts(std::uint64_t hash, const std::vector<int>& v) {
   return hash;
 }
 
+// The shortest of 15 to 17 significant digits that reads back as v.
 std::string show(double v) {
   char buf[40];
-  std::snprintf(buf, sizeof buf, "%.17g", v);
+  for (int digits = 15; digits <= 17; ++digits) {
+    std::snprintf(buf, sizeof buf, "%.*g", digits, v);
+    if (std::strtod(buf, nullptr) == v) break;
+  }
   return buf;
 }
 
