@@ -1,5 +1,6 @@
 #include "run/resume.h"
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -102,6 +103,8 @@ int resumeRun() {
   std::unique_ptr<Engine> engine = makeEngine(*net, *store);
 
   // From here on the working directory changes: the report goes on from the checkpoint.
+  std::fprintf(stderr, "kelvor: resuming the %s after %s %d\n", cp.stage == Stage::kFirst ? "first stage" : "filter phase",
+               cp.phase.stopped ? "its early stop in epoch" : "epoch", cp.phase.stopped ? cp.phase.epoch : cp.phase.epoch - 1);
   CheckpointKeeper keeper;
   keeper.resumed(cp, cfg);
   ReportFile report;
