@@ -21,7 +21,9 @@ constexpr std::size_t kHeader = 8 + 4 + 8;
 class Encoder {
  public:
   void u64(std::uint64_t v) {
-    for (int i = 0; i < 8; ++i) out_ += static_cast<char>((v >> (8 * i)) & 0xff);
+    char b[8];
+    for (int i = 0; i < 8; ++i) b[i] = static_cast<char>((v >> (8 * i)) & 0xff);
+    out_.append(b, 8);
   }
   void u32(std::uint32_t v) {
     for (int i = 0; i < 4; ++i) out_ += static_cast<char>((v >> (8 * i)) & 0xff);
@@ -34,6 +36,7 @@ class Encoder {
   }
   void reals(const std::vector<double>& v) {
     u64(v.size());
+    out_.reserve(out_.size() + 8 * v.size());
     for (double x : v) real(x);
   }
   std::string& str() { return out_; }
