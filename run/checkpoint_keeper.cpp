@@ -74,6 +74,12 @@ void CheckpointKeeper::epochEnd(Stage stage, const PhaseState& state, Engine& en
   }
 }
 
-void CheckpointKeeper::completed() { removeCheckpoint(); }
+void CheckpointKeeper::remove(const char* left) {
+  try {
+    removeCheckpoint();
+  } catch (const FileError& e) {
+    std::fprintf(stderr, "kelvor: warning: %s (%s)\n", left, e.what());
+  }
+}
 
 }  // namespace kelvor

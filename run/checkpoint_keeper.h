@@ -33,10 +33,16 @@ class CheckpointKeeper {
   // The end of an epoch: writes a checkpoint when one is due. A checkpoint that cannot be
   // written is reported once on standard error; the run goes on (an older one stays usable).
   void epochEnd(Stage stage, const PhaseState& state, Engine& engine, const Network& net);
+  // A new run starts its report: an earlier run's checkpoint is removed.
+  void discardEarlier() { remove("an earlier run's checkpoint is left"); }
   // The run has completed: its checkpoint is removed.
-  void completed();
+  void completed() { remove("the checkpoint of this completed run is left"); }
 
  private:
+  // Removing a checkpoint that is no use any more; a failure is only reported (a resume from it
+  // gives the same files again, or is refused because the report no longer matches).
+  void remove(const char* left);
+
   Checkpoint cp_;
   std::vector<std::string> lines_;
   const DataStore* store_ = nullptr;

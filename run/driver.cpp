@@ -13,7 +13,6 @@
 #include "run/freeform_writer.h"
 #include "run/lock.h"
 #include "run/output.h"
-#include "run/checkpoint.h"
 #include "run/checkpoint_keeper.h"
 #include "run/resume.h"
 #include "run/stages.h"
@@ -55,7 +54,7 @@ int kelvo_r(int argc, char** argv) {
   setio(store, defaultDataRoot());
   net.outs.assign(static_cast<std::size_t>(store.nta) * 3, 0.0);
   keeper.started(cfg, offset, store);
-  removeCheckpoint();  // an earlier run's, useless once this run rewrites the report
+  keeper.discardEarlier();  // useless once this run rewrites the report
 
   const std::string banner = Line().text("-------------------quandel-------------------").str();
   writeStdout(banner);
