@@ -1,5 +1,6 @@
 #include "run/resume.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -74,7 +75,10 @@ void checkReport(const Checkpoint& cp, const std::string& name) {
 void checkFirstStageFiles(const Checkpoint& cp) {
   auto kept = std::make_unique<Network>();
   readwei(*kept, 0);
-  bool same = kept->wei1 == cp.wei1 && kept->wei2 == cp.wei2;
+  auto sameBits = [](const std::vector<double>& a, const std::vector<double>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
+  };
+  bool same = sameBits(kept->wei1, cp.wei1) && sameBits(kept->wei2, cp.wei2);
   for (int m = 1; m <= 102; ++m)
     for (int c = 1; c <= 3; ++c) same = same && std::memcmp(&kept->pwei[pw(m, c)], &cp.pwei[pw(m, c)], sizeof(double)) == 0;
   if (!same)
