@@ -152,6 +152,11 @@ kill -KILL "$pid" 2>/dev/null || true
 snapshot() {  # dir: every file but the lock, with its hash
   (cd "$1" && find . -type f ! -name kelvor.lock ! -name resume.out ! -name resume.err -print0 | sort -z | xargs -0 md5sum)
 }
+flip_byte() {  # file offset: one bit of the byte there changes
+  local b
+  b=$(od -An -tu1 -j "$2" -N1 "$1" | tr -d ' ')
+  printf "\\$(printf %o $((b ^ 1)))" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
+}
 refuse() {  # name, expected words in the message, a command run in the copy first, resume arguments
   local name=$1 words=$2 change=$3 d="$work/refuse-$1"
   shift 3
@@ -173,7 +178,7 @@ refuse protein-list "protein list" 'sed -i 1d proteins.list && echo 6c83_D >>pro
 refuse data "per-protein files" 'sed -i "5s/ 1 / 2 /" new_prf/1LCD.mat'
 refuse report "report file" 'sed -i 3d kelvor.valdav'
 refuse first-stage-weights "first-stage weight files" 'sed -i "1s/.*/ 0.125000000000000     /" fort.77'
-refuse damaged "damaged" 'printf "\xff" | dd of=kelvor.checkpoint bs=1 seek=5000 conv=notrunc status=none'
+refuse damaged "damaged" 'flip_byte kelvor.checkpoint 5000'
 refuse cut "damaged" 'truncate -s -1 kelvor.checkpoint'
 refuse no-checkpoint "nothing to resume" 'rm kelvor.checkpoint'
 refuse argument "no other argument" true 5
