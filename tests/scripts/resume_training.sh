@@ -157,6 +157,10 @@ flip_byte() {  # file offset: one bit of the byte there changes
   b=$(od -An -tu1 -j "$2" -N1 "$1" | tr -d ' ')
   printf "\\$(printf %o $((b ^ 1)))" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
 }
+# The file that holds the checkpoint: its temporary while a replacement stands among its renames.
+current() {
+  if [ -e kelvor.checkpoint.commit ] && [ -e kelvor.checkpoint.part ]; then echo kelvor.checkpoint.part; else echo kelvor.checkpoint; fi
+}
 refuse() {  # name, expected words in the message, a command run in the copy first, resume arguments
   local name=$1 words=$2 change=$3 d="$work/refuse-$1"
   shift 3
@@ -178,8 +182,8 @@ refuse protein-list "protein list" 'sed -i 1d proteins.list && echo 6c83_D >>pro
 refuse data "per-protein files" 'sed -i "5s/ 1 / 2 /" new_prf/1LCD.mat'
 refuse report "report file" 'sed -i 3d kelvor.valdav'
 refuse first-stage-weights "first-stage weight files" 'sed -i "1s/.*/ 0.125000000000000     /" fort.77'
-refuse damaged "damaged" 'flip_byte kelvor.checkpoint 5000'
-refuse cut "damaged" 'truncate -s -1 kelvor.checkpoint'
-refuse no-checkpoint "nothing to resume" 'rm kelvor.checkpoint'
+refuse damaged "damaged" 'flip_byte "$(current)" 5000'
+refuse cut "damaged" 'truncate -s -1 "$(current)"'
+refuse no-checkpoint "nothing to resume" 'rm -f kelvor.checkpoint*'
 refuse argument "no other argument" true 5
 echo "resume_training: passed"
