@@ -1,15 +1,9 @@
 #!/usr/bin/env bash
-# Kills a training run with SIGKILL at random moments (20 by default, with the reference kernels
-# and again with the fast ones), resumes it with `kelvor --resume` after every kill, and shows
-# that the run that finally ends leaves the standard output, the report file and the five weight
-# files of an uninterrupted run, byte for byte. A resumed run is itself killed at a random moment
-# as often as a fresh one; a kill before the first checkpoint starts the run afresh.
-#
-# Then the refusals: a resume with a changed setting, a changed protein list, changed data, a
-# changed report, first-stage weight files that are not the kept ones, a damaged checkpoint, no
-# checkpoint, or a further argument ends with status 1 and a message naming the cause, and
-# changes no file.
-#
+# Kills a training run with SIGKILL at random moments (20 with the reference kernels, 20 with the
+# fast ones), resumes it after every kill (resumed runs are killed too; a kill before the first
+# checkpoint starts the run afresh), and compares every run that ends with an uninterrupted one:
+# standard output, report file and the five weight files, byte for byte. Then every refusal of a
+# resume: status 1, a message naming the cause, no file changed.
 # Arguments: <build dir> <source dir>. Environment: KELVOR_KILLS (default 20 per kernel set),
 # KELVOR_KILL_SEED (random moments; printed, so that a failure can be repeated).
 set -euo pipefail
@@ -149,9 +143,7 @@ kill -KILL "$pid" 2>/dev/null || true
 { wait "$pid"; } 2>/dev/null || true
 [ -e "$long/kelvor.checkpoint" ] || fail "the run to refuse ended before its filter phase's second epoch"
 
-snapshot() {  # dir: every file but the lock, with its hash
-  (cd "$1" && find . -type f ! -name kelvor.lock ! -name resume.out ! -name resume.err -print0 | sort -z | xargs -0 md5sum)
-}
+snapshot() { (cd "$1" && find . -type f ! -name kelvor.lock ! -name 'resume.*' -print0 | sort -z | xargs -0 md5sum); }
 flip_byte() {  # file offset: one bit of the byte there changes
   local b
   b=$(od -An -tu1 -j "$2" -N1 "$1" | tr -d ' ')
@@ -166,9 +158,8 @@ refuse() {  # name, expected words in the message, a command run in the copy fir
   shift 3
   cp -r "$long" "$d"
   (cd "$d" && eval "$change")
-  local before
+  local before rc=0
   before=$(snapshot "$d")
-  local rc=0
   (cd "$d" && "$kelvor" --resume "$@" >resume.out 2>resume.err) || rc=$?
   [ "$rc" = 1 ] || fail "refusal $name: status $rc, not 1: $(cat "$d/resume.err")"
   grep -q "$words" "$d/resume.err" || fail "refusal $name: the message does not say \"$words\": $(cat "$d/resume.err")"
