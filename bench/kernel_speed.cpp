@@ -5,12 +5,15 @@
 //      owei1) and the cost of the 205 tanh calls of a residue;
 //   2. one whole epoch of both stages on the example set, and the other costs of a run that grow
 //      with the data: reading the data set, initphi, the final pass, scoring, weight files;
-//   3. epoch time and peak memory at three data-set sizes (each size in a child process).
+//   3. at three synthetic data-set sizes written as files (each size in a child process): reading
+//      time, one epoch and the final pass of each stage, peak memory.
 // Every figure is the best of several repetitions: the cores are shared, so the best run is
 // the one least disturbed.
 //
-//   kernel_speed [--reps N] [--only 1|2|3] [--sizes 20000,100000,400000] [--examples DIR]
-//                [--no-sizes] [--no-reference]
+//   kernel_speed [--reps N] [--only 1|2|3|4] [--sizes 500000,1500000,3000000] [--examples DIR]
+//                [--no-sizes] [--no-reference] [--whole-pairs N]
+//   4. whole two-stage runs of the program on the example set, default kernels and reference
+//      alternately (N pairs, default 1; 0 skips), with a byte comparison of everything written.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -35,8 +38,12 @@
 #include "network/fast_kernels.h"
 #include "network/netinit.h"
 #include "run/scores.h"
+#include "tools/synth/synth_set.h"
 #include "weightio/weight_files.h"
 
+#ifndef KELVOR_BINARY
+#define KELVOR_BINARY "kelvor"
+#endif
 #ifndef KELVOR_EXAMPLES
 #define KELVOR_EXAMPLES "examples"
 #endif
@@ -57,6 +64,18 @@ double best(int reps, const std::function<void()>& f) {
   double b = 1e300;
   for (int r = 0; r < reps; ++r) b = std::min(b, seconds(f));
   return b;
+}
+
+// The load average of the machine, to be printed beside figures measured on shared cores.
+std::string loadAverage() {
+  char text[64] = "?";
+  if (std::FILE* f = std::fopen("/proc/loadavg", "r")) {
+    if (std::fgets(text, sizeof text, f) == nullptr) text[0] = '\0';
+    std::fclose(f);
+  }
+  std::string s(text);
+  const std::size_t third = s.find(' ', s.find(' ', s.find(' ') + 1) + 1);
+  return s.substr(0, third);
 }
 
 long peakKiB() {
@@ -167,8 +186,8 @@ void perResidue(int reps) {
     if (store.winhi[r - 1] == 11 && r - start - 20 > b - a) a = start + 10, b = r - 10;
   }
   const int count = b - a + 1;
-  std::printf("1. Per residue: %d synthetic residues; residues %d..%d (%d, full windows); best of %d\n\n",
-              store.nta, a, b, count, reps);
+  std::printf("1. Per residue: %d synthetic residues; residues %d..%d (%d, full windows); best of %d; load %s\n\n",
+              store.nta, a, b, count, reps, loadAverage().c_str());
   std::printf("%-18s %12s %12s %12s %10s %10s %10s\n", "kernel set", "train µs", "forward µs", "filter µs",
               "train x", "forward x", "filter x");
   double refTrain = 0, refFwd = 0, refFilt = 0;
@@ -271,37 +290,108 @@ void exampleSet(const std::string& root, int reps) {
               readTime, phi * 1e6, err * 1e6, outw, outwf, readw);
 }
 
-// One epoch of both stages at a given size, in a child process so that its peak memory is its own.
-void sizeChild(int residues) {
+// A synthetic set written as files (kelvor-synth's generator), read by setio, then one epoch of
+// each stage and each stage's final pass; in a child process so that its peak memory is its own.
+void sizeChild(const std::string& root, double written) {
   DataStore store;
-  const double make = seconds([&] { synthesize(store, residues, 11); });
   Network net;
+  fs::current_path(root);
+  getdefs(store, net, "kelvor.in", 7);
+  const double read = seconds([&] { setio(store, root + "/"); });
   initialState(net, store);
   std::unique_ptr<Engine> e = makeEngine(net, store);
   const double first = seconds([&] { epoch(*e, store, false); });
+  const double firstFinal = seconds([&] {
+    initphi(store);
+    e->predictFirst(1, store.nta);
+    calcerr(store, store.ntatrval + 1, store.nta);
+  });
   const double filter = seconds([&] { epoch(*e, store, true); });
-  std::printf("%10d %12.3f %12.3f %14.2f %12.1f %14.0f   (%s, data made in %.2f s)\n", residues, first, filter,
-              (first + filter) / residues * 1e6, peakKiB() / 1024.0, peakKiB() * 1024.0 / residues,
-              e->name().c_str(), make);
+  const double filterFinal = seconds([&] {
+    initphi(store);
+    e->predictFilter(1, store.nta);
+    calcerr(store, store.ntatrval + 1, store.nta);
+  });
+  const long kib = peakKiB();
+  const double trained = store.ntatrain + (store.nta - store.ntatrval);
+  std::printf("%10d %8.2f %7.3f %10.2f %9.3f %10.3f %9.3f %9.1f %9.1f %8.0f   (%s; files written in %.1f s; load %s)\n",
+              store.nta, read, read / store.nta * 1e6, first, firstFinal, filter, filterFinal, first / trained * 1e6,
+              kib / 1024.0, kib * 1024.0 / store.nta, e->name().c_str(), written, loadAverage().c_str());
   std::fflush(stdout);
 }
 
 void sizes(const std::vector<int>& list) {
-  std::printf("3. Epoch time and peak memory by size (kernel set and threads of makeEngine; one child each)\n\n");
-  std::printf("%10s %12s %12s %14s %12s %14s\n", "residues", "first s", "filter s", "µs/residue", "peak MiB",
-              "peak B/residue");
+  std::printf("3. By size: synthetic sets of realistic shape (kelvor-synth, chains of ~180 residues) read from\n"
+              "   files; one epoch and the final pass of each stage; peak memory of the process (one child each;\n"
+              "   kernel set and threads of makeEngine)\n\n");
+  std::printf("%10s %8s %7s %10s %9s %10s %9s %9s %9s %8s\n", "residues", "read s", "µs/res", "1st epoch", "1st final",
+              "filt epoch", "filt final", "µs/trained", "peak MiB", "B/res");
   std::fflush(stdout);
+  const fs::path base = fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
   for (int n : list) {
+    const fs::path dir = base / ("kelvor-bench-set-" + std::to_string(::getpid()));
+    synth::SetOptions o;
+    o.dir = dir.string();
+    o.residues = n;
+    o.seed = 14;
+    o.epochs = 1;
+    const double written = seconds([&] { synth::writeSet(o); });
     const pid_t pid = fork();
     if (pid == 0) {
-      sizeChild(n);
+      sizeChild(dir.string(), written);
       std::fflush(stdout);
       _exit(0);
     }
     int status = 0;
     waitpid(pid, &status, 0);
+    fs::remove_all(dir);
   }
   std::printf("\n");
+}
+
+// Whole two-stage runs of the program on the example set (its kelvor.in), the default kernels
+// and KELVOR_KERNEL=reference alternately, and whether they wrote the same bytes.
+void wholeRuns(const std::string& examples, int pairs) {
+  std::printf("4. Whole two-stage runs of kelvor on %s, default kernels and reference alternately\n\n", examples.c_str());
+  const fs::path base = fs::temp_directory_path() / ("kelvor-bench-whole-" + std::to_string(::getpid()));
+  const std::vector<std::string> files = {"out", "kelvor.valdav", "fort.77", "fort.78", "fort.79", "fort.87", "fort.88"};
+  auto slurp = [](const fs::path& p) {
+    std::string text;
+    if (std::FILE* f = std::fopen(p.c_str(), "rb")) {
+      char buffer[65536];
+      for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) text.append(buffer, n);
+      std::fclose(f);
+    }
+    return text;
+  };
+  double bestDefault = 1e300, bestReference = 1e300;
+  std::vector<std::string> first;
+  bool same = true;
+  for (int p = 0; p < pairs; ++p)
+    for (const char* kernel : {"best", "reference"}) {
+      const fs::path dir = base / (std::string(kernel) + std::to_string(p));
+      fs::create_directories(dir);
+      for (const char* sub : {"dssp_data", "new_prf", "kvqout"})
+        fs::copy(fs::path(examples) / sub, dir / sub, fs::copy_options::recursive);
+      for (const char* f : {"kelvor.in", "proteins.list"}) fs::copy_file(fs::path(examples) / f, dir / f);
+      const std::string command = "cd '" + dir.string() + "' && KELVOR_TIME=01:02:03 KELVOR_KERNEL=" + kernel +
+                                  " '" + KELVOR_BINARY + "' > out 2> err";
+      int status = 0;
+      const double took = seconds([&] { status = std::system(command.c_str()); });
+      std::vector<std::string> got;
+      for (const auto& f : files) got.push_back(slurp(dir / f));
+      if (first.empty()) first = got;
+      same = same && got == first && status == 0;
+      double& bestOf = std::string(kernel) == "best" ? bestDefault : bestReference;
+      bestOf = std::min(bestOf, took);
+      std::printf("  %-10s %9.1f s  status %d  (load %s)\n", kernel, took, status, loadAverage().c_str());
+      std::fflush(stdout);
+      fs::remove_all(dir);
+    }
+  fs::remove_all(base);
+  std::printf("  best: default %.1f s, reference %.1f s, ratio %.2f; standard output, report and five weight\n"
+              "  files %s\n\n", bestDefault, bestReference, bestReference / bestDefault,
+              same ? "byte-identical in every run" : "DIFFER");
 }
 
 }  // namespace
@@ -310,8 +400,9 @@ void sizes(const std::vector<int>& list) {
 int main(int argc, char** argv) {
   int reps = 5;
   std::string examples = KELVOR_EXAMPLES;
-  std::vector<int> sizeList = {20000, 100000, 400000};
+  std::vector<int> sizeList = {500000, 1500000, 3000000};
   bool doSizes = true;
+  int wholePairs = 1;
   int only = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -326,10 +417,12 @@ int main(int argc, char** argv) {
       doSizes = false;
     } else if (a == "--only" && i + 1 < argc) {
       only = std::atoi(argv[++i]);
+    } else if (a == "--whole-pairs" && i + 1 < argc) {
+      wholePairs = std::max(0, std::atoi(argv[++i]));
     } else if (a == "--no-reference") {
       kelvor::gSkipReference = true;
     } else {
-      std::fprintf(stderr, "usage: %s [--reps N] [--only 1|2|3] [--sizes a,b,c] [--examples DIR] [--no-sizes] [--no-reference]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--reps N] [--only 1|2|3|4] [--sizes a,b,c] [--examples DIR] [--no-sizes] [--no-reference] [--whole-pairs N]\n", argv[0]);
       return 1;
     }
   }
@@ -340,5 +433,6 @@ int main(int argc, char** argv) {
   if (doSizes && (only == 0 || only == 3)) kelvor::sizes(sizeList);
   if (only == 0 || only == 1) kelvor::perResidue(reps);
   if (only == 0 || only == 2) kelvor::exampleSet(std::filesystem::absolute(examples).string(), reps);
+  if ((only == 0 || only == 4) && wholePairs > 0) kelvor::wholeRuns(std::filesystem::absolute(examples).string(), wholePairs);
   return 0;
 }

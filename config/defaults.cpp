@@ -5,10 +5,10 @@
 
 #include "config/protein_list.h"
 #include "config/validate.h"
-#include "run/errors.h"
-#include "run/freeform_reader.h"
-#include "run/freeform_writer.h"
-#include "run/output.h"
+#include "run/text/errors.h"
+#include "run/text/freeform_reader.h"
+#include "run/text/freeform_writer.h"
+#include "run/text/output.h"
 
 namespace kelvor {
 
@@ -19,28 +19,38 @@ Settings readSettings(const std::string& path) {
   Settings s;
   s.listName.assign(kNameLength, ' ');
   s.word.assign(6, ' ');
-  in.readOrThrow({Item::integer(s.epochLimit)});
-  in.readOrThrow({Item::integer(s.requested)});
-  in.readOrThrow({Item::integer(s.unused)});
-  in.readOrThrow({Item::real(s.rate)});
-  in.readOrThrow({Item::real(s.momentum)});
-  in.readOrThrow({Item::real(s.gain)});
-  in.readOrThrow({Item::real(s.dcay)});
-  in.readOrThrow({Item::integer(s.fold)});
-  in.readOrThrow({Item::real(s.testFraction)});
-  in.readOrThrow({Item::text(s.listName, kNameLength), Item::text(s.word, 6)});
+  // Each setting's failure names it: the file layer's report, then the setting.
+  int number = 0;
+  auto read = [&](const char* name, std::initializer_list<Item> items) {
+    ++number;
+    try {
+      in.readOrThrow(items);
+    } catch (const FileError& e) {
+      throw FileError(e.file(), e.line(), e.reason() + " (setting " + std::to_string(number) + ", " + name + ")");
+    }
+  };
+  read("epoch limit", {Item::integer(s.epochLimit)});
+  read("requested protein count", {Item::integer(s.requested)});
+  read("unused integer", {Item::integer(s.unused)});
+  read("learning rate", {Item::real(s.rate)});
+  read("momentum", {Item::real(s.momentum)});
+  read("gain", {Item::real(s.gain)});
+  read("attenuation scale dcay", {Item::real(s.dcay)});
+  read("fold number", {Item::integer(s.fold)});
+  read("test fraction", {Item::real(s.testFraction)});
+  read("protein list file name", {Item::text(s.listName, kNameLength), Item::text(s.word, 6)});
   return s;
 }
 
 std::vector<std::string> readProteinList(const std::string& path) {
   RecordReader in = RecordReader::open(path);
-  if (in.missing()) std::fprintf(stderr, "kelvor: warning: protein list \"%s\" is missing; it holds no proteins\n", path.c_str());
   if (in.lineCount() > kMaxProteins)
     throw ConfigError("protein list " + path + " has " + std::to_string(in.lineCount()) +
                       " lines; allowed: at most " + std::to_string(kMaxProteins));
   std::vector<std::string> lines;
   std::string line;
   while (in.readLine(line, kNameLength)) lines.push_back(line);
+  checkProteinList(lines, path, in.missing());
   return lines;
 }
 
@@ -90,6 +100,7 @@ RunConfig getdefs(DataStore& store, Network& net, const std::string& defaultsNam
   cfg.fold = s.fold;
   cfg.settings = s;
   cfg.listLines = listLines;
+  cfg.listName = listName;
   return cfg;
 }
 

@@ -31,8 +31,8 @@ struct Settings {
 // Reads the ten settings; FileError names the file on an end of file or an unreadable value.
 Settings readSettings(const std::string& path);
 
-// Reads the protein list line by line (120 characters each). A missing file gives no lines.
-// More than 2640 lines is refused with a ConfigError.
+// Reads the protein list line by line (120 characters each). A missing or empty list, or one
+// with a blank line, is refused with a FileError; more than 2147483647 lines with a ConfigError.
 std::vector<std::string> readProteinList(const std::string& path);
 
 // The part sizes of n proteins: test size t, validation size v.
@@ -47,6 +47,7 @@ int roundHalfAway(double x);
 // The run's configuration, as getdefs hands it back.
 struct RunConfig {
   std::string reportName;  // "kelvor.valdav"
+  std::string listName;    // the protein list's file name, trailing blanks removed
   int epochLimit = 0;
   int requested = 0;
   int fold = 0;

@@ -1,9 +1,9 @@
 #include "config/protein_list.h"
 
 #include "config/defaults.h"
-#include "run/errors.h"
-#include "run/freeform_writer.h"
-#include "run/output.h"
+#include "run/text/errors.h"
+#include "run/text/freeform_writer.h"
+#include "run/text/output.h"
 
 namespace kelvor {
 

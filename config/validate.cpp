@@ -1,12 +1,15 @@
 #include "config/validate.h"
 
 #include <cmath>
+#include <sys/stat.h>
 
 #include "config/protein_list.h"
+#include "dataset/setio.h"
+#include "network/engine.h"
 #include "network/clock.h"
 #include "network/netinit.h"
-#include "run/errors.h"
-#include "run/freeform_writer.h"
+#include "run/text/errors.h"
+#include "run/text/freeform_writer.h"
 
 namespace kelvor {
 namespace {
@@ -54,6 +57,42 @@ void checkFold(int fold, double fraction, int n, int t, const std::string& file)
                     ") straddles an end of the list of " + std::to_string(n) +
                     " proteins; allowed: " + range + " (or 0 and below, whose test part is the last " +
                     std::to_string(t) + " proteins)");
+}
+
+void checkEnvironment() {
+  TimeOfDay t{};
+  itime(t);
+  checkEngineEnvironment();
+}
+
+void checkProteinList(const std::vector<std::string>& lines, const std::string& path, bool missing) {
+  if (missing) throw FileError(path, 0, "the protein list is missing; allowed: a file naming one protein a line");
+  if (lines.empty()) throw FileError(path, 0, "the protein list names no protein; allowed: one protein a line");
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    if (lines[i].find_first_not_of(" \t\r") == std::string::npos)
+      throw FileError(path, static_cast<long>(i) + 1, "blank line in the protein list; allowed: one protein name a line");
+}
+
+void checkOutputsAreNotInputs(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs) {
+  for (const std::string& out : outputs) {
+    struct stat o {};
+    if (::stat(out.c_str(), &o) != 0 || !S_ISREG(o.st_mode)) continue;
+    for (const std::string& in : inputs) {
+      struct stat i {};
+      if (::stat(in.c_str(), &i) == 0 && i.st_dev == o.st_dev && i.st_ino == o.st_ino)
+        throw FileError(out, 0, "is the input file \"" + in + "\" (through a link); the run would overwrite it, so nothing is written");
+    }
+  }
+}
+
+void checkRun(const RunConfig& cfg, const DataStore& store, const std::string& defaultsName, const std::string& dataRoot) {
+  checkEnvironment();
+  std::vector<std::string> inputs{defaultsName, cfg.listName};
+  for (int k = 0; k < store.nprot; ++k) {
+    const ProteinPaths p = proteinPaths(dataRoot, store.pname[k]);
+    inputs.insert(inputs.end(), {p.dssp, p.profile, p.prediction});
+  }
+  checkOutputsAreNotInputs({cfg.reportName, "kelvor.lock"}, inputs);
 }
 
 }  // namespace kelvor

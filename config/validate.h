@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "config/defaults.h"
 
@@ -14,5 +15,21 @@ void checkSettings(const Settings& s, const std::string& file, int seedOffset);
 
 // The fold number: its test block must lie wholly inside or wholly outside the n list lines.
 void checkFold(int fold, double fraction, int n, int t, const std::string& file);
+
+// The environment a run reads: KELVOR_TIME, KELVOR_KERNEL and KELVOR_THREADS.
+void checkEnvironment();
+
+// The protein list: present, naming at least one protein, without a blank line (which would
+// name a protein without a name). Refusals name the list and the line.
+void checkProteinList(const std::vector<std::string>& lines, const std::string& path, bool missing);
+
+// No file the run writes is, through links, one that it reads: a FileError names both.
+// Outputs that do not exist yet are new files and always fine.
+void checkOutputsAreNotInputs(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs);
+
+// The whole run, before anything is locked or written: the environment, and the report file and
+// the lock against the defaults file, the protein list and every per-protein file. (The command
+// line, the settings and the fold are checked as getdefs reads them.)
+void checkRun(const RunConfig& cfg, const DataStore& store, const std::string& defaultsName, const std::string& dataRoot);
 
 }  // namespace kelvor

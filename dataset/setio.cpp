@@ -6,10 +6,12 @@
 #include <vector>
 
 #include "dataset/encoding.h"
-#include "run/errors.h"
-#include "run/freeform_reader.h"
-#include "run/freeform_writer.h"
-#include "run/output.h"
+#include "dataset/protein_records.h"
+#include "dataset/residue_bound.h"
+#include "run/text/errors.h"
+#include "run/text/freeform_reader.h"
+#include "run/text/freeform_writer.h"
+#include "run/text/output.h"
 
 #ifndef KELVOR_DATA_ROOT
 #define KELVOR_DATA_ROOT "./"
@@ -36,12 +38,10 @@ void warn(const std::string& text) { std::fprintf(stderr, "kelvor: warning: %s\n
   throw DataStop(std::string(which) + " mismatch");
 }
 
-// Why a protein's records ended, when it was not the end of its DSSP-data file.
-void reportEarlyEnd(const RecordReader& file, const ReadResult& r, const std::string& name, int j) {
-  warn("protein " + name + " ends before residue " + std::to_string(j) + ": " + file.name() +
-       (r.status == ReadResult::kEndOfFile ? ": end of file after line " + std::to_string(file.lineCount())
-                                           : ", line " + std::to_string(r.line) + ": " + r.describe()) +
-       "; " + std::to_string(j - 1) + " residues kept");
+// Why a protein's records ended before the end of its DSSP-data file.
+void reportEarlyEnd(const ProteinRecords& files, const ProteinRecords::Step& step, const std::string& name, int j) {
+  warn("protein " + name + " ends before residue " + std::to_string(j) + ": " + files.describe(step) + "; " +
+       std::to_string(j - 1) + " residues kept");
 }
 
 }  // namespace
@@ -60,55 +60,31 @@ void setio(DataStore& store, const std::string& dataRoot) {
   store.nta = 0;
   store.ntatrain = 0;
   store.ntatrval = 0;
+  store.reserveResidues(residueBound(store, dataRoot));
 
-  // Holders that keep their values from record to record, as the reads leave them.
-  char aa1 = ' ', aa2 = ' ', aa3 = ' ', ssc = ' ';
-  std::array<double, 28> tprot{};
-  int index = 0;
-
-  std::vector<Item> dsspItems{Item::skip(), Item::letter(aa1), Item::skip(), Item::letter(ssc)};
-  std::vector<Item> profileItems{Item::skip(), Item::letter(aa2)};
-  for (int k = 0; k < 20; ++k) profileItems.push_back(Item::real(tprot[k]));
-  std::vector<Item> predictionItems{Item::integer(index), Item::letter(aa3), Item::skip()};
-  for (int k = 20; k < 28; ++k) predictionItems.push_back(Item::real(tprot[k]));
-
+  // Holders that keep their values from record to record and from protein to protein.
+  ResidueRecord holders;
   for (int ix = 1; ix <= store.nprot; ++ix) {
     const std::string& name = store.pname[ix - 1];
     const std::string shown = trimmed(name);
-    ProteinPaths paths = proteinPaths(dataRoot, name);
-    RecordReader dssp = RecordReader::open(paths.dssp);
-    if (dssp.missing()) warn("DSSP-data file " + paths.dssp + " is missing; protein " + shown + " has no residues");
-    RecordReader profile = RecordReader::open(paths.profile);
-    for (int h = 1; h <= 3; ++h) profile.skipLineOrThrow("header line " + std::to_string(h) + " of 3");
-    RecordReader prediction = RecordReader::open(paths.prediction);
-    prediction.skipLineOrThrow("header line 1 of 1");
+    const ProteinPaths paths = proteinPaths(dataRoot, name);
+    ProteinRecords files(paths, ProteinRecords::Lead::kDssp, holders);
+    if (files.dsspMissing()) warn("DSSP-data file " + paths.dssp + " is missing; protein " + shown + " has no residues");
+    const ResidueRecord& rec = files.record();
 
     int j = 1;
     for (;; ++j) {
-      ReadResult r = dssp.read(dsspItems.data(), dsspItems.size());
-      if (!r.ok()) {
-        if (r.status == ReadResult::kBadValue) reportEarlyEnd(dssp, r, shown, j);
-        break;
-      }
-      r = profile.read(profileItems.data(), profileItems.size());
-      if (!r.ok()) {
-        reportEarlyEnd(profile, r, shown, j);
-        break;
-      }
-      r = prediction.read(predictionItems.data(), predictionItems.size());
-      if (!r.ok()) {
-        reportEarlyEnd(prediction, r, shown, j);
-        break;
-      }
-      if (store.nta >= kMaxResidues)
-        throw ConfigError("the data set holds more than " + std::to_string(kMaxResidues) +
-                          " residues (at protein " + std::to_string(ix) + ", " + shown +
-                          "); allowed: at most " + std::to_string(kMaxResidues) + " residues");
+      const ProteinRecords::Step step = files.next();
+      if (step.status == ProteinRecords::Step::kEarlyEnd) reportEarlyEnd(files, step, shown, j);
+      if (step.status != ProteinRecords::Step::kResidue) break;
       store.addResidue();
-      if (aa1 != aa2) mismatch("aa12", "aa1: ", "     aa2: ", aa1, aa2, j, store.nta, ix, name);
-      if (aa2 != aa3) mismatch("aa23", "aa2: ", "     aa3: ", aa2, aa3, j, store.nta, ix, name);
-      if (!encoder.encode(store, store.nta, aa1, ssc, tprot.data(), tprot[20], tprot[21], tprot[27])) {
+      if (rec.aa1 != rec.aa2) mismatch("aa12", "aa1: ", "     aa2: ", rec.aa1, rec.aa2, j, store.nta, ix, name);
+      if (rec.aa2 != rec.aa3) mismatch("aa23", "aa2: ", "     aa3: ", rec.aa2, rec.aa3, j, store.nta, ix, name);
+      if (!encoder.encode(store, store.nta, rec.aa1, rec.ssc, rec.tprot.data(), rec.tprot[20], rec.tprot[21],
+                          rec.tprot[27])) {
         writeStdout(Line().text("SS type not found, aborting.").str());
+        std::fprintf(stderr, "kelvor: file \"%s\", line %ld: protein %s, residue %d: structure letter '%c'; allowed: H, E, C\n",
+                     paths.dssp.c_str(), step.lines[0], shown.c_str(), j, rec.ssc);
         throw DataStop("SS type not found");
       }
     }

@@ -2,7 +2,8 @@
 // accumulators, the current input window and a few run-wide values.
 //
 // Indices are 1-based as in the accessors' names; per-residue arrays grow with the data set
-// (one row per stored residue), up to the capacities below.
+// (one row per stored residue). Proteins and residues are limited only by memory and by their
+// 32-bit numbering.
 #pragma once
 
 #include <array>
@@ -11,8 +12,8 @@
 
 namespace kelvor {
 
-constexpr int kMaxProteins = 2640;
-constexpr int kMaxResidues = 600000;
+constexpr int kMaxProteins = 2147483647;
+constexpr int kMaxResidues = 2147483647;
 constexpr int kNameLength = 120;
 constexpr int kWindow = 21;     // input window slots
 constexpr int kWinCentre = 11;  // the slot of the residue itself
@@ -59,8 +60,15 @@ struct DataStore {
   double& score() { return misc[3]; }
   double& testFraction() { return misc[4]; }
 
-  // Adds one zero-filled residue row to every per-residue array and counts it in nta.
+  // Sets aside room for `residues` rows in every per-residue array, so that filling them moves
+  // nothing (a grown copy would need the old and the new array at once). Beyond the 32-bit
+  // numbering or the memory available it sets aside nothing: addResidue() reports the limit.
+  void reserveResidues(long long residues);
+  // Adds one zero-filled residue row to every per-residue array and counts it in nta. Throws
+  // ConfigError, naming the residues and bytes needed, past the numbering or out of memory.
   void addResidue();
+  // Bytes that the per-residue arrays of the store and the network's outputs take per residue.
+  static constexpr long long kBytesPerResidue = kColumns * 8 + 4 * 4 + 8 + 4 + 3 * 8;
 };
 
 }  // namespace kelvor

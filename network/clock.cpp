@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "run/errors.h"
+#include "run/text/errors.h"
 
 namespace kelvor {
 namespace {

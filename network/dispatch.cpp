@@ -8,7 +8,7 @@
 #include "network/engine.h"
 #include "network/fast_engine.h"
 #include "network/fast_kernels.h"
-#include "run/errors.h"
+#include "run/text/errors.h"
 
 namespace kelvor {
 
@@ -55,7 +55,8 @@ int threadsFromEnvironment(int threads) {
 
 }  // namespace
 
-std::unique_ptr<Engine> makeEngine(Network& net, DataStore& store, KernelChoice choice, int threads) {
+// KELVOR_KERNEL: the choice it makes (and the set it forces, if it names one).
+static const fast::KernelSet* kernelFromEnvironment(KernelChoice& choice) {
   const fast::KernelSet* forced = nullptr;
   if (const char* env = std::getenv("KELVOR_KERNEL")) {
     if (std::strcmp(env, "reference") == 0) {
@@ -75,6 +76,17 @@ std::unique_ptr<Engine> makeEngine(Network& net, DataStore& store, KernelChoice 
       choice = KernelChoice::kFast;
     }
   }
+  return forced;
+}
+
+void checkEngineEnvironment() {
+  KernelChoice choice = KernelChoice::kBest;
+  kernelFromEnvironment(choice);
+  threadsFromEnvironment(0);
+}
+
+std::unique_ptr<Engine> makeEngine(Network& net, DataStore& store, KernelChoice choice, int threads) {
+  const fast::KernelSet* forced = kernelFromEnvironment(choice);
   threads = threadsFromEnvironment(threads);
   if (choice == KernelChoice::kReference) return std::make_unique<ReferenceEngine>(net, store);
   // Every CPU runs a fast set (the baseline one at least), so "best" and "fast" agree.

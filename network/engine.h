@@ -50,6 +50,9 @@ class ReferenceEngine : public Engine {
 // Which kernel set to use: the best this CPU runs, or one forced (tests, benchmarks).
 enum class KernelChoice { kBest, kReference, kFast };
 
+// Checks KELVOR_KERNEL and KELVOR_THREADS as makeEngine reads them; throws ConfigError.
+void checkEngineEnvironment();
+
 // Makes the kernel set. KELVOR_KERNEL=reference|fast and KELVOR_THREADS=N in the environment
 // override the choice and the thread count (0: the cores available).
 std::unique_ptr<Engine> makeEngine(Network& net, DataStore& store, KernelChoice choice = KernelChoice::kBest,

@@ -70,6 +70,10 @@ void makeBlocks(FirstSlice& sl, int vectors, int lanes, int most) {
   }
 }
 
+// Residues run on one thread after the barriers were found slow, before two threads are tried
+// again: about a second of training.
+constexpr long kSoloResidues = 50000;
+
 enum class JobKind { kFirst, kFloor };
 struct Job {
   JobKind kind = JobKind::kFirst;
@@ -97,6 +101,10 @@ struct FastEngine::State {
   bool quit = false;
   Job job;
   std::vector<std::thread> workers;
+  // After slow barriers, residues still to run on one thread (ranges started after the switch).
+  long soloLeft = 0;
+  long soloBudget = kSoloResidues;
+  int forceSolo = 0;
 
   State(const KernelSet& kernels, int t) : k(kernels), threads(t) {}
 
@@ -352,6 +360,11 @@ void FastEngine::predictFirst(int first, int last) { runFirst(*s_, net_, store_,
 void FastEngine::trainFilter(int first, int last) { runFilter(*s_, net_, store_, first, last, true); }
 void FastEngine::predictFilter(int first, int last) { runFilter(*s_, net_, store_, first, last, false); }
 
+void FastEngine::goSoloAt(int residue, long residues) {
+  s_->forceSolo = residue;
+  s_->soloBudget = residues;
+}
+
 void FastEngine::floorSteps(int steps) {
   Job j;
   j.kind = JobKind::kFloor;
@@ -375,12 +388,21 @@ void runFirst(FastEngine::State& s, Network& net, DataStore& store, int first, i
   sh.xbias = store.xin(22, 1);
   sh.h1bias = net.hid1[102];
   sh.h2bias = net.hid2[102];
-  Job j;
-  j.kind = JobKind::kFirst;
-  j.first = first;
-  j.last = last;
-  j.train = train;
-  s.run(j);
+  sh.solo = 0;
+  sh.forceSolo = s.forceSolo;
+  s.forceSolo = 0;
+  if (s.threads > 1 && s.soloLeft > 0) {
+    s.k.firstRangeSolo(sh, first, last, train);
+    s.soloLeft -= last - first + 1;
+  } else {
+    Job j;
+    j.kind = JobKind::kFirst;
+    j.first = first;
+    j.last = last;
+    j.train = train;
+    s.run(j);
+    if (sh.solo > 0) s.soloLeft = s.soloBudget - (last - sh.solo);
+  }
 
   const FirstSlice& sl = s.slices[0];
   std::copy(sl.hid1, sl.hid1 + kHidden, net.hid1.begin() + 1);

@@ -6,6 +6,10 @@
 // weights again (wei1, wei2, pwei columns 1..3, fwei1, fwei2: what the weight-file readers
 // replace); the previous changes stay the engine's, as they stay in the Network when a weight
 // file is read. exportWeights() writes weights and previous changes back into the Network.
+// With more than one thread, when thread 0 finds that it waits at the barriers longer than it
+// works (another process holds a core), the range goes on with one thread, which does every
+// thread's share in turn, and so do the ranges of the next 50 000 residues; then the threads
+// are tried again. No bit changes.
 // After every range, outs, sscode/nsscode, hid1, hid2, fhid, fout, finp, xin and targ hold
 // what the reference kernels would have left there.
 #pragma once
@@ -40,6 +44,10 @@ class FastEngine : public Engine {
   const fast::KernelSet& kernels() const;
   // Streams wei1 and owei1 once per step as a training step must, nothing else (benchmarks).
   void floorSteps(int steps);
+  // The next first-stage range goes on with one thread after `residue` (if it lies inside), as
+  // after slow barriers; one thread then runs the next `residues` residues (tests). Slow
+  // barriers switch the same way by themselves, for 50 000 residues.
+  void goSoloAt(int residue, long residues);
 
   struct State;  // layouts, threads (network/fast_engine.cpp)
 

@@ -53,7 +53,8 @@ struct FirstSlice {
   double* hid1;   // kPadded: hid1(m) at m-1; lanes 101.. stay zero
   double* hid2;   // kPadded
   double* birh2;  // kPadded
-  std::int64_t phase;  // barriers passed
+  std::int64_t phase;   // barriers passed
+  std::int64_t waited;  // clock ticks spent waiting at barriers (thread 0's watch)
 };
 
 struct FirstShared {
@@ -71,7 +72,17 @@ struct FirstShared {
   Arrival* arrival;  // one per thread
   double* xhid1;     // exchange: thread t's hidden-1 outputs at t*kExchange
   double* xhid2;
+  // Going on with one thread. Thread 0 times its waits at the barriers; over every window of
+  // kWatchWindow residues in which it waited longer than kSlowWait times its own work (two
+  // threads then being slower than one), or at residue forceSolo (tests), it sets `solo` to the
+  // residue after which the other threads leave the range; it finishes the range alone, doing
+  // each thread's share in turn. Set to 0 by the engine before every range.
+  int solo;
+  int forceSolo;
 };
+
+constexpr int kWatchWindow = 64;
+constexpr double kSlowWait = 0.8;
 
 struct FilterState {
   const double* filin;
@@ -102,7 +113,10 @@ struct KernelSet {
   int lanes;         // doubles per vector
   int blockVectors;  // vectors per block (accumulators kept in registers)
   // readwin, calcnet (and backprop with train) for k = first..last; run by every thread t at once.
-  void (*firstRange)(FirstShared& s, int t, int first, int last, bool train);
+  // Returns, on thread 0, the residue after which it went on alone (0: it did not).
+  int (*firstRange)(FirstShared& s, int t, int first, int last, bool train);
+  // The same on the calling thread alone, every thread's share in turn; the same bits.
+  void (*firstRangeSolo)(FirstShared& s, int first, int last, bool train);
   // readwinf, calcnetf (and backpropf); one thread.
   void (*filterRange)(FilterState& f, int first, int last, bool train);
   // Moves only the bytes a training step must move (wei1 and owei1 read and written once),

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <sched.h>
 
 #include "network/fast_kernels.h"
@@ -19,7 +20,7 @@ typedef double Vec __attribute__((vector_size(32)));
 }  // namespace
 
 const KernelSet* kernelsAvx2() {
-  static const KernelSet kernels{"avx2", kLanes, kBlockVectors, &firstRange, &filterRange, &floorSteps};
+  static const KernelSet kernels{"avx2", kLanes, kBlockVectors, &firstRange, &firstRangeSolo, &filterRange, &floorSteps};
   return &kernels;
 }
 

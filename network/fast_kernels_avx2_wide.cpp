@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <sched.h>
 
 #include "network/fast_kernels.h"
@@ -24,7 +25,7 @@ typedef double Vec __attribute__((vector_size(64)));
 }  // namespace
 
 const KernelSet* kernelsAvx2Wide() {
-  static const KernelSet kernels{"avx2-wide", kLanes, kBlockVectors, &firstRange, &filterRange, &floorSteps};
+  static const KernelSet kernels{"avx2-wide", kLanes, kBlockVectors, &firstRange, &firstRangeSolo, &filterRange, &floorSteps};
   return &kernels;
 }
 

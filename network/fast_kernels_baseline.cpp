@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <sched.h>
 
 #include "network/fast_kernels.h"
@@ -18,7 +19,7 @@ typedef double Vec __attribute__((vector_size(16)));
 }  // namespace
 
 const KernelSet* kernelsBaseline() {
-  static const KernelSet kernels{"sse2", kLanes, kBlockVectors, &firstRange, &filterRange, &floorSteps};
+  static const KernelSet kernels{"sse2", kLanes, kBlockVectors, &firstRange, &firstRangeSolo, &filterRange, &floorSteps};
   return &kernels;
 }
 

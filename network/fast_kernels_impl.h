@@ -44,12 +44,24 @@ inline const double* residueRow(const double* filin, int r) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// A clock for comparing durations within one run: the time-stamp counter where there is one.
+inline std::int64_t ticks() {
+#if defined(__x86_64__) || defined(__i386__)
+  return static_cast<std::int64_t>(__builtin_ia32_rdtsc());
+#else
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+#endif
+}
+
 // Barrier between the threads of one range: each thread raises its own counter and waits until
-// every other counter has reached it.
+// every other counter has reached it. Thread 0 adds the time it waited to sl.waited.
 void barrier(FirstShared& s, int t, FirstSlice& sl) {
   if (s.threads == 1) return;
   const std::int64_t goal = ++sl.phase;
   __atomic_store_n(&s.arrival[t].count, goal, __ATOMIC_RELEASE);
+  const std::int64_t start = t == 0 ? ticks() : 0;
   for (int u = 0; u < s.threads; ++u) {
     if (u == t) continue;
     int spins = 0;
@@ -63,6 +75,7 @@ void barrier(FirstShared& s, int t, FirstSlice& sl) {
       }
     }
   }
+  if (t == 0) sl.waited += ticks() - start;
 }
 
 // Copies every thread's published lanes into this thread's whole array.
@@ -346,9 +359,58 @@ void outputsAndBackward(FirstShared& s, int t, FirstSlice& sl, int n, bool train
   for (int c = 0; c < 3; ++c) update(pw[101 + 102 * c], pw[101 + 102 * (c + 3)], eta, mu, biro2[c]);
 }
 
-void firstRange(FirstShared& s, int t, int first, int last, bool train) {
+// One residue's step on every slice in turn, as the threads would run it between their barriers.
+void soloStep(FirstShared& s, int pending, int n, bool train) {
+  for (int t = 0; t < s.threads; ++t) {
+    FirstSlice& sl = *s.slice[t];
+    eachBlock<PassOp>(sl, s, pending, n);
+    activate(s, t, sl, sl.hid1, s.xhid1);
+  }
+  for (int t = 0; t < s.threads; ++t) gather(s, s.xhid1, s.slice[t]->hid1);
+  for (int t = 0; t < s.threads; ++t) {
+    FirstSlice& sl = *s.slice[t];
+    eachBlock<Layer2Op>(sl, s);
+    activate(s, t, sl, sl.hid2, s.xhid2);
+  }
+  for (int t = 0; t < s.threads; ++t) gather(s, s.xhid2, s.slice[t]->hid2);
+  for (int t = 0; t < s.threads; ++t) outputsAndBackward(s, t, *s.slice[t], n, train);
+}
+
+// Residues first..last on this thread alone; `pending` (0: none) is the trained residue before
+// `first` whose wei1 and wei2 updates wait.
+void soloRange(FirstShared& s, int pending, int first, int last, bool train) {
+  for (int n = first; n <= last; ++n) {
+    soloStep(s, pending, n, train);
+    pending = train ? n : 0;
+  }
+  if (pending)
+    for (int t = 0; t < s.threads; ++t) eachBlock<PassOp>(*s.slice[t], s, pending, 0);
+}
+
+void firstRangeSolo(FirstShared& s, int first, int last, bool train) {
+  if (first <= last) soloRange(s, 0, first, last, train);
+}
+
+// Thread 0's watch: whether, over the window just ended, its waits at the barriers outweighed
+// its own work (kSlowWait; with two threads each doing half, a wait of 0.8 times the work is
+// about where one thread would have been as fast).
+bool slowBarriers(FirstSlice& sl, std::int64_t& windowStart, int& inWindow) {
+  if (++inWindow < kWatchWindow) return false;
+  const std::int64_t now = ticks();
+  const double total = static_cast<double>(now - windowStart);
+  const double wait = static_cast<double>(sl.waited);
+  windowStart = now;
+  inWindow = 0;
+  sl.waited = 0;
+  return wait > kSlowWait * (total - wait);
+}
+
+int firstRange(FirstShared& s, int t, int first, int last, bool train) {
   FirstSlice& sl = *s.slice[t];
   int pending = 0;
+  std::int64_t windowStart = t == 0 ? ticks() : 0;
+  int inWindow = 0;
+  if (t == 0) sl.waited = 0;
   for (int n = first; n <= last; ++n) {
     eachBlock<PassOp>(sl, s, pending, n);
     activate(s, t, sl, sl.hid1, s.xhid1);
@@ -356,12 +418,22 @@ void firstRange(FirstShared& s, int t, int first, int last, bool train) {
     if (s.threads > 1) gather(s, s.xhid1, sl.hid1);
     eachBlock<Layer2Op>(sl, s);
     activate(s, t, sl, sl.hid2, s.xhid2);
+    // Thread 0 decides before the second barrier, the others read it after: all see the same.
+    if (t == 0 && n < last && s.threads > 1 && (n == s.forceSolo || slowBarriers(sl, windowStart, inWindow)))
+      __atomic_store_n(&s.solo, n, __ATOMIC_RELAXED);
     barrier(s, t, sl);
     if (s.threads > 1) gather(s, s.xhid2, sl.hid2);
     outputsAndBackward(s, t, sl, n, train);
     pending = train ? n : 0;
+    if (s.threads > 1 && __atomic_load_n(&s.solo, __ATOMIC_RELAXED) == n) {
+      // Every thread finishes residue n on its slice before thread 0 takes all slices.
+      barrier(s, t, sl);
+      if (t == 0) soloRange(s, pending, n + 1, last, train);
+      return n;
+    }
   }
   if (pending) eachBlock<PassOp>(sl, s, pending, 0);
+  return 0;
 }
 
 void floorSteps(FirstShared& s, int t, int steps) {

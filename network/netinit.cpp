@@ -3,9 +3,9 @@
 #include <cmath>
 #include <string>
 
-#include "run/errors.h"
-#include "run/freeform_writer.h"
-#include "run/output.h"
+#include "run/text/errors.h"
+#include "run/text/freeform_writer.h"
+#include "run/text/output.h"
 
 namespace kelvor {
 namespace {

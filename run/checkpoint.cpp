@@ -8,8 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "run/errors.h"
-#include "run/output.h"
+#include "run/text/errors.h"
+#include "run/text/output.h"
 
 namespace kelvor {
 namespace {

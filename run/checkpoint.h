@@ -14,7 +14,7 @@
 #include "config/defaults.h"
 #include "network/clock.h"
 #include "network/state.h"
-#include "run/errors.h"
+#include "run/text/errors.h"
 #include "run/schedule.h"
 
 namespace kelvor {

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "network/clock.h"
-#include "run/errors.h"
-#include "run/output.h"
+#include "run/text/errors.h"
+#include "run/text/output.h"
 #include "run/run_identity.h"
 
 namespace kelvor {

@@ -1,21 +1,27 @@
 #include "run/driver.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <unistd.h>
+#include <vector>
 
 #include "config/defaults.h"
+#include "config/validate.h"
 #include "dataset/setio.h"
 #include "network/engine.h"
 #include "network/netinit.h"
-#include "run/errors.h"
-#include "run/freeform_reader.h"
-#include "run/freeform_writer.h"
+#include "run/closing_line.h"
+#include "run/text/activity.h"
+#include "run/text/errors.h"
+#include "run/text/freeform_reader.h"
+#include "run/text/freeform_writer.h"
 #include "run/lock.h"
-#include "run/output.h"
+#include "run/text/output.h"
 #include "run/checkpoint_keeper.h"
 #include "run/resume.h"
 #include "run/stages.h"
+#include "run/usage.h"
 
 namespace kelvor {
 
@@ -37,22 +43,43 @@ int seedOffsetFromArgument(const char* argument) {
   return static_cast<int>(rounded);
 }
 
+// An empty test part: said once, on standard error (the empty validation part, once per phase).
+static void warnEmptyParts(const DataStore& store) {
+  if (store.nta == store.ntatrval)
+    std::fprintf(stderr, "kelvor: warning: the test part is empty: its scores (Q10P) are not numbers\n");
+}
+
 int kelvo_r(int argc, char** argv) {
-  if (wantsResume(argc, argv)) return resumeRun();
+  switch (infoRequest(argc, argv)) {
+    case InfoRequest::kHelp: std::fputs(usageText().c_str(), stdout); return kExitOk;
+    case InfoRequest::kVersion: std::fputs(versionText().c_str(), stdout); return kExitOk;
+    case InfoRequest::kNone: break;
+  }
+  const auto started = std::chrono::steady_clock::now();
+  if (wantsResume(argc, argv)) return resumeRun(started);
   CheckpointKeeper keeper;  // records standard output from its first line
   const int offset = seedOffsetFromArgument(argc > 1 ? argv[1] : nullptr);
 
   DataStore store;
   Network net;
-  RunConfig cfg = getdefs(store, net, "kelvor.in", offset);
+  RunConfig cfg;
+  {
+    Activity a("reading the defaults file and the protein list");
+    cfg = getdefs(store, net, "kelvor.in", offset);
+  }
+  // Everything about the run is checked before the lock is taken or a file is written.
+  checkRun(cfg, store, "kelvor.in", defaultDataRoot());
 
   DirectoryLock lock;
   ReportFile report;
   report.open(cfg.reportName);
 
   netinit(net, store, offset);
-  setio(store, defaultDataRoot());
-  net.outs.assign(static_cast<std::size_t>(store.nta) * 3, 0.0);
+  {
+    Activity a("reading the data set");
+    setio(store, defaultDataRoot());
+    net.outs.assign(static_cast<std::size_t>(store.nta) * 3, 0.0);
+  }
   keeper.started(cfg, offset, store);
   keeper.discardEarlier();  // useless once this run rewrites the report
 
@@ -60,12 +87,15 @@ int kelvo_r(int argc, char** argv) {
   writeStdout(banner);
   report.write(banner);
 
+  Activity a("building the networks' kernels");
   std::unique_ptr<Engine> engine = makeEngine(net, store);
-  runStages(*engine, net, store, report, cfg, keeper);
+  warnEmptyParts(store);
+  const SavedSets saved = runStages(*engine, net, store, report, cfg, keeper);
 
   report.close();
   flushStdout();
   keeper.completed();
+  writeClosingLine(started, cfg.reportName, saved.first, saved.filter);
   return kExitOk;
 }
 

@@ -8,7 +8,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "run/errors.h"
+#include "run/text/errors.h"
 
 namespace kelvor {
 namespace {
@@ -18,11 +18,12 @@ std::string workingDirectory() {
 }
 }  // namespace
 
-DirectoryLock::DirectoryLock() {
-  const char* name = "kelvor.lock";
-  fd_ = ::open(name, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+DirectoryLock::DirectoryLock(const std::string& dir) {
+  const std::string where = dir.empty() || dir == "." ? workingDirectory() : dir;
+  const std::string name = dir.empty() ? std::string("kelvor.lock") : (dir.back() == '/' ? dir : dir + "/") + "kelvor.lock";
+  fd_ = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (fd_ < 0)
-    throw FileError(workingDirectory() + "/" + name, 0, std::string("cannot create the run lock: ") + std::strerror(errno));
+    throw FileError(where + "/kelvor.lock", 0, std::string("cannot create the run lock: ") + std::strerror(errno));
   if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
     char buf[32] = {0};
     ssize_t n = ::pread(fd_, buf, sizeof buf - 1, 0);
@@ -30,12 +31,12 @@ DirectoryLock::DirectoryLock() {
     while (!pid.empty() && (pid.back() == '\n' || pid.back() == ' ')) pid.pop_back();
     ::close(fd_);
     fd_ = -1;
-    throw BusyError("another run (process " + pid + ") is using the directory " + workingDirectory() +
+    throw BusyError("another run (process " + pid + ") is using the directory " + where +
                     "; wait for it to end or run in another directory");
   }
   std::string pid = std::to_string(::getpid()) + "\n";
   if (::ftruncate(fd_, 0) != 0 || ::pwrite(fd_, pid.data(), pid.size(), 0) != static_cast<ssize_t>(pid.size()))
-    throw FileError(workingDirectory() + "/" + name, 0, std::string("cannot write the run lock: ") + std::strerror(errno));
+    throw FileError(where + "/kelvor.lock", 0, std::string("cannot write the run lock: ") + std::strerror(errno));
 }
 
 DirectoryLock::~DirectoryLock() {

@@ -8,9 +8,9 @@ namespace kelvor {
 
 class DirectoryLock {
  public:
-  // Takes the lock file "kelvor.lock" in the working directory; throws BusyError, naming the
-  // directory and the other run's process id, when another run holds it.
-  DirectoryLock();
+  // Takes the lock file "kelvor.lock" in `dir` (the working directory when empty); throws
+  // BusyError, naming the directory and the other run's process id, when another run holds it.
+  explicit DirectoryLock(const std::string& dir = "");
   ~DirectoryLock();
   DirectoryLock(const DirectoryLock&) = delete;
   DirectoryLock& operator=(const DirectoryLock&) = delete;

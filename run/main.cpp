@@ -5,14 +5,19 @@
 #include <exception>
 
 #include "run/driver.h"
-#include "run/errors.h"
-#include "run/output.h"
+#include "run/text/activity.h"
+#include "run/text/errors.h"
+#include "run/text/std_descriptors.h"
+#include "run/text/output.h"
 
 int main(int argc, char** argv) {
   using namespace kelvor;
+  // Closed standard descriptors would be taken by the first files opened.
+  if (!openStandardDescriptors()) return kExitFile;
   // A closed pipe on standard output is a write error to report, not a reason to die silently.
   std::signal(SIGPIPE, SIG_IGN);
   auto say = [](const char* what, int status) {
+    clearProgressLine();
     std::fprintf(stderr, "kelvor: %s\n", what);
     return status;
   };
@@ -34,6 +39,8 @@ int main(int argc, char** argv) {
     return finish(kelvo_r(argc, argv));
   } catch (const DataStop&) {
     return finish(kExitData);  // the report lines are on standard output already
+  } catch (const TrainingError& e) {
+    return fail(e.what(), kExitData);
   } catch (const FileError& e) {
     return fail(e.what(), kExitFile);
   } catch (const ConfigError& e) {
@@ -41,7 +48,7 @@ int main(int argc, char** argv) {
   } catch (const BusyError& e) {
     return fail(e.what(), kExitBusy);
   } catch (const std::bad_alloc&) {
-    return fail("out of memory", kExitFile);
+    return fail(outOfMemoryMessage().c_str(), kExitMemory);
   } catch (const std::exception& e) {
     return fail(e.what(), kExitFile);
   }

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <unistd.h>
 
+#include "run/text/output.h"
+
 namespace kelvor {
 
 Progress::Progress(int residues) : active_(::isatty(2) == 1), residues_(residues) {}
@@ -13,12 +15,9 @@ void Progress::epoch(Stage stage, int epoch, int limit, double seconds) {
   std::fprintf(stderr, "\r\033[K%s  epoch %d/%d  %.0f residues/s  %.2f s/epoch",
                stage == Stage::kFirst ? "first stage" : "filter", epoch, limit, rate, seconds);
   std::fflush(stderr);
-  shown_ = true;
+  noteProgressLine(true);
 }
 
-void Progress::done() {
-  if (active_ && shown_) std::fputc('\n', stderr);
-  shown_ = false;
-}
+void Progress::done() { clearProgressLine(); }
 
 }  // namespace kelvor

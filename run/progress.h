@@ -1,5 +1,5 @@
 // Progress of a long run on standard error, one line rewritten in place, only when standard
-// error is a terminal.
+// error is a terminal. The line is wiped before any standard-output line and at the end of a phase.
 #pragma once
 
 #include "run/schedule.h"
@@ -10,11 +10,10 @@ class Progress {
  public:
   explicit Progress(int residues);
   void epoch(Stage stage, int epoch, int limit, double seconds);
-  void done();  // ends the line of a phase
+  void done();  // wipes the line at the end of a phase
 
  private:
   bool active_ = false;
-  bool shown_ = false;
   int residues_ = 0;
 };
 

@@ -11,9 +11,10 @@
 #include "network/netinit.h"
 #include "run/checkpoint.h"
 #include "run/checkpoint_keeper.h"
-#include "run/errors.h"
+#include "run/closing_line.h"
+#include "run/text/errors.h"
 #include "run/lock.h"
-#include "run/output.h"
+#include "run/text/output.h"
 #include "run/run_identity.h"
 #include "run/scores.h"
 #include "run/stages.h"
@@ -93,7 +94,7 @@ bool wantsResume(int argc, char** argv) {
   return true;
 }
 
-int resumeRun() {
+int resumeRun(std::chrono::steady_clock::time_point started) {
   DirectoryLock lock;
   const Checkpoint cp = readCheckpoint();
   auto store = std::make_unique<DataStore>();
@@ -119,10 +120,11 @@ int resumeRun() {
     initphi(*store);
     engine->predictFirst(1, store->nta);
   }
-  runStages(*engine, *net, *store, report, cfg, keeper, RunPosition{cp.stage, cp.phase});
+  const SavedSets saved = runStages(*engine, *net, *store, report, cfg, keeper, RunPosition{cp.stage, cp.phase});
   report.close();
   flushStdout();
   keeper.completed();
+  writeClosingLine(started, cfg.reportName, saved.first, saved.filter);
   return kExitOk;
 }
 

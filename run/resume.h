@@ -3,6 +3,8 @@
 // line, the same report file, the same weight files.
 #pragma once
 
+#include <chrono>
+
 namespace kelvor {
 
 // Whether the command line asks for a resume; ConfigError when "--resume" comes with another
@@ -14,6 +16,6 @@ bool wantsResume(int argc, char** argv);
 // with ResumeRefusal, changing nothing, when they differ; then cuts the report back to the
 // checkpoint's length, writes the run's standard output so far again and runs on to the end.
 // Returns the exit status.
-int resumeRun();
+int resumeRun(std::chrono::steady_clock::time_point started);
 
 }  // namespace kelvor

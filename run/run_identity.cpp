@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "run/checkpoint.h"
-#include "run/errors.h"
+#include "run/text/errors.h"
 
 namespace kelvor {
 namespace {

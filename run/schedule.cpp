@@ -1,8 +1,11 @@
 #include "run/schedule.h"
 
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 
-#include "run/freeform_writer.h"
+#include "run/text/errors.h"
+#include "run/text/freeform_writer.h"
 #include "run/scores.h"
 #include "weightio/weight_files.h"
 
@@ -31,6 +34,37 @@ void load(Stage s, Engine& e, Network& net) {
   e.importWeights();
 }
 
+const char* phaseName(Stage s) { return s == Stage::kFirst ? "first stage" : "filter"; }
+
+template <typename Values>
+bool allFinite(const Values& v) {
+  for (double x : v)
+    if (!std::isfinite(x)) return false;
+  return true;
+}
+
+// Stops the run when the phase's weights or outputs are no longer finite numbers: nothing after
+// that could be saved, and the weight files in place keep the last finite set.
+void checkFinite(Stage s, Engine& e, Network& net, int epoch) {
+  e.exportWeights();
+  const bool finite = s == Stage::kFirst ? allFinite(net.wei1) && allFinite(net.wei2) && allFinite(net.pwei) && allFinite(net.outs)
+                                         : allFinite(net.fwei1) && allFinite(net.fwei2) && allFinite(net.fout);
+  if (!finite)
+    throw TrainingError(std::string("training stopped: the ") + phaseName(s) + " phase's weights or outputs are not finite numbers after epoch " +
+                        std::to_string(epoch) + " (the learning rate, momentum or gain may be too large); the weight files in place hold the last finite set");
+}
+
+// What the final pass's missing weight files mean when no epoch could be kept.
+void load(Stage s, Engine& e, Network& net, bool noEpochKept) {
+  try {
+    load(s, e, net);
+  } catch (const FileError& err) {
+    if (!noEpochKept) throw;
+    throw FileError(err.file(), err.line(), err.reason() + " (no epoch of the " + phaseName(s) +
+                                                " phase was kept: the validation part is empty)");
+  }
+}
+
 double score(DataStore& store, int first, int last) {
   calcerr(store, first, last);
   return store.score();
@@ -44,6 +78,10 @@ PhaseResult runPhase(Stage stage, Engine& engine, Network& net, DataStore& store
   PhaseResult result;
   int epoch = from.epoch;
   result.bestEpoch = from.bestEpoch;
+  const bool noValidation = store.ntatrain == store.ntatrval;
+  if (epochLimit > 0 && noValidation && !from.stopped)
+    std::fprintf(stderr, "kelvor: warning: %s phase: the validation part is empty, so no epoch can be kept\n",
+                 phaseName(stage));
   if (epochLimit > 0 && !from.stopped) {
     double best = from.best;
     int stale = from.stale;
@@ -57,6 +95,7 @@ PhaseResult runPhase(Stage stage, Engine& engine, Network& net, DataStore& store
       const double tr = score(store, 1, store.ntatrain);
       const double va = score(store, store.ntatrain + 1, store.ntatrval);
       const double te = score(store, store.ntatrval + 1, store.nta);
+      checkFinite(stage, engine, net, epoch);
       report.write(formatEpochLine(epoch, tr, va, te));
       bool stop = false;
       if (va > best) {
@@ -78,7 +117,7 @@ PhaseResult runPhase(Stage stage, Engine& engine, Network& net, DataStore& store
   }
   result.epoch = epoch;
 
-  load(stage, engine, net);
+  load(stage, engine, net, epochLimit > 0 && noValidation && result.bestEpoch == 0);
   initphi(store);
   predict(stage, engine, 1, store.nta);
   result.testScore = score(store, store.ntatrval + 1, store.nta);

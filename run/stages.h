@@ -5,7 +5,7 @@
 #include "dataset/store.h"
 #include "network/engine.h"
 #include "run/checkpoint_keeper.h"
-#include "run/output.h"
+#include "run/text/output.h"
 #include "run/schedule.h"
 
 namespace kelvor {
@@ -16,9 +16,15 @@ struct RunPosition {
   PhaseState phase;
 };
 
+// Which phases saved weights in this run (a resumed run counts what it did before it stopped).
+struct SavedSets {
+  bool first = false;
+  bool filter = false;
+};
+
 // Runs the first-stage phase (unless `from` is in the filter phase), then the filter phase,
 // with progress on a terminal and a checkpoint kept at the end of every epoch.
-void runStages(Engine& engine, Network& net, DataStore& store, ReportFile& report, const RunConfig& cfg,
+SavedSets runStages(Engine& engine, Network& net, DataStore& store, ReportFile& report, const RunConfig& cfg,
                CheckpointKeeper& keeper, const RunPosition& from = {});
 
 }  // namespace kelvor

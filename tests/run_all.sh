@@ -1,19 +1,23 @@
 #!/usr/bin/env bash
-# Builds the project and runs every test: the release build's suite, then the same suite
-# under AddressSanitizer and UndefinedBehaviorSanitizer, then the fuzz targets for a bounded time.
+# Installs the Debian packages the tests need and this machine lacks, builds the project and runs
+# every test: the release build's suite, the real-cluster test of the workflow with its lines
+# shown (ctest -V), then the suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then the fuzz targets for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash tools/install_packages.sh --tests
 jobs=${KELVOR_JOBS:-2}
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DKELVOR_BUILD_TESTS=ON -DKELVOR_BUILD_BENCH=ON
 cmake --build build -j"$jobs"
-ctest --test-dir build --output-on-failure -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs" -LE cluster
+ctest --test-dir build -V -L cluster --no-tests=error
 
 if [ "${KELVOR_SKIP_SANITIZERS:-0}" != 1 ]; then
   cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVOR_SANITIZE=ON -DKELVOR_BUILD_BENCH=OFF
   cmake --build build-sanitize -j"$jobs"
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --test-dir build-sanitize --output-on-failure -j"$jobs" -LE slow
+    ctest --test-dir build-sanitize --output-on-failure -j"$jobs" -LE 'slow|cluster'
 fi
 
 if [ -x tests/fuzz/run_fuzzers.sh ] && [ "${KELVOR_SKIP_FUZZ:-0}" != 1 ]; then

@@ -5,7 +5,7 @@
 
 #include "dataset/encoding.h"
 #include "dataset/setio.h"
-#include "run/errors.h"
+#include "run/text/errors.h"
 #include "tests/support/test_support.h"
 
 namespace kelvor {

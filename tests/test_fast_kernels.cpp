@@ -10,7 +10,7 @@
 #include "network/engine.h"
 #include "network/fast_engine.h"
 #include "network/netinit.h"
-#include "run/errors.h"
+#include "run/text/errors.h"
 #include "tests/support/test_support.h"
 
 namespace kelvor {
@@ -173,6 +173,40 @@ TEST_F(FastKernels, TwoEpochsOfBothStagesAreBitIdenticalOnEveryTargetAndThreadCo
     }
     clearAccumulators(w.store);
     fast.predictFirst(1, w.store.nta);
+    for (int e = 0; e < 2; ++e) {
+      clearAccumulators(w.store);
+      epochOfFilter(fast, w.store);
+    }
+    clearAccumulators(w.store);
+    fast.predictFilter(1, w.store.nta);
+    fast.exportWeights();
+    EXPECT_EQ(compareWorlds(*afterTwoEpochs_, w), "") << label(c);
+  }
+}
+
+// Going on with one thread after slow barriers: the switch inside a trained range (with the
+// pending update handed over), at a range's first residue and inside a forward-only range;
+// ranges run alone whole; the threads back after the budget. The same bits as the reference.
+TEST_F(FastKernels, GoingOnWithOneThreadChangesNoBit) {
+  const DataStore& st = start_->store;
+  struct Switch {
+    int epoch, at;
+    long budget;
+  };
+  const std::vector<Switch> switches = {{0, 500, 700},                // alone to 1100, predict alone, threads again
+                                        {1, st.ntatrain + 1, 100000}, // first residue of the validation part
+                                        {2, 3, 0}};                   // the final pass, threads again at once
+  for (const Config& c : configs()) {
+    if (c.threads < 2) continue;
+    World w(*start_);
+    FastEngine fast(w.net, w.store, *c.kernels, c.threads);
+    for (int e = 0; e < 3; ++e) {
+      for (const Switch& sw : switches)
+        if (sw.epoch == e) fast.goSoloAt(sw.at, sw.budget);
+      clearAccumulators(w.store);
+      if (e < 2) epochOfFirstStage(fast, w.store);
+      else fast.predictFirst(1, w.store.nta);
+    }
     for (int e = 0; e < 2; ++e) {
       clearAccumulators(w.store);
       epochOfFilter(fast, w.store);

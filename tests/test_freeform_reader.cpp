@@ -3,8 +3,8 @@
 
 #include <cmath>
 
-#include "run/errors.h"
-#include "run/freeform_reader.h"
+#include "run/text/errors.h"
+#include "run/text/freeform_reader.h"
 
 namespace kelvor {
 namespace {
@@ -113,13 +113,20 @@ TEST(FreeformReader, EndOfFileBeforeAllItemsAreFilled) {
   EXPECT_EQ(empty.read({Item::integer(a)}).status, ReadResult::kEndOfFile);
 }
 
-TEST(FreeformReader, NotANumberAndInfinityReadBack) {
-  RecordReader in("t", "NaN Infinity -Infinity\n");
-  double a = 0, b = 0, c = 0;
-  ASSERT_TRUE(in.read({Item::real(a), Item::real(b), Item::real(c)}).ok());
-  EXPECT_TRUE(std::isnan(a));
-  EXPECT_EQ(b, INFINITY);
-  EXPECT_EQ(c, -INFINITY);
+TEST(FreeformReader, ARealThatIsNotFiniteFailsTheReadAndKeepsTheOldValue) {
+  for (const char* text : {"NaN", "Infinity", "-inf", "1e400", "-1.5D999"}) {
+    RecordReader in("t", std::string("2.5 ") + text + "\n");
+    double a = 0, b = 7;
+    const ReadResult r = in.read({Item::real(a), Item::real(b)});
+    EXPECT_EQ(r.status, ReadResult::kNotFinite) << text;
+    EXPECT_EQ(r.item, 2u) << text;
+    EXPECT_EQ(r.found, text);
+    EXPECT_EQ(b, 7.0) << text;
+  }
+  RecordReader tiny("t", "1e-400\n");  // underflow is a finite zero
+  double z = 1;
+  EXPECT_TRUE(tiny.read({Item::real(z)}).ok());
+  EXPECT_EQ(z, 0.0);
 }
 
 TEST(WholeLineRead, KeepsTheFirstCharactersPaddedAndCountsALastLineWithoutEnd) {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "run/freeform_writer.h"
+#include "run/text/freeform_writer.h"
 
 namespace kelvor {
 namespace {

@@ -6,8 +6,8 @@
 
 #include "network/netinit.h"
 #include "run/driver.h"
-#include "run/errors.h"
-#include "run/freeform_writer.h"
+#include "run/text/errors.h"
+#include "run/text/freeform_writer.h"
 #include "tests/support/test_support.h"
 
 namespace kelvor {
@@ -67,6 +67,38 @@ TEST_F(WholeRun, TheProgramUsesOnlyItsFirstArgumentAndRefusesNonNumbers) {
   EXPECT_EQ(bad.out, "");
   EXPECT_NE(bad.err.find("12abc"), std::string::npos) << bad.err;
   EXPECT_EQ(bad.err.find("kelvor.in"), std::string::npos) << "the defaults file must not be read first";
+}
+
+TEST_F(WholeRun, HelpAndVersionAnswerBeforeAnythingIsReadAndARunEndsWithAClosingLine) {
+  ScratchDir empty;
+  for (const char* ask : {"--help", "-h"}) {
+    test::RunResult help = runKelvor(empty.path(), {ask});
+    EXPECT_EQ(help.status, 0) << help.err;
+    EXPECT_EQ(help.out.rfind("Usage: kelvor [SEED-OFFSET]\n", 0), 0u) << help.out;
+    for (const char* must : {"kelvor.in", "kelvor.valdav", "fort.77", "KELVOR_TIME", "KELVOR_KERNEL", "KELVOR_THREADS", "Exit status"})
+      EXPECT_NE(help.out.find(must), std::string::npos) << must;
+    EXPECT_EQ(help.err, "");
+  }
+  test::RunResult version = runKelvor(empty.path(), {"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_TRUE(std::regex_match(version.out, std::regex("kelvor \\d+\\.\\d+\\.\\d+\n"))) << version.out;
+  EXPECT_TRUE(std::filesystem::is_empty(empty.path()));
+  // Anything else is still the seed offset.
+  EXPECT_EQ(runKelvor(empty.path(), {"--helpme"}).status, kExitUsage);
+
+  // Training names the report and the weight files it wrote; prediction only the report.
+  prepare(1, 20, 0.25);
+  const std::regex closing(R"(kelvor: done in \d+\.\d s, peak memory \d+ MiB; wrote (.*)\n)");
+  std::smatch m;
+  test::RunResult train = runKelvor(dir.path());
+  ASSERT_EQ(train.status, 0) << train.err;
+  ASSERT_TRUE(std::regex_search(train.err, m, closing)) << train.err;
+  EXPECT_EQ(m[1], "kelvor.valdav, fort.77, fort.78, fort.79, fort.87, fort.88");
+  test::writeDefaults(dir.path(), 0, 20, 1, 0.25);
+  test::RunResult predict = runKelvor(dir.path());
+  ASSERT_EQ(predict.status, 0) << predict.err;
+  ASSERT_TRUE(std::regex_search(predict.err, m, closing)) << predict.err;
+  EXPECT_EQ(m[1], "kelvor.valdav");
 }
 
 TEST_F(WholeRun, TrainingWritesExactlyTheSpecifiedLines) {

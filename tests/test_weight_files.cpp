@@ -4,8 +4,8 @@
 #include <cstdlib>
 
 #include "network/netinit.h"
-#include "run/errors.h"
-#include "run/freeform_writer.h"
+#include "run/text/errors.h"
+#include "run/text/freeform_writer.h"
 #include "tests/support/test_support.h"
 #include "weightio/weight_files.h"
 
@@ -139,6 +139,42 @@ TEST_F(WeightFiles, MissingShortAndMalformedFilesAreErrorsThatNameTheFile) {
   } catch (const FileError& e) {
     EXPECT_EQ(e.line(), 7);
     EXPECT_NE(std::string(e.what()).find("\"x\""), std::string::npos) << e.what();
+  }
+}
+
+TEST_F(WeightFiles, ASlashKeepsTheValuesNotYetReadAndANonFiniteValueIsRefused) {
+  test::InDirectory in(dir.path());
+  outwei(net, 0);
+  auto lines = readLines("fort.79");
+  lines[4] = " 0.5 /";   // pwei(5, 2) and pwei(5, 3) keep what they held
+  lines[9] = " /";       // all three of pwei(10, *)
+  std::string text;
+  for (const auto& l : lines) text += l + "\n";
+  test::writeFile("fort.79", text);
+  Network loaded;
+  loaded.pwei.fill(-3.25);
+  readwei(loaded, 0);
+  EXPECT_EQ(loaded.pwei[pw(5, 1)], 0.5);
+  EXPECT_EQ(loaded.pwei[pw(5, 2)], -3.25);
+  EXPECT_EQ(loaded.pwei[pw(5, 3)], -3.25);
+  for (int c = 1; c <= 3; ++c) EXPECT_EQ(loaded.pwei[pw(10, c)], -3.25);
+  EXPECT_EQ(loaded.pwei[pw(11, 1)], std::strtod(formatReal(net.pwei[pw(11, 1)]).c_str(), nullptr));
+
+  for (const char* bad : {"NaN", "-Inf", "1e400"}) {
+    outweif(net, 0);
+    lines = readLines("fort.88");
+    lines[2] = std::string(" ") + bad;
+    text.clear();
+    for (const auto& l : lines) text += l + "\n";
+    test::writeFile("fort.88", text);
+    try {
+      readweif(loaded, 0);
+      ADD_FAILURE() << bad;
+    } catch (const FileError& e) {
+      EXPECT_EQ(e.file(), "fort.88");
+      EXPECT_EQ(e.line(), 3);
+      EXPECT_NE(e.reason().find("not a finite number"), std::string::npos) << e.what();
+    }
   }
 }
 

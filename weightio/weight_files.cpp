@@ -1,11 +1,10 @@
 #include "weightio/weight_files.h"
 
-#include <vector>
 
-#include "run/errors.h"
-#include "run/freeform_reader.h"
-#include "run/freeform_writer.h"
-#include "run/output.h"
+#include "run/text/errors.h"
+#include "run/text/freeform_reader.h"
+#include "run/text/freeform_writer.h"
+#include "run/text/output.h"
 
 namespace kelvor {
 namespace {
@@ -22,15 +21,16 @@ RecordReader openWeights(const std::string& path) {
   return in;
 }
 
-// Reads `count` lines of `perLine` values each, in file order, from the current content of `path`
-// in the set whose first file is `first`.
-std::vector<double> readValues(const std::string& path, const std::string& first, std::size_t count, int perLine) {
+// Reads `count` lines of `perLine` values each, in file order, from the current content of
+// `path` in the set whose first file is `first`, straight into the places `at` gives. A slash
+// that ends a line leaves the values not yet read as they were.
+template <typename Place>
+void readValues(const std::string& path, const std::string& first, std::size_t count, int perLine, Place at) {
   RecordReader in = openWeights(currentPath(path, first));
-  std::vector<double> values(count * perLine);
+  Item items[3];
   for (std::size_t i = 0; i < count; ++i) {
-    ReadResult r;
-    if (perLine == 1) r = in.read({Item::real(values[i])});
-    else r = in.read({Item::real(values[3 * i]), Item::real(values[3 * i + 1]), Item::real(values[3 * i + 2])});
+    for (int k = 0; k < perLine; ++k) items[k] = Item::real(at(i * perLine + k));
+    const ReadResult r = in.read(items, static_cast<std::size_t>(perLine));
     if (!r.ok()) {
       if (r.status == ReadResult::kEndOfFile)
         throw FileError(in.name(), 0, "end of file after " + std::to_string(i) + " of " + std::to_string(count) +
@@ -38,7 +38,11 @@ std::vector<double> readValues(const std::string& path, const std::string& first
       throw FileError(in.name(), r.line, r.describe());
     }
   }
-  return values;
+}
+
+std::string inDirectory(const std::string& dir, const std::string& file) {
+  if (dir.empty() || dir == ".") return file;
+  return dir.back() == '/' ? dir + file : dir + "/" + file;
 }
 
 }  // namespace
@@ -97,34 +101,29 @@ void outweif(const Network& net, int offset) {
   replaceFiles({{weightFileName(87, offset), formatFilter87(net)}, {weightFileName(88, offset), formatFilter88(net)}});
 }
 
-void readwei(Network& net, int offset) {
-  const std::string first = weightFileName(77, offset);
-  std::vector<double> a = readValues(first, first, 66660, 1);
-  std::vector<double> b = readValues(weightFileName(78, offset), first, 10302, 1);
-  std::vector<double> c = readValues(weightFileName(79, offset), first, 102, 3);
-  std::size_t n = 0;
-  for (int i = 1; i <= 22; ++i)
-    for (int f = 1; f <= 30; ++f)
-      for (int h = 1; h <= 101; ++h) net.wei1[w1(i, f, h)] = a[n++];
-  n = 0;
-  for (int m = 1; m <= 102; ++m)
-    for (int k = 1; k <= 101; ++k) net.wei2[w2(m, k)] = b[n++];
-  n = 0;
-  for (int m = 1; m <= 102; ++m)
-    for (int k = 1; k <= 3; ++k) net.pwei[pw(m, k)] = c[n++];
+void readwei(Network& net, int offset, const std::string& dir) {
+  const std::string first = inDirectory(dir, weightFileName(77, offset));
+  readValues(first, first, 66660, 1, [&](std::size_t n) -> double& {
+    const int i = static_cast<int>(n / (30 * 101)) + 1, f = static_cast<int>(n / 101 % 30) + 1, h = static_cast<int>(n % 101) + 1;
+    return net.wei1[w1(i, f, h)];
+  });
+  readValues(inDirectory(dir, weightFileName(78, offset)), first, 10302, 1, [&](std::size_t n) -> double& {
+    return net.wei2[w2(static_cast<int>(n / 101) + 1, static_cast<int>(n % 101) + 1)];
+  });
+  readValues(inDirectory(dir, weightFileName(79, offset)), first, 102, 3, [&](std::size_t n) -> double& {
+    return net.pwei[pw(static_cast<int>(n / 3) + 1, static_cast<int>(n % 3) + 1)];
+  });
 }
 
-void readweif(Network& net, int offset) {
-  const std::string first = weightFileName(87, offset);
-  std::vector<double> a = readValues(first, first, 1386, 1);
-  std::vector<double> b = readValues(weightFileName(88, offset), first, 66, 1);
-  std::size_t n = 0;
-  for (int i = 1; i <= 22; ++i)
-    for (int c = 1; c <= 3; ++c)
-      for (int h = 1; h <= 21; ++h) net.fwei1[fw1(i, c, h)] = a[n++];
-  n = 0;
-  for (int m = 1; m <= 22; ++m)
-    for (int c = 1; c <= 3; ++c) net.fwei2[fw2(m, c)] = b[n++];
+void readweif(Network& net, int offset, const std::string& dir) {
+  const std::string first = inDirectory(dir, weightFileName(87, offset));
+  readValues(first, first, 1386, 1, [&](std::size_t n) -> double& {
+    const int i = static_cast<int>(n / (3 * 21)) + 1, c = static_cast<int>(n / 21 % 3) + 1, h = static_cast<int>(n % 21) + 1;
+    return net.fwei1[fw1(i, c, h)];
+  });
+  readValues(inDirectory(dir, weightFileName(88, offset)), first, 66, 1, [&](std::size_t n) -> double& {
+    return net.fwei2[fw2(static_cast<int>(n / 3) + 1, static_cast<int>(n % 3) + 1)];
+  });
 }
 
 }  // namespace kelvor

@@ -24,8 +24,10 @@ std::string formatFilter87(const Network& net);
 std::string formatFilter88(const Network& net);
 
 void outwei(const Network& net, int offset);
-void readwei(Network& net, int offset);
 void outweif(const Network& net, int offset);
-void readweif(Network& net, int offset);
+// Reading takes the files from `dir` (the working directory when empty), each from where the
+// commit-marker rule says its current content is.
+void readwei(Network& net, int offset, const std::string& dir = "");
+void readweif(Network& net, int offset, const std::string& dir = "");
 
 }  // namespace kelvor

@@ -10,9 +10,9 @@
 #include <cstdint>
 #include <string>
 
-#include "run/errors.h"
-#include "run/freeform_reader.h"
-#include "run/freeform_writer.h"
+#include "run/text/errors.h"
+#include "run/text/freeform_reader.h"
+#include "run/text/freeform_writer.h"
 #include "tests/fuzz/fuzz_common.h"
 
 namespace {

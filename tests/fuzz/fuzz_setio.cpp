@@ -13,7 +13,7 @@
 
 #include "dataset/setio.h"
 #include "dataset/store.h"
-#include "run/errors.h"
+#include "run/text/errors.h"
 #include "tests/fuzz/fuzz_common.h"
 
 namespace {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <regex>
 #include <string>
 #include <sys/wait.h>
@@ -12,8 +13,9 @@
 #include <gtest/gtest.h>
 
 #include "config/defaults.h"
-#include "run/errors.h"
-#include "run/freeform_writer.h"
+#include "run/text/errors.h"
+#include "run/text/freeform_writer.h"
+#include "run/lock.h"
 #include "tests/support/test_support.h"
 #include "tools/predict/ensemble.h"
 #include "tools/predict/predict_run.h"
@@ -182,9 +184,10 @@ TEST_F(TrainedRun, WholeListEqualsAPredictionRunOverTheWholeList) {
   EXPECT_EQ(formatReal(static_cast<double>(filter.second) / filter.first), all[1]);
 }
 
-TEST_F(TrainedRun, ReadsWeightFilesAsTheTrainerDoes) {
+TEST_F(TrainedRun, ReadsWeightFilesFromADirectoryAsFromTheWorkingDirectory) {
   Network mine, trainers;
-  readWeightFiles(mine, dir().string());
+  readwei(mine, 0, dir().string());
+  readweif(mine, 0, dir().string());
   {
     test::InDirectory in(dir());
     readwei(trainers, 0);
@@ -349,6 +352,53 @@ TEST_F(TrainedRun, BadInputNamesTheFileAndLine) {
   r = runTool(dir(), {"-d", "bad", "-l", "one.list", "-o", "badout"});
   EXPECT_EQ(r.status, 2);
   EXPECT_TRUE(contains(r.err, "new_prf/" + name + ".mat")) << r.err;
+}
+
+// kelvor-predict refuses what kelvor refuses, writes only inside its output directory, never over
+// one of its inputs, and waits for no training run in the weight set's directory.
+TEST_F(TrainedRun, RefusesWhatTheTrainerRefusesAndWritesOnlyItsOwnFiles) {
+  const std::string name = names_[0];
+  struct Row {
+    std::string why;
+    std::function<void()> spoil;
+    std::vector<std::string> args;
+    int status;
+    std::vector<std::string> err;
+  };
+  const fs::path set = dir() / "set";
+  fs::create_directory(set);
+  for (const char* f : {"fort.77", "fort.78", "fort.79", "fort.87", "fort.88", "kelvor.in"}) fs::copy_file(dir() / f, set / f);
+  const std::vector<Row> rows = {
+      {"chain name leaving the output directory", [&] { writeList(dir() / "up.list", {"../" + name}); },
+       {"-l", "up.list", "-o", "o1"}, 2, {"up.list", "line 1", "\"/\" or \"..\""}},
+      {"gain not finite", [] {}, {"-w", "set", "--gain", "nan", "-o", "o2"}, 1, {}},
+      {"weight not finite", [&] { test::writeFile((set / "fort.88").string(), " inf\n" + readFile((dir() / "fort.88").string())); },
+       {"-w", "set", "-o", "o3"}, 2, {"set/fort.88", "line 1", "not a finite number"}},
+      {"output linked to the list", [&] {
+         writeList(dir() / "one.list", {name});
+         fs::create_directories(dir() / "o4");
+         fs::create_symlink(fs::absolute(dir() / "one.list"), dir() / "o4" / (name + ".vertical"));
+       },
+       {"-l", "one.list", "-o", "o4"}, 2, {name + ".vertical", "one.list", "through a link"}},
+  };
+  for (const Row& row : rows) {
+    row.spoil();
+    const ToolResult r = runTool(dir(), row.args);
+    EXPECT_EQ(r.status, row.status) << row.why << "\n" << r.err;
+    for (const auto& e : row.err) EXPECT_TRUE(contains(r.err, e)) << row.why << ": [" << e << "]\n" << r.err;
+  }
+  EXPECT_FALSE(fs::exists(dir().parent_path() / (name + ".vertical")));
+  EXPECT_EQ(readLines((dir() / "one.list").string()), std::vector<std::string>{name});
+
+  // A training run holding the set's lock: the set is not read under it.
+  fs::copy_file(dir() / "fort.88", set / "fort.88", fs::copy_options::overwrite_existing);
+  {
+    DirectoryLock held(set.string());
+    const ToolResult r = runTool(dir(), {"-w", "set", "-o", "o5"});
+    EXPECT_NE(r.status, 0);
+    EXPECT_TRUE(contains(r.err, "another run")) << r.err;
+  }
+  EXPECT_EQ(runTool(dir(), {"-w", "set", "-o", "o5"}).status, 0);
 }
 
 TEST_F(TrainedRun, BatchesOfAnySizeWriteTheSameFiles) {

@@ -65,11 +65,13 @@ for args in "$work/state"/*.args; do
     grep -qx -- "$want" "$args" || fail "sbatch without $want: $(tr '\n' ' ' < "$args")"
   done
 done
-good=$work/results/runs/fold2_seed7 bad=$work/results/runs/fold2_seed3000000000
+runs=$work/results/runs/rate0.001_momentum0.5_gain0.5_dcay1.0_epochs1
+good=$runs/fold2_seed7 bad=$runs/fold2_seed3000000000
 [ -e "$good/kelvor.done" ] && [ -s "$good/kelvor.valdav" ] || fail "the good run did not finish: $(tail -n 20 "$work/log")"
-[ -e "$work/results/plots/fold2_seed7.learning-curves.png" ] || fail "no plot of the good run"
+[ -e "$work/results/plots/rate0.001_momentum0.5_gain0.5_dcay1.0_epochs1/fold2_seed7.learning-curves.png" ] || fail "no plot of the good run"
 [ ! -e "$bad/kelvor.done" ] && grep -q "seed offset" "$bad/kelvor.err" || fail "the failed run: $(ls "$bad")"
-grep -q "failed" "$work/log" || fail "the log does not tell of the failure"
+grep -q "kelvor run failed: kelvor ended with status 1 in $bad" "$work/log" \
+  || fail "snakemake's output does not tell the failed run's story"
 ls "$work"/slurm-logs/*-train.log > /dev/null 2>&1 || fail "no batch job logs in slurm-logs/"
 if [ $failures -ne 0 ]; then
   tail -n 30 "$work/log"

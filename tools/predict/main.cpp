@@ -3,7 +3,9 @@
 #include <exception>
 #include <new>
 
-#include "run/errors.h"
+#include "run/text/activity.h"
+#include "run/text/errors.h"
+#include "run/text/std_descriptors.h"
 #include "tools/predict/errors.h"
 #include "tools/predict/options.h"
 #include "tools/predict/predict_run.h"
@@ -11,6 +13,8 @@
 
 int main(int argc, char** argv) {
   using namespace kelvor;
+  // Closed standard descriptors would be taken by the first files opened.
+  if (!openStandardDescriptors()) return kExitFile;
   using namespace kelvor::predict;
   auto fail = [](const char* what, int status) {
     std::fflush(stdout);
@@ -38,10 +42,12 @@ int main(int argc, char** argv) {
     return fail(e.what(), kExitUsage);
   } catch (const InputError& e) {
     return fail(e.what(), kExitData);
+  } catch (const BusyError& e) {
+    return fail(e.what(), kExitBusy);
   } catch (const FileError& e) {
     return fail(e.what(), kExitFile);
   } catch (const std::bad_alloc&) {
-    return fail("out of memory", kExitFile);
+    return fail(outOfMemoryMessage().c_str(), kExitMemory);
   } catch (const std::exception& e) {
     return fail(e.what(), kExitFile);
   }

@@ -5,9 +5,10 @@
 #include <fstream>
 #include <tuple>
 
+#include "config/validate.h"
 #include "dataset/setio.h"
-#include "run/errors.h"
-#include "run/freeform_reader.h"
+#include "run/text/errors.h"
+#include "run/text/freeform_reader.h"
 #include "tools/predict/ensemble.h"
 #include "tools/predict/errors.h"
 #include "tools/predict/protein_input.h"
@@ -25,7 +26,12 @@ std::vector<std::string> readList(const std::string& path) {
   std::string line;
   while (in.readLine(line, 4096)) {
     const std::size_t end = line.find_last_not_of(" \t\r");
-    if (end != std::string::npos) names.push_back(line.substr(0, end + 1));
+    if (end == std::string::npos) continue;
+    const std::string name = line.substr(0, end + 1);
+    // Output files are named after the chain, inside the output directory and nowhere else.
+    if (name.find('/') != std::string::npos || name.find("..") != std::string::npos)
+      throw FileError(path, in.nextLine() - 1, "chain name \"" + name + "\" holds \"/\" or \"..\"; allowed: a plain file name");
+    names.push_back(name);
   }
   if (names.empty()) throw FileError(path, 0, "protein list names no chain");
   return names;
@@ -125,12 +131,30 @@ class Run {
   long long residues_ = 0;
 };
 
+// No file this run writes may be one that it reads, through links.
+void checkOutputs(const Options& o, const std::vector<std::string>& names, const std::vector<std::string>& dirs) {
+  const fs::path out = o.outputDir;
+  const std::string root = o.dataRoot.empty() ? defaultDataRoot() : (o.dataRoot.back() == '/' ? o.dataRoot : o.dataRoot + "/");
+  std::vector<std::string> outputs{(out / "scores.txt").string(), (out / "scores.json").string()};
+  std::vector<std::string> inputs{o.list};
+  for (const std::string& n : names) {
+    outputs.push_back((out / n).string() + ".vertical");
+    outputs.push_back((out / n).string() + ".horizontal");
+    const ProteinPaths p = proteinPaths(root, n);
+    inputs.insert(inputs.end(), {p.dssp, p.profile, p.prediction});
+  }
+  for (const std::string& d : dirs)
+    for (const char* f : {"kelvor.in", "fort.77", "fort.78", "fort.79", "fort.87", "fort.88"}) inputs.push_back((fs::path(d) / f).string());
+  checkOutputsAreNotInputs(outputs, inputs);
+}
+
 }  // namespace
 
 int runPredict(const Options& options) {
   const std::vector<std::string> names = readList(options.list);
   std::vector<std::string> dirs = options.weightDirs;
   if (dirs.empty()) dirs.push_back(".");
+  checkOutputs(options, names, dirs);
   std::vector<WeightSet> sets(dirs.size());
   for (std::size_t i = 0; i < dirs.size(); ++i) loadWeightSet(sets[i], dirs[i], options.settings);
 

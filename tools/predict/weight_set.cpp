@@ -1,12 +1,13 @@
 #include "tools/predict/weight_set.h"
 
+#include <optional>
 #include <sys/stat.h>
-#include <vector>
+#include <unistd.h>
 
 #include "config/defaults.h"
 #include "network/netinit.h"
-#include "run/errors.h"
-#include "run/freeform_reader.h"
+#include "run/lock.h"
+#include "run/text/errors.h"
 #include "tools/predict/errors.h"
 #include "weightio/weight_files.h"
 
@@ -18,53 +19,17 @@ std::string inDir(const std::string& dir, const std::string& file) {
   return dir.back() == '/' ? dir + file : dir + "/" + file;
 }
 
-// `count` lines of `perLine` values each, the first values of each line, in file order.
-std::vector<double> readValues(const std::string& path, std::size_t count, int perLine) {
-  RecordReader in = RecordReader::open(path);
-  if (in.missing()) throw FileError(path, 0, "weight file is missing");
-  std::vector<double> v(count * perLine);
-  for (std::size_t i = 0; i < count; ++i) {
-    ReadResult r = perLine == 1 ? in.read({Item::real(v[i])})
-                                : in.read({Item::real(v[3 * i]), Item::real(v[3 * i + 1]), Item::real(v[3 * i + 2])});
-    if (r.status == ReadResult::kEndOfFile)
-      throw FileError(path, 0, "end of file after " + std::to_string(i) + " of " + std::to_string(count) + " lines");
-    if (!r.ok()) throw FileError(path, r.line, r.describe());
-  }
-  return v;
-}
-
 }  // namespace
-
-void readWeightFiles(Network& net, const std::string& dir) {
-  const std::vector<double> a = readValues(inDir(dir, weightFileName(77, 0)), 66660, 1);
-  const std::vector<double> b = readValues(inDir(dir, weightFileName(78, 0)), 10302, 1);
-  const std::vector<double> c = readValues(inDir(dir, weightFileName(79, 0)), 102, 3);
-  const std::vector<double> d = readValues(inDir(dir, weightFileName(87, 0)), 1386, 1);
-  const std::vector<double> e = readValues(inDir(dir, weightFileName(88, 0)), 66, 1);
-  std::size_t n = 0;
-  for (int i = 1; i <= 22; ++i)
-    for (int f = 1; f <= 30; ++f)
-      for (int h = 1; h <= 101; ++h) net.wei1[w1(i, f, h)] = a[n++];
-  n = 0;
-  for (int m = 1; m <= 102; ++m)
-    for (int k = 1; k <= 101; ++k) net.wei2[w2(m, k)] = b[n++];
-  n = 0;
-  for (int m = 1; m <= 102; ++m)
-    for (int k = 1; k <= 3; ++k) net.pwei[pw(m, k)] = c[n++];
-  n = 0;
-  for (int i = 1; i <= 22; ++i)
-    for (int k = 1; k <= 3; ++k)
-      for (int h = 1; h <= 21; ++h) net.fwei1[fw1(i, k, h)] = d[n++];
-  n = 0;
-  for (int m = 1; m <= 22; ++m)
-    for (int k = 1; k <= 3; ++k) net.fwei2[fw2(m, k)] = e[n++];
-}
 
 void loadWeightSet(WeightSet& set, const std::string& dir, const SettingsOverride& over) {
   set.dir = dir;
   struct stat st {};
   if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
     throw UsageError("weight set \"" + dir + "\" is not a directory");
+  // A training run in the same directory cannot replace the set while it is read. A directory
+  // that cannot be written cannot be trained into either: it is read without the lock.
+  std::optional<DirectoryLock> lock;
+  if (::access(dir.c_str(), W_OK) == 0) lock.emplace(dir);
   double gain = 0.0, dcay = 0.0;
   if (!over.gain || !over.dcay) {
     const std::string defaults = inDir(dir, "kelvor.in");
@@ -77,7 +42,8 @@ void loadWeightSet(WeightSet& set, const std::string& dir, const SettingsOverrid
   if (over.gain) gain = *over.gain;
   if (over.dcay) dcay = *over.dcay;
 
-  readWeightFiles(set.net, dir);
+  readwei(set.net, 0, dir);
+  readweif(set.net, 0, dir);
   set.net.gain = gain;
   set.net.dcay = dcay;
   attenuation(set.net);

@@ -19,11 +19,7 @@ struct WeightSet {
   Network net;
 };
 
-// Reads fort.77, fort.78, fort.79, fort.87 and fort.88 of `dir` into net, value for value in the
-// order the trainer writes them. A missing, short or malformed file throws FileError naming it.
-void readWeightFiles(Network& net, const std::string& dir);
-
-// Loads a weight set: its weight files, gain and dcay from dir/kelvor.in (unless both are
+// Loads a weight set: its weight files (read as the trainer reads them, see weightio), gain and dcay from dir/kelvor.in (unless both are
 // overridden), the attenuation factors and the bias activations. A missing kelvor.in without
 // both overrides throws UsageError.
 void loadWeightSet(WeightSet& set, const std::string& dir, const SettingsOverride& over = {});

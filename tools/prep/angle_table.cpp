@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "run/freeform_reader.h"
+#include "run/text/freeform_reader.h"
 #include "tools/prep/problems.h"
 
 namespace kelvor::prep {

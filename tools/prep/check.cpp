@@ -4,15 +4,16 @@
 #include <cmath>
 #include <map>
 
+#include "dataset/protein_records.h"
 #include "dataset/setio.h"
 #include "dataset/store.h"
-#include "run/errors.h"
-#include "run/freeform_reader.h"
+#include "run/text/errors.h"
+#include "run/text/freeform_reader.h"
 
 namespace kelvor::prep {
 namespace {
 
-enum class Kind { kDssp, kProfile, kPrediction };
+using Kind = RecordFile;
 
 bool isBlankLine(const std::string& s) { return s.find_first_not_of(" \t\r\f\v") == std::string::npos; }
 
@@ -33,28 +34,10 @@ struct Record {
   ReadResult failure;
 };
 
-// The holders of one file's reads and setio's item list for them.
-struct Holders {
-  char letter = ' ', ss = ' ';
-  std::array<double, 28> tprot{};
-  int index = 0;
-
-  std::vector<Item> items(Kind kind) {
-    std::vector<Item> v;
-    switch (kind) {
-      case Kind::kDssp: v = {Item::skip(), Item::letter(letter), Item::skip(), Item::letter(ss)}; break;
-      case Kind::kProfile:
-        v = {Item::skip(), Item::letter(letter)};
-        for (int k = 0; k < 20; ++k) v.push_back(Item::real(tprot[k]));
-        break;
-      case Kind::kPrediction:
-        v = {Item::integer(index), Item::letter(letter), Item::skip()};
-        for (int k = 20; k < 28; ++k) v.push_back(Item::real(tprot[k]));
-        break;
-    }
-    return v;
-  }
-};
+// The letter a record of `kind` reads into.
+char& letterOf(Kind kind, ResidueRecord& h) {
+  return kind == Kind::kDssp ? h.aa1 : kind == Kind::kProfile ? h.aa2 : h.aa3;
+}
 
 // Reads lines first..last once more into holders that start out with marks no read can give: a
 // mark left afterwards is a field the read did not fill (a '/' ended it, or a null value).
@@ -63,18 +46,27 @@ bool keepsOldValues(Kind kind, const std::string& path, const std::vector<std::s
   for (long l = first; l <= last; ++l) text += lines[l - 1] + "\n";
   constexpr char kMark = '\x01';
   constexpr double kMarkValue = -1.25e300;
-  Holders h;
-  h.letter = h.ss = kMark;
+  ResidueRecord h;
+  letterOf(kind, h) = h.ssc = kMark;
   h.tprot.fill(kMarkValue);
-  const std::vector<Item> items = h.items(kind);
+  const std::vector<Item> items = recordItems(kind, h);
   RecordReader reader(path, text);
   reader.read(items.data(), items.size());
-  if (h.letter == kMark || (kind == Kind::kDssp && h.ss == kMark)) return true;
+  if (letterOf(kind, h) == kMark || (kind == Kind::kDssp && h.ssc == kMark)) return true;
   const int from = kind == Kind::kProfile ? 0 : 20, to = kind == Kind::kProfile ? 20 : 28;
   if (kind != Kind::kDssp)
     for (int k = from; k < to; ++k)
       if (h.tprot[k] == kMarkValue) return true;
   return false;
+}
+
+// What kelvor does with a record that does not read.
+std::string failureText(Kind kind, const ReadResult& r) {
+  if (r.status != ReadResult::kNotFinite) return r.describe() + "; kelvor ends the protein before it";
+  const long item = static_cast<long>(r.item);
+  const std::string which = kind == Kind::kProfile ? "profile value " + std::to_string(item - 2)
+                                                   : "number " + std::to_string(item - 3);
+  return which + " is not a finite number; kelvor refuses the file";
 }
 
 struct Parsed {
@@ -95,8 +87,8 @@ Parsed parse(Kind kind, const std::string& path, const std::string& text, int he
   RecordReader reader(path, text);
   for (int h = 0; h < header; ++h) reader.skipLineOrThrow("header line");
 
-  Holders h;
-  const std::vector<Item> items = h.items(kind);
+  ResidueRecord h;
+  const std::vector<Item> items = recordItems(kind, h);
   for (;;) {
     long start = reader.nextLine();
     while (start <= static_cast<long>(p.lines.size()) && isBlankLine(p.lines[start - 1])) ++start;
@@ -114,8 +106,8 @@ Parsed parse(Kind kind, const std::string& path, const std::string& text, int he
       rec.ok = false;
       rec.failure = r;
     } else {
-      rec.letter = h.letter;
-      rec.ss = h.ss;
+      rec.letter = letterOf(kind, h);
+      rec.ss = h.ssc;
       if (kind == Kind::kProfile) std::copy(h.tprot.begin(), h.tprot.begin() + 20, rec.values.begin());
       if (kind == Kind::kPrediction) std::copy(h.tprot.begin() + 20, h.tprot.end(), rec.values.begin());
       rec.keepsOld = keepsOldValues(kind, path, p.lines, start, r.line);
@@ -165,9 +157,10 @@ ProteinCheck checkProtein(const std::string& name, const std::string& root, cons
     }
     return parse(kind, path, *text, header);
   };
-  const std::optional<Parsed> dssp = open(paths.dssp, Kind::kDssp, 0, "DSSP-data file");
-  const std::optional<Parsed> prof = open(paths.profile, Kind::kProfile, 3, "profile file");
-  const std::optional<Parsed> pred = open(paths.prediction, Kind::kPrediction, 1, "prediction file");
+  auto openKind = [&](const std::string& path, Kind kind) { return open(path, kind, headerLines(kind), recordFileName(kind)); };
+  const std::optional<Parsed> dssp = openKind(paths.dssp, Kind::kDssp);
+  const std::optional<Parsed> prof = openKind(paths.profile, Kind::kProfile);
+  const std::optional<Parsed> pred = openKind(paths.prediction, Kind::kPrediction);
 
   if (!dssp) return out;
   const std::size_t n = dssp->records.size();
@@ -181,9 +174,7 @@ ProteinCheck checkProtein(const std::string& name, const std::string& root, cons
     const Parsed& o = **other;
     const char* what = other == &prof ? "profile file" : "prediction file";
     for (std::size_t j = 0; j < std::min(n, o.records.size()); ++j)
-      if (!o.records[j].ok)
-        error(o.path, o.records[j].failure.line,
-              "residue " + std::to_string(j + 1) + ": " + o.records[j].failure.describe() + "; kelvor ends the protein before it");
+      if (!o.records[j].ok) error(o.path, o.records[j].failure.line, "residue " + std::to_string(j + 1) + ": " + failureText(other == &prof ? Kind::kProfile : Kind::kPrediction, o.records[j].failure));
     if (o.records.size() < n)
       error(o.path, o.cut ? o.cutLine : 0,
             std::string("the ") + what + " holds " + std::to_string(o.records.size()) + " residue record" +
@@ -234,18 +225,9 @@ ProteinCheck checkProtein(const std::string& name, const std::string& root, cons
     } else if (p && d.letter >= 'a' && d.letter <= 'z') {
       warning(dssp->path, d.first, res + "lower-case residue letter " + quoted(d.letter) + "; kelvor gives it no parameters (a bridged cysteine is written C)");
     }
-    if (p)
-      for (int k = 0; k < 20; ++k)
-        if (!std::isfinite(p->values[k])) {
-          error(prof->path, p->first, res + "profile value " + std::to_string(k + 1) + " is not a finite number");
-          break;
-        }
     if (q) {
-      const int used[3] = {0, 1, 7};
-      const char* names[3] = {"first angle", "second angle", "surface area"};
-      for (int u = 0; u < 3; ++u)
-        if (!std::isfinite(q->values[used[u]]))
-          error(pred->path, q->first, res + "the " + names[u] + " is not a finite number");
+      const int used[2] = {0, 1};
+      const char* names[2] = {"first angle", "second angle"};
       for (int u = 0; u < 2; ++u)
         if (std::fabs(q->values[used[u]]) == 360.0)
           warning(pred->path, q->first, res + "the " + names[u] + " is 360, DSSP's mark for an undefined angle (kelvor takes it as an angle)");

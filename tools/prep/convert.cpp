@@ -4,9 +4,9 @@
 #include <filesystem>
 
 #include "dataset/setio.h"
-#include "run/errors.h"
-#include "run/freeform_reader.h"
-#include "run/output.h"
+#include "run/text/errors.h"
+#include "run/text/freeform_reader.h"
+#include "run/text/output.h"
 #include "tools/prep/angle_table.h"
 #include "tools/prep/check.h"
 #include "tools/prep/pssm_reader.h"

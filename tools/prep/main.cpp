@@ -4,13 +4,17 @@
 #include <exception>
 #include <new>
 
-#include "run/errors.h"
+#include "run/text/activity.h"
+#include "run/text/errors.h"
+#include "run/text/std_descriptors.h"
 #include "tools/prep/options.h"
 #include "tools/prep/prep_run.h"
 #include "tools/prep/problems.h"
 
 int main(int argc, char** argv) {
   using namespace kelvor;
+  // Closed standard descriptors would be taken by the first files opened.
+  if (!openStandardDescriptors()) return kExitFile;
   using namespace kelvor::prep;
   auto fail = [](const char* what, int status) {
     std::fflush(stdout);
@@ -44,7 +48,7 @@ int main(int argc, char** argv) {
   } catch (const FileError& e) {
     return fail(e.what(), kExitFile);
   } catch (const std::bad_alloc&) {
-    return fail("out of memory", kExitFile);
+    return fail(outOfMemoryMessage().c_str(), kExitMemory);
   } catch (const std::exception& e) {
     return fail(e.what(), kExitFile);
   }

@@ -5,8 +5,10 @@
 #include <vector>
 
 #include "dataset/store.h"
-#include "run/errors.h"
-#include "run/output.h"
+#include "run/text/errors.h"
+#include "run/text/output.h"
+#include "config/validate.h"
+#include "dataset/setio.h"
 #include "tools/prep/chain_list.h"
 #include "tools/prep/check.h"
 #include "tools/prep/convert.h"
@@ -20,6 +22,15 @@ void report(std::FILE* err, const std::vector<Problem>& problems) {
 
 std::string plural(std::size_t n, const char* word) {
   return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
+}
+
+// The files a conversion reads: the chains list and every chain's DSSP, PSSM and angle files.
+std::vector<std::string> inputsOf(const std::string& chains, const std::vector<ChainEntry>& entries) {
+  std::vector<std::string> in{chains};
+  for (const ChainEntry& e : entries)
+    for (const std::string* f : {&e.dssp, &e.pssm, &e.angles})
+      if (!f->empty()) in.push_back(*f);
+  return in;
 }
 
 }  // namespace
@@ -60,6 +71,13 @@ int runConvert(const Options& o, std::FILE* out, std::FILE* err) {
     return kExitData;
   }
 
+  std::vector<std::string> outputs{o.list};
+  for (const ChainFiles& f : good) {
+    const ProteinPaths p = proteinPaths(o.dataRoot, f.name);  // as writeChainFiles names them
+    outputs.insert(outputs.end(), {p.dssp, p.profile, p.prediction});
+  }
+  checkOutputsAreNotInputs(outputs, inputsOf(o.chains, entries));
+
   std::vector<std::string> names;
   for (const ChainFiles& f : good) {
     writeChainFiles(o.dataRoot, f);
@@ -94,6 +112,9 @@ int runFasta(const Options& o, std::FILE* out, std::FILE* err) {
     std::fprintf(err, "kelvor-prep: nothing written (%s)\n", plural(errorCount(problems), "problem").c_str());
     return kExitData;
   }
+  std::vector<std::string> outputs;
+  for (const auto& f : files) outputs.push_back(f.first);
+  checkOutputsAreNotInputs(outputs, inputsOf(o.chains, entries));
   std::error_code ec;
   std::filesystem::create_directories(o.fastaDir, ec);
   if (ec) throw FileError(o.fastaDir, 0, "cannot make the directory: " + ec.message());

@@ -6,7 +6,8 @@
 #include <sstream>
 #include <sys/stat.h>
 
-#include "run/errors.h"
+#include "run/text/errors.h"
+#include "run/text/freeform_reader.h"
 
 namespace kelvor::prep {
 
@@ -26,20 +27,7 @@ std::size_t errorCount(const std::vector<Problem>& problems) {
   return n;
 }
 
-std::optional<std::string> loadText(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
-    if (errno == ENOENT) return std::nullopt;
-    throw FileError(path, 0, std::string("cannot open: ") + std::strerror(errno));
-  }
-  if (S_ISDIR(st.st_mode)) throw FileError(path, 0, "cannot open: is a directory");
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw FileError(path, 0, std::string("cannot open: ") + std::strerror(errno));
-  std::ostringstream buf;
-  buf << in.rdbuf();
-  if (in.bad()) throw FileError(path, 0, "read error");
-  return buf.str();
-}
+std::optional<std::string> loadText(const std::string& path) { return loadFile(path); }
 
 std::string loadExisting(const std::string& path) {
   std::optional<std::string> text = loadText(path);

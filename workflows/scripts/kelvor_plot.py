@@ -8,8 +8,10 @@
       still going is drawn as far as its report goes.
 
   kelvor_plot.py summary SUMMARY_TSV --output PREFIX
-      test scores of every run of a cross-validation grid across its folds (the TSV written
-      by summarize.py), with the mean per fold.
+      the kept epoch's validation score and the final test score of every run of a
+      cross-validation grid (the TSV written by summarize.py), first stage and filter: folds
+      as categories, the combinations of the learning settings side by side in each, with
+      the mean per fold and the mean and standard deviation over all folds.
 """
 
 import argparse
@@ -32,6 +34,11 @@ TERMINALS = {
 def quote(text):
     """A gnuplot string in single quotes."""
     return "'" + str(text).replace("'", "''") + "'"
+
+
+def lines(*texts):
+    """A gnuplot string in double quotes that holds several lines."""
+    return '"' + "\\n".join(str(t).replace("\\", "\\\\").replace('"', '\\"') for t in texts) + '"'
 
 
 def value(x):
@@ -106,12 +113,24 @@ def read_summary(path):
     with open(path, encoding="utf-8") as f:
         header = f.readline().rstrip("\n").split("\t")
         rows = [dict(zip(header, line.rstrip("\n").split("\t"))) for line in f if line.strip()]
-    for needed in ("fold", "seed", "stage1_test", "filter_test"):
+    for needed in ("fold", "seed") + SCORES:
         if needed not in header:
             raise kr.ReportError(f"{path}: no column {needed}")
     if not rows:
         raise kr.ReportError(f"{path}: no runs")
     return rows
+
+
+# The scores of the summary plot, one panel each: (column, stage, what).
+PANELS = (
+    ("stage1_best_validation", "first stage", "validation score of the kept epoch"),
+    ("stage1_test", "first stage", "test score, final pass"),
+    ("filter_best_validation", "filter", "validation score of the kept epoch"),
+    ("filter_test", "filter", "test score, final pass"),
+)
+SCORES = tuple(column for column, _, _ in PANELS)
+PALETTE = ("#1f77b4", "#ff7f0e", "#2ca02c", "#d62728", "#9467bd", "#8c564b", "#e377c2", "#7f7f7f",
+           "#bcbd22", "#17becf")
 
 
 def mean_sd(values):
@@ -124,38 +143,69 @@ def mean_sd(values):
     return mean, math.sqrt(math.fsum((v - mean) ** 2 for v in values) / (len(values) - 1))
 
 
+def real(text):
+    return math.nan if text == "" else kr.parse_real(text)
+
+
 def summary_script(tsv, outputs):
+    """Folds are categories side by side, then "all folds"; within each, one column of points
+    per combination of the learning settings: every run, and the mean (per fold) or the mean
+    and standard deviation (all folds)."""
     rows = read_summary(tsv)
-    runs = [(int(r["fold"]), kr.parse_real(r["stage1_test"]), kr.parse_real(r["filter_test"])) for r in rows]
-    folds = sorted({f for f, _, _ in runs})
-    means = []
-    for fold in folds:
-        m1, _ = mean_sd([s for f, s, _ in runs if f == fold])
-        m2, _ = mean_sd([s for f, _, s in runs if f == fold])
-        means.append((fold, m1, m2))
-    (a1, d1), (a2, d2) = mean_sd([s for _, s, _ in runs]), mean_sd([s for _, _, s in runs])
+    combos = list(dict.fromkeys(r.get("combination", "") for r in rows))
+    folds = sorted({int(r["fold"]) for r in rows})
+    k = len(combos)
+    width = min(0.8 / k, 0.25)
 
-    def pm(m, d):
-        return f"{m:.4f}" + ("" if math.isnan(d) else f" ± {d:.4f}")
+    def x(fold_index, combo_index):
+        return fold_index + (combo_index - (k - 1) / 2) * width
 
-    title = (f"test-part accuracy across folds ({len(runs)} runs): "
-             f"first stage {pm(a1, d1)}, filter {pm(a2, d2)}")
-    blocks = [datablock("runs", runs), datablock("means", means)]
+    runs, means, overall = [], [], []
+    for j, combo in enumerate(combos):
+        mine = [r for r in rows if r.get("combination", "") == combo]
+        for r in mine:
+            runs.append((j, x(folds.index(int(r["fold"])), j), *(real(r[c]) for c in SCORES)))
+        for i, fold in enumerate(folds):
+            here = [r for r in mine if int(r["fold"]) == fold]
+            means.append((j, x(i, j), *(mean_sd([real(r[c]) for r in here])[0] for c in SCORES)))
+        stats = [mean_sd([real(r[c]) for r in mine]) for c in SCORES]
+        overall.append((j, x(len(folds), j), *(v for pair in stats for v in pair)))
+    blocks = [datablock("runs", runs), datablock("means", means), datablock("all", overall)]
+
+    tics = [f"'fold {f}' {i}" for i, f in enumerate(folds)] + [f"'all folds' {len(folds)}"]
     body = [
-        f"set title {quote(title)}", "set grid", "set key outside right top",
-        "set xlabel 'fold'", "set ylabel 'three-state accuracy (test part)'",
-        f"set xrange [{folds[0] - 0.5}:{folds[-1] + 0.5}]",
-        "set xtics (" + ", ".join(str(f) for f in folds) + ")",
-        "plot $runs using ($1-0.08):2 with points pt 7 ps 1.2 "
-        f"lc rgb {quote(COLORS['training'])} title 'first stage, each run', \\\n"
-        "     $runs using ($1+0.08):3 with points pt 5 ps 1.2 "
-        f"lc rgb {quote(COLORS['filter'])} title 'filter, each run', \\\n"
-        "     $means using ($1-0.08):2 with linespoints dt 2 lw 1.5 pt 1 ps 2 "
-        f"lc rgb {quote(COLORS['training'])} title 'first stage, mean', \\\n"
-        "     $means using ($1+0.08):3 with linespoints dt 2 lw 1.5 pt 1 ps 2 "
-        f"lc rgb {quote(COLORS['filter'])} title 'filter, mean'",
+        "set multiplot layout 2,2 title " + lines(
+            f"kelvor cross-validation: {len(rows)} runs, {k} combination{'s' if k != 1 else ''} of the "
+            "learning settings. Dots: each run; crosses: mean per fold; squares: mean and standard "
+            "deviation over all folds.",
+            "The test part is trained in every epoch, so its score is not an estimate on unseen chains."),
+        "set grid ytics", "set key outside below center horizontal", "set bmargin " + str(4 + k),
+        f"set xrange [-0.5:{len(folds) + 0.5}]", "set xtics (" + ", ".join(tics) + ")",
+        "set ylabel 'three-state accuracy'", "set autoscale y",
+        f"set arrow 1 from {len(folds) - 0.5}, graph 0 to {len(folds) - 0.5}, graph 1 nohead dt 3 lc rgb '#999999'",
     ]
-    return render(blocks, body, outputs, 1000, 480)
+    for p, (column, stage, what) in enumerate(PANELS):
+        col = 3 + p
+        body.append(f"set title {quote(f'{stage}: {what}')}")
+        if all(math.isnan(real(r[column])) for r in rows):
+            # An empty validation or test part: gnuplot refuses a plot without a point.
+            body += ["set yrange [0:1]", "set label 2 'no scores' at graph 0.5, graph 0.5 center",
+                     "plot 2 notitle", "unset label 2", "set autoscale y"]
+            continue
+        plots = []
+        for j, combo in enumerate(combos):
+            color = quote(PALETTE[j % len(PALETTE)])
+            pick = f"($1 == {j} ? $2 : NaN)"
+            plots += [
+                f"$runs using {pick}:{col} with points pt 7 ps 0.8 lc rgb {color} "
+                f"title {quote(combo or 'runs')}",
+                f"$means using {pick}:{col} with points pt 3 ps 2 lw 2 lc rgb {color} notitle",
+                f"$all using {pick}:{3 + 2 * p}:{4 + 2 * p} with yerrorbars pt 5 ps 1.2 lw 1.5 "
+                f"lc rgb {color} notitle",
+            ]
+        body.append("plot " + ", \\\n     ".join(plots))
+    body += ["unset arrow 1", "unset multiplot"]
+    return render(blocks, body, outputs, 1200, 900 + 40 * k)
 
 
 def render(blocks, body, outputs, width, height):

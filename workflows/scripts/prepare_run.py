@@ -2,9 +2,9 @@
 """Lays out one cross-validation run directory for kelvor.
 
 From a template defaults file it writes the run's own kelvor.in (the template's settings,
-with the fold number, the protein list and, when given, the epoch limit and the requested
-protein count replaced), copies the protein list into the directory, links the three data
-folders of the data root, and writes run.sh, which repeats the run with its seed offset and
+with the fold number, the protein list and, when given, the epoch limit, the requested
+protein count and the learning settings replaced), copies the protein list into the
+directory, links the three data folders of the data root, and writes run.sh, which repeats the run with its seed offset and
 its KELVOR_TIME. Every file it writes depends only on its arguments.
 """
 
@@ -14,6 +14,9 @@ import re
 import shlex
 import shutil
 import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import learning_grid  # noqa: E402
 
 # The ten records of a defaults file: how many values each one reads, and what it is.
 RECORDS = (
@@ -29,6 +32,8 @@ RECORDS = (
     (2, "protein list, then a word that is not used"),
 )
 EPOCHS, COUNT, FOLD, LIST = 0, 1, 7, 9
+# Command-line options of the learning settings and their records.
+LEARNING = (("rate", 3), ("momentum", 4), ("gain", 5), ("dcay", 6))
 LIST_NAME = "proteins.list"
 DATA_FOLDERS = ("dssp_data", "new_prf", "kvqout")
 TIME_OF_DAY = re.compile(r"^\d\d:\d\d:\d\d$")
@@ -97,9 +102,12 @@ def read_template(text):
     return records
 
 
-def defaults_text(records, fold, epochs=None, count=None):
+def defaults_text(records, fold, epochs=None, count=None, learning=None):
+    """learning: texts of learning settings to replace, keyed by record number."""
     values = [list(r) for r in records]
     values[FOLD] = [str(fold)]
+    for record, text in (learning or {}).items():
+        values[record] = [text]
     if epochs is not None:
         values[EPOCHS] = [str(epochs)]
     if count is not None:
@@ -153,8 +161,20 @@ def main(argv=None):
     p.add_argument("--time", required=True, help="KELVOR_TIME of the run, hh:mm:ss")
     p.add_argument("--epochs", type=int, help="epoch limit instead of the template's")
     p.add_argument("--count", type=int, help="requested protein count instead of the template's")
+    for name, _ in LEARNING:
+        p.add_argument(f"--{name}", help=f"{name} instead of the template's")
     p.add_argument("--dir", required=True, help="the run directory")
     a = p.parse_args(argv)
+
+    learning = {}
+    for name, record in LEARNING:
+        text = getattr(a, name)
+        if text is not None:
+            try:
+                learning[record] = learning_grid.normal("real", text)
+            except learning_grid.GridError as e:
+                print(f"prepare_run: --{name}: {e}", file=sys.stderr)
+                return 1
 
     if not TIME_OF_DAY.match(a.time):
         print(f"prepare_run: time of day {a.time!r} is not hh:mm:ss", file=sys.stderr)
@@ -179,7 +199,7 @@ def main(argv=None):
         print(f"prepare_run: {e}", file=sys.stderr)
         return 1
     shutil.copyfile(a.proteins, os.path.join(a.dir, LIST_NAME))
-    write(os.path.join(a.dir, "kelvor.in"), defaults_text(records, a.fold, a.epochs, a.count))
+    write(os.path.join(a.dir, "kelvor.in"), defaults_text(records, a.fold, a.epochs, a.count, learning))
     script = os.path.join(a.dir, "run.sh")
     write(script, run_script(os.path.abspath(a.kelvor), a.seed, a.time))
     os.chmod(script, 0o755)

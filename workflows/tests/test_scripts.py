@@ -1,5 +1,5 @@
 """Tests of the workflow's helper scripts: the defaults-file template reader and writer, the
-report reader, the summary statistics and the plot scripts."""
+learning-settings grid, the report reader, the summary statistics and the plot scripts."""
 
 import math
 import os
@@ -14,6 +14,7 @@ sys.path.insert(0, SCRIPTS)
 
 import kelvor_plot  # noqa: E402
 import kelvor_report as kr  # noqa: E402
+import learning_grid as lg  # noqa: E402
 import prepare_run as pr  # noqa: E402
 import summarize  # noqa: E402
 
@@ -84,6 +85,11 @@ class DefaultsWriting(unittest.TestCase):
         again = pr.read_template(pr.defaults_text(records, fold=2, epochs=1, count=30))
         self.assertEqual((again[0], again[1], again[7]), (["1"], ["30"], ["2"]))
 
+    def test_learning_settings_replace_their_records(self):
+        records = pr.read_template(PLAIN)
+        again = pr.read_template(pr.defaults_text(records, fold=1, learning={3: "0.01", 6: "2.5"}))
+        self.assertEqual([r[0] for r in again[:9]], "30 213 0 0.01 0.5 0.5 2.5 1 0.1".split())
+
     def test_each_setting_on_its_own_line_and_an_odd_word_replaced(self):
         records = pr.read_template(PLAIN.replace("real", "'a b'"))
         lines = pr.defaults_text(records, fold=1).splitlines()
@@ -117,6 +123,44 @@ class DefaultsWriting(unittest.TestCase):
             out = subprocess.run([os.path.join(run, "run.sh")], cwd=tmp, capture_output=True, text=True)
             self.assertEqual(out.stdout.strip(), f"01:02:03 -2 {os.path.realpath(run)}")
             self.assertEqual(pr.main(args[:-4] + ["--time", "1:02:03", "--dir", run]), 1)
+
+
+class LearningGrid(unittest.TestCase):
+    def test_one_name_for_one_set_of_numbers(self):
+        records = pr.read_template(PLAIN.replace("0.001", "1.0D-3"))
+        (name, values, given), = lg.combinations({}, records)
+        self.assertEqual(name, "rate0.001_momentum0.5_gain0.5_dcay1.0_epochs30")
+        self.assertEqual(given, set())
+        for spelling in (0.001, "1e-3", "0.0010", "1.0d-3"):
+            with self.subTest(spelling):
+                self.assertEqual(lg.combinations({"rate": spelling}, records)[0][0], name)
+        self.assertEqual(lg.values_of_records(records), values)
+
+    def test_every_combination_in_order(self):
+        grid = lg.combinations({"rate": [0.01, 0.001], "momentum": [0.5, 0.9], "gain": 1, "epochs": [2]},
+                               pr.read_template(PLAIN))
+        self.assertEqual([n for n, _, _ in grid], [
+            "rate0.01_momentum0.5_gain1.0_dcay1.0_epochs2", "rate0.01_momentum0.9_gain1.0_dcay1.0_epochs2",
+            "rate0.001_momentum0.5_gain1.0_dcay1.0_epochs2", "rate0.001_momentum0.9_gain1.0_dcay1.0_epochs2"])
+        self.assertEqual(grid[0][2], {"rate", "momentum", "gain", "epochs"})
+
+    def test_faults_are_reported(self):
+        records = pr.read_template(PLAIN)
+        for config, words in (
+            ({"rate": [0.5, "0.50"]}, "rate names a value twice: 0.5"),
+            ({"momentum": True}, "momentum: True is not a number"),
+            ({"gain": "nan"}, "not a finite number"),
+            ({"dcay": "x"}, "dcay: 'x' is not a number"),
+            ({"epochs": 1.5}, "epochs: 1.5 is not a whole number"),
+            ({"epochs": [2, 0]}, "at least 1"),
+        ):
+            with self.subTest(config):
+                with self.assertRaises(lg.GridError) as caught:
+                    lg.combinations(config, records)
+                self.assertIn(words, str(caught.exception))
+        with self.assertRaises(lg.GridError) as caught:
+            lg.combinations({}, pr.read_template(PLAIN.replace("0.5\n", "fast\n", 1)))
+        self.assertIn("the template's momentum", str(caught.exception))
 
 
 class ReportReading(unittest.TestCase):
@@ -184,34 +228,54 @@ class Summary(unittest.TestCase):
         self.assertAlmostEqual(mean, 0.7, places=15)
         self.assertAlmostEqual(sd, 0.1, places=15)
 
-    def make_run(self, tmp, name, fold, seed, report):
+    def make_run(self, tmp, name, fold, seed, report, rate="0.001"):
         run = os.path.join(tmp, name)
         os.makedirs(run)
-        with open(os.path.join(run, kr.REPORT), "w") as f:
-            f.write(report)
-        with open(os.path.join(run, kr.STDOUT), "w") as f:
-            f.write(f" random seed =   {seed + 100}\n")
-        with open(os.path.join(run, kr.DONE), "w") as f:
-            f.write(f"fold\t{fold}\nseed\t{seed}\nkelvor_time\t12:00:00\nstatus\t0\n")
+        files = {kr.REPORT: report, kr.STDOUT: f" random seed =   {seed + 100}\n",
+                 kr.DONE: f"fold\t{fold}\nseed\t{seed}\nkelvor_time\t12:00:00\nstatus\t0\n",
+                 "kelvor.in": PLAIN.replace("0.001", rate).replace("30\n", "2\n", 1)}
+        for file, text in files.items():
+            with open(os.path.join(run, file), "w") as f:
+                f.write(text)
         return run
+
+    def summarize(self, tmp, runs):
+        tsv, md = os.path.join(tmp, "s.tsv"), os.path.join(tmp, "s.md")
+        self.assertEqual(summarize.main(["--tsv", tsv, "--markdown", md] + runs), 0)
+        with open(tsv) as f:
+            rows = [line.rstrip("\n").split("\t") for line in f]
+        with open(md) as f:
+            return rows, f.read()
 
     def test_table_and_rows(self):
         with tempfile.TemporaryDirectory() as tmp:
             runs = [self.make_run(tmp, "b", 2, 7, REPORT_2),
                     self.make_run(tmp, "a", 1, 7, REPORT_2.replace("0.591200000000000", "0.691200000000000"))]
-            tsv, md = os.path.join(tmp, "s.tsv"), os.path.join(tmp, "s.md")
-            self.assertEqual(summarize.main(["--tsv", tsv, "--markdown", md] + runs), 0)
-            with open(tsv) as f:
-                rows = [line.rstrip("\n").split("\t") for line in f]
+            rows, text = self.summarize(tmp, runs)
             self.assertEqual(rows[0], list(summarize.COLUMNS))
-            self.assertEqual([r[:8] for r in rows[1:]], [
-                ["1", "7", "12:00:00", "107", "2", "2", "0.8951", "0.6912"],
-                ["2", "7", "12:00:00", "107", "2", "2", "0.8951", "0.5912"]])
-            self.assertEqual(rows[1][8:12], ["2", "1", "0.6317", "0.614"])
-            with open(md) as f:
-                text = f.read()
-            self.assertIn("| first stage | 2 | 0.6412 | 0.0707 | 0.5912 | 0.6912 | 2.0 | 2.0 |", text)
-            self.assertIn("| filter | 2 | 0.6140 | 0.0000 | 0.6140 | 0.6140 | 2.0 | 1.0 |", text)
+            combo = "rate0.001_momentum0.5_gain0.5_dcay1.0_epochs2"
+            self.assertEqual([r[:14] for r in rows[1:]], [
+                [combo, "0.001", "0.5", "0.5", "1.0", "2", "1", "7", "12:00:00", "107", "2", "2", "0.8951", "0.6912"],
+                [combo, "0.001", "0.5", "0.5", "1.0", "2", "2", "7", "12:00:00", "107", "2", "2", "0.8951", "0.5912"]])
+            self.assertEqual(rows[1][14:18], ["2", "1", "0.6317", "0.614"])
+            self.assertIn(f"| {combo} | 2 | 0.8951 | 0.0000 | 0.6412 | 0.0707 | 0.6317 | 0.0000 | 0.6140 | 0.0000 |",
+                          text)
+            self.assertIn("trained in every epoch", text)
+
+    def test_best_combination_by_validation_alone(self):
+        low_validation_high_test = REPORT_2.replace("0.6317D+00    0.6346", "0.6300D+00    0.6346").replace(
+            "0.6317D+00    0.5938", "0.6300D+00    0.5938").replace("0.614000000000000", "0.9")
+        with tempfile.TemporaryDirectory() as tmp:
+            runs = [self.make_run(tmp, "a1", 1, 7, low_validation_high_test, rate="0.01"),
+                    self.make_run(tmp, "a2", 2, 7, low_validation_high_test, rate="0.01"),
+                    self.make_run(tmp, "b1", 1, 7, REPORT_2),
+                    self.make_run(tmp, "b2", 2, 7, REPORT_2)]
+            rows, text = self.summarize(tmp, runs)
+            self.assertEqual([r[0][:10] for r in rows[1:]], ["rate0.01_m"] * 2 + ["rate0.001_"] * 2)
+            self.assertIn("- by the filter's: `rate0.001_momentum0.5_gain0.5_dcay1.0_epochs2` (0.6317).", text)
+            # Equal first-stage validation scores: the first combination, the other named as a tie.
+            self.assertIn("- by the first stage's: `rate0.01_momentum0.5_gain0.5_dcay1.0_epochs2` (0.8951; "
+                          "tied by `rate0.001_momentum0.5_gain0.5_dcay1.0_epochs2`).", text)
 
     def test_an_unfinished_run_is_refused(self):
         with tempfile.TemporaryDirectory() as tmp:
@@ -219,14 +283,14 @@ class Summary(unittest.TestCase):
             tsv, md = os.path.join(tmp, "s.tsv"), os.path.join(tmp, "s.md")
             self.assertEqual(summarize.main(["--tsv", tsv, "--markdown", md, run]), 1)
 
-    def test_empty_test_parts_give_nan_not_a_number_that_looks_real(self):
+    def test_missing_scores_give_nan_not_a_number_that_looks_real(self):
         with tempfile.TemporaryDirectory() as tmp:
             nan = REPORT_2.replace("0.591200000000000", "NaN").replace("0.614000000000000", "NaN")
+            nan = nan.replace("0.6317D+00", "NaN")
             runs = [self.make_run(tmp, "a", 1, 7, nan), self.make_run(tmp, "b", 2, 7, nan)]
-            tsv, md = os.path.join(tmp, "s.tsv"), os.path.join(tmp, "s.md")
-            self.assertEqual(summarize.main(["--tsv", tsv, "--markdown", md] + runs), 0)
-            with open(md) as f:
-                self.assertIn("| first stage | 2 | NaN | NaN | NaN | NaN |", f.read())
+            _, text = self.summarize(tmp, runs)
+            self.assertIn("| 2 | 0.8951 | 0.0000 | NaN | NaN | NaN | NaN | NaN | NaN |", text)
+            self.assertIn("- by the filter's: none (no validation score is a number).", text)
 
 
 @unittest.skipUnless(any(os.access(os.path.join(p, "gnuplot"), os.X_OK)
@@ -266,16 +330,27 @@ class Plots(unittest.TestCase):
                 self.assertEqual(kelvor_plot.main(["run", tmp]), 0)
                 self.check_images(os.path.join(tmp, "learning-curves"))
 
-    def test_summary_plot(self):
+    def test_summary_plot_folds_as_categories_and_combinations_side_by_side(self):
         with tempfile.TemporaryDirectory() as tmp:
             tsv = os.path.join(tmp, "s.tsv")
+            scores = "\t".join(kelvor_plot.SCORES)
             with open(tsv, "w") as f:
-                f.write("fold\tseed\tstage1_test\tfilter_test\n1\t7\t0.70\t0.72\n1\t11\t0.72\t0.74\n"
-                        "2\t7\t0.69\tNaN\n")
+                f.write(f"combination\tfold\tseed\t{scores}\n"
+                        "A\t1\t7\t0.80\t0.70\t0.82\t0.72\nA\t5\t7\t0.81\t0.72\t\t0.74\n"
+                        "B\t1\t7\t0.79\t0.69\tNaN\tNaN\n")
+            script = kelvor_plot.summary_script(tsv, [os.path.join(tmp, "s.svg")])
+            self.assertIn("set xtics ('fold 1' 0, 'fold 5' 1, 'all folds' 2)", script)
+            self.assertNotIn("lines", script.replace("multiplot", ""))  # no line joins the folds
+            runs = script.split("$runs << EOD\n")[1].split("EOD")[0].split("\n")
+            self.assertEqual([r.split()[:2] for r in runs[:3]], [["0", "-0.125"], ["0", "0.875"], ["1", "0.125"]])
             self.assertEqual(kelvor_plot.main(["summary", tsv, "--output", os.path.join(tmp, "s")]), 0)
             svg = self.check_images(os.path.join(tmp, "s"))
-            self.assertIn("first stage 0.7033 ± 0.0153", svg)
-            self.assertIn("filter 0.7300 ± 0.0141", svg)
+            self.assertIn("trained in every epoch", svg)
+            # No validation score at all (an empty validation part): that panel says so.
+            with open(tsv, "w") as f:
+                f.write(f"combination\tfold\tseed\t{scores}\nA\t1\t7\t\t0.70\t\t0.72\n")
+            self.assertEqual(kelvor_plot.main(["summary", tsv, "--output", os.path.join(tmp, "s")]), 0)
+            self.assertIn("no scores", self.check_images(os.path.join(tmp, "s")))
 
 
 if __name__ == "__main__":

@@ -1,15 +1,16 @@
-#include "run/freeform_reader.h"
+#include "run/text/freeform_reader.h"
 
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
 #include <limits>
-#include <sstream>
+#include <unistd.h>
 #include <sys/stat.h>
 
-#include "run/errors.h"
+#include "run/text/activity.h"
+#include "run/text/errors.h"
 
 namespace kelvor {
 namespace {
@@ -36,6 +37,7 @@ std::string ReadResult::describe() const {
     case kOk: return "ok";
     case kEndOfFile: return "end of file";
     case kBadValue: return "unreadable value \"" + found + "\" (item " + std::to_string(item) + ")";
+    case kNotFinite: return "value \"" + found + "\" is not a finite number (item " + std::to_string(item) + ")";
   }
   return "?";
 }
@@ -102,29 +104,72 @@ RecordReader::RecordReader(std::string name, std::string_view content) : name_(s
   }
 }
 
-RecordReader RecordReader::open(const std::string& path) {
+std::optional<std::string> loadFile(const std::string& path) {
   // The system would take a name with a NUL byte for its part before the NUL: another file.
   if (path.find('\0') != std::string::npos) {
     std::string shown;
     for (char c : path) shown += c == '\0' ? std::string("\\0") : std::string(1, c);
     throw FileError(shown, 0, "cannot open: the name holds a NUL byte");
   }
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
-    if (errno == ENOENT) {
-      RecordReader r(path, "");
-      r.missing_ = true;
-      return r;
-    }
+  Activity reading("reading \"" + path + "\"");
+  // Opened without blocking, so that a FIFO never makes the run wait; only a regular file (or
+  // /dev/null, which reads as empty) is read.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    if (errno == ENOENT) return std::nullopt;
     throw FileError(path, 0, std::string("cannot open: ") + std::strerror(errno));
   }
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) throw FileError(path, 0, std::string("cannot open: ") + std::strerror(errno));
   if (S_ISDIR(st.st_mode)) throw FileError(path, 0, "cannot open: is a directory");
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw FileError(path, 0, std::string("cannot open: ") + std::strerror(errno));
-  std::ostringstream buf;
-  buf << in.rdbuf();
-  if (in.bad()) throw FileError(path, 0, "read error");
-  return RecordReader(path, buf.str());
+  if (!S_ISREG(st.st_mode)) {
+    struct stat null {};
+    if (S_ISCHR(st.st_mode) && ::stat("/dev/null", &null) == 0 && null.st_rdev == st.st_rdev) return std::string();
+    throw FileError(path, 0, "cannot read: not a regular file (a FIFO, socket or device)");
+  }
+  if (st.st_size > kMaxFileBytes)
+    throw FileError(path, 0, "cannot read: the file holds " + std::to_string(st.st_size) + " bytes; allowed: at most " +
+                                 std::to_string(kMaxFileBytes));
+  std::string content;
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw FileError(path, 0, std::string("read error: ") + std::strerror(errno));
+    }
+    if (n == 0) break;
+    content.append(buf, static_cast<std::size_t>(n));
+    if (content.size() > static_cast<std::size_t>(kMaxFileBytes))
+      throw FileError(path, 0, "cannot read: the file grows past " + std::to_string(kMaxFileBytes) + " bytes");
+  }
+  // A line without end (a file of zeros, one gigantic line) is no record of any of our formats.
+  std::size_t start = 0;
+  long lineNo = 1;
+  while (start < content.size()) {
+    std::size_t end = content.find('\n', start);
+    if (end == std::string::npos) end = content.size();
+    if (end - start > kMaxLineBytes)
+      throw FileError(path, lineNo, "line of " + std::to_string(end - start) + " bytes; allowed: at most " +
+                                        std::to_string(kMaxLineBytes));
+    start = end + 1;
+    ++lineNo;
+  }
+  return content;
+}
+
+RecordReader RecordReader::open(const std::string& path) {
+  std::optional<std::string> content = loadFile(path);
+  if (!content) {
+    RecordReader r(path, "");
+    r.missing_ = true;
+    return r;
+  }
+  return RecordReader(path, *content);
 }
 
 ReadResult RecordReader::read(const Item* items, std::size_t count) {
@@ -195,9 +240,20 @@ ReadResult RecordReader::read(const Item* items, std::size_t count) {
       case Item::kInteger:
         good = !tok.quoted && parseInteger(tok.text, *static_cast<int*>(item.target));
         break;
-      case Item::kReal:
-        good = !tok.quoted && parseReal(tok.text, *static_cast<double*>(item.target));
+      case Item::kReal: {
+        double v = 0.0;
+        good = !tok.quoted && parseReal(tok.text, v);
+        if (good && !std::isfinite(v)) {
+          result.status = ReadResult::kNotFinite;
+          result.line = static_cast<long>(line) + 1;
+          result.item = itemNo;
+          result.found = tok.text;
+          next_ = line + 1;
+          return result;
+        }
+        if (good) *static_cast<double*>(item.target) = v;
         break;
+      }
       case Item::kText:
         *static_cast<std::string*>(item.target) = padded(tok.text, item.width);
         break;

@@ -1,12 +1,13 @@
-#include "run/output.h"
+#include "run/text/output.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "run/errors.h"
+#include "run/text/errors.h"
 
 namespace kelvor {
 namespace {
@@ -30,8 +31,18 @@ void writeAll(int fd, const char* data, std::size_t size, const std::string& pat
 
 std::vector<std::string>* tapped = nullptr;
 bool held = false;
+bool progressShown = false;
 
 }  // namespace
+
+void noteProgressLine(bool shown) { progressShown = shown; }
+
+void clearProgressLine() {
+  if (!progressShown) return;
+  std::fputs("\r\033[K", stderr);
+  std::fflush(stderr);
+  progressShown = false;
+}
 
 void tapStdout(std::vector<std::string>* lines, bool hold) {
   tapped = lines;
@@ -41,6 +52,7 @@ void tapStdout(std::vector<std::string>* lines, bool hold) {
 void writeStdout(const std::string& line) {
   if (tapped != nullptr) tapped->push_back(line);
   if (held) return;
+  clearProgressLine();
   if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() || std::fputc('\n', stdout) == EOF)
     throw FileError("standard output", 0, "cannot write: " + reason(errno));
 }

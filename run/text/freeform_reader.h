@@ -7,10 +7,12 @@
 // value, give a null value: that item keeps what it held. A slash outside quotes ends the read;
 // the items not yet filled keep their values. Text values are bare (ending at a blank, comma,
 // slash or line end) or enclosed in apostrophes or quotation marks (a doubled delimiter stands
-// for itself). Reals take the forms 12, -1.5, .5, 1.5E1, 1.5D1, 1.5d-3, NaN and Inf.
+// for itself). Reals take the forms 12, -1.5, .5, 1.5E1, 1.5D1 and 1.5d-3; a real that is not a
+// finite number (NaN, Inf, or one that overflows a double, such as 1E400) fails the read.
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,26 +35,36 @@ struct Item {
 
 // Outcome of one read statement.
 struct ReadResult {
-  enum Status { kOk, kEndOfFile, kBadValue };
+  enum Status { kOk, kEndOfFile, kBadValue, kNotFinite };
   Status status = kOk;
   long line = 0;          // line of the failure (1-based), or of the last line used
   std::size_t item = 0;   // 1-based item that failed
   std::string found;      // the text that did not read as its item's kind
   bool ok() const { return status == kOk; }
-  std::string describe() const;  // "end of file" / "unreadable integer \"12abc\" (item 1)"
+  // "end of file" / "unreadable value \"12abc\" (item 1)" / "value \"nan\" is not a finite number (item 3)"
+  std::string describe() const;
 };
 
 // Parses one value token as a number; true on success.
 bool parseInteger(std::string_view token, int& value);
 bool parseReal(std::string_view token, double& value);
 
+// Limits of a file read whole: no input of ours comes near them.
+constexpr long long kMaxFileBytes = 1LL << 30;
+constexpr std::size_t kMaxLineBytes = 1 << 20;
+
+// Reads a whole file. A missing file gives nothing; a file that cannot be read, is not a regular
+// file (/dev/null reads as empty), is larger than kMaxFileBytes or holds a line longer than
+// kMaxLineBytes throws FileError. Opening never waits: a FIFO is refused at once.
+std::optional<std::string> loadFile(const std::string& path);
+
 // A text file held in memory, read record by record.
 class RecordReader {
  public:
   RecordReader(std::string name, std::string_view content);
 
-  // Loads a file. A missing file behaves as an empty one (missing() tells); a file that exists
-  // but cannot be read throws FileError. The file is never created or changed.
+  // Loads a file with loadFile. A missing file behaves as an empty one (missing() tells). The
+  // file is never created or changed.
   static RecordReader open(const std::string& path);
 
   const std::string& name() const { return name_; }

@@ -10,6 +10,11 @@ namespace kelvor {
 
 // Writes one line (and its line end) to standard output; throws FileError on failure.
 void writeStdout(const std::string& line);
+// A progress line on standard error, rewritten in place on a terminal, is wiped before the next
+// standard-output line, so that the two never share a line of the terminal.
+void noteProgressLine(bool shown);
+void clearProgressLine();
+
 // Flushes standard output; throws FileError when that fails (a full disk, a closed pipe).
 void flushStdout();
 // Flushes and closes standard output at the end of the process; throws FileError on failure.

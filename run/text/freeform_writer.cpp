@@ -1,4 +1,4 @@
-#include "run/freeform_writer.h"
+#include "run/text/freeform_writer.h"
 
 #include <cmath>
 #include <cstdio>

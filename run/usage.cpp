@@ -1,0 +1,61 @@
+#include "run/usage.h"
+
+#include <cstring>
+
+#include "dataset/setio.h"
+
+#ifndef KELVOR_VERSION
+#define KELVOR_VERSION "unknown"
+#endif
+
+namespace kelvor {
+
+InfoRequest infoRequest(int argc, char** argv) {
+  if (argc < 2) return InfoRequest::kNone;
+  const char* a = argv[1];
+  if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) return InfoRequest::kHelp;
+  if (std::strcmp(a, "--version") == 0) return InfoRequest::kVersion;
+  return InfoRequest::kNone;
+}
+
+std::string versionText() { return "kelvor " KELVOR_VERSION "\n"; }
+
+std::string usageText() {
+  return std::string(R"(Usage: kelvor [SEED-OFFSET]
+       kelvor --help | -h | --version
+
+Trains (or, with epoch limit 0, loads) a two-stage network that assigns every residue of a set
+of protein chains to strand (E), coil (C) or helix (H), and reports the three-state accuracy of
+the test part. Run it in a directory that holds "kelvor.in" (for example examples/).
+
+SEED-OFFSET  a number (3, -2.5, 1.5E1), rounded to the nearest integer; 7 when absent. With the
+             time of day it gives the random seed of the initial weights.
+
+Reads:   kelvor.in         ten settings: epoch limit, proteins to use, (unused), learning rate,
+                           momentum, gain, attenuation scale, fold, test fraction, protein list
+         the protein list  one protein name per line
+         per protein N, under the data root ()") + defaultDataRoot() + R"(): dssp_data/N,
+                           new_prf/N.mat and kvqout/N.kvqout
+         fort.77 ... fort.88  the weight files, in prediction mode and after training
+Writes:  standard output   the random seed, the banner, the "Q10P:" scores
+         kelvor.valdav     the report: one line per epoch and the cross-validation blocks
+         fort.77 fort.78 fort.79  first-stage weights of the best validation epoch
+         fort.87 fort.88   filter weights of the best validation epoch
+         standard error    warnings, errors, progress on a terminal, a closing line
+
+Environment:
+  KELVOR_TIME=hh:mm:ss   the time of day that enters the random seed (repeat a run exactly)
+  KELVOR_KERNEL=NAME     reference, fast, best or a kernel set by name (default: best)
+  KELVOR_THREADS=N       threads of the fast kernels (default: the cores available)
+
+Exit status:
+  0  the run completed
+  1  bad command line or setting
+  2  a file could not be opened, read or written
+  3  inconsistent input data
+  4  another kelvor run holds this directory
+  5  out of memory
+)";
+}
+
+}  // namespace kelvor

@@ -1,0 +1,70 @@
+// kelvor-synth: writes a synthetic data set of realistic shape that kelvor reads.
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+
+#include "run/text/errors.h"
+#include "tools/synth/synth_set.h"
+
+namespace {
+
+const char* const kUsage =
+    "usage: kelvor-synth [options] DIR\n"
+    "Writes DIR/dssp_data/, DIR/new_prf/*.mat, DIR/kvqout/*.kvqout and DIR/proteins.list.\n"
+    "  --seed N       generator seed (default 1); the same options give the same files\n"
+    "  --chains N     number of chains (default: one per 200 residues)\n"
+    "  --residues N   residues in all, spread over the chains (default: as drawn, ~190 a chain)\n"
+    "  --epochs N     also write DIR/kelvor.in with this epoch limit and every chain selected\n";
+
+long number(const std::string& option, const char* text) {
+  char* end = nullptr;
+  const long long v = std::strtoll(text, &end, 10);
+  if (end == text || *end != '\0' || v < 0 || v > 2147483647)
+    throw kelvor::ConfigError(option + " takes a whole number from 0 to 2147483647, not \"" + text + "\"");
+  return static_cast<long>(v);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace kelvor;
+  try {
+    synth::SetOptions o;
+    for (int i = 1; i < argc; ++i) {
+      const std::string a = argv[i];
+      if (a == "--help") {
+        std::fputs(kUsage, stdout);
+        return kExitOk;
+      }
+      if (a == "--seed" || a == "--chains" || a == "--residues" || a == "--epochs") {
+        if (i + 1 >= argc) throw ConfigError(a + " needs a value");
+        const long v = number(a, argv[++i]);
+        if (a == "--seed") o.seed = static_cast<std::uint64_t>(v);
+        else if (a == "--chains") o.chains = v;
+        else if (a == "--residues") o.residues = v;
+        else o.epochs = static_cast<int>(v);
+      } else if (!a.empty() && a[0] == '-') {
+        throw ConfigError("unknown option " + a);
+      } else if (o.dir.empty()) {
+        o.dir = a;
+      } else {
+        throw ConfigError("one directory only (" + o.dir + ", " + a + ")");
+      }
+    }
+    if (o.dir.empty()) throw ConfigError("no directory given");
+    const synth::SetSummary s = synth::writeSet(o);
+    std::printf("%ld chains, %ld residues (%d to %d a chain) in %s\n", s.chains, s.residues, s.shortest, s.longest,
+                o.dir.c_str());
+    return std::fflush(stdout) == 0 ? kExitOk : kExitFile;
+  } catch (const ConfigError& e) {
+    std::fprintf(stderr, "kelvor-synth: %s\n%s", e.what(), kUsage);
+    return kExitUsage;
+  } catch (const std::invalid_argument& e) {
+    std::fprintf(stderr, "kelvor-synth: %s\n", e.what());
+    return kExitUsage;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "kelvor-synth: %s\n", e.what());
+    return kExitFile;
+  }
+}
