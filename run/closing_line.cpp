@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <sys/resource.h>
 
+#include "weightio/weight_files.h"
+
 namespace kelvor {
 
 std::string closingLine(double seconds, long peakKiB, const std::vector<std::string>& written) {
@@ -17,6 +19,17 @@ std::string closingLine(double seconds, long peakKiB, const std::vector<std::str
   for (std::size_t i = 0; i < written.size(); ++i) line += (i ? ", " : " ") + written[i];
   if (written.empty()) line += " nothing";
   return line;
+}
+
+void writeClosingLine(std::chrono::steady_clock::time_point started, const std::string& report, bool firstSaved,
+                      bool filterSaved) {
+  std::vector<std::string> written{report};
+  if (firstSaved)
+    for (int n : {77, 78, 79}) written.push_back(weightFileName(n, 0));
+  if (filterSaved)
+    for (int n : {87, 88}) written.push_back(weightFileName(n, 0));
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+  std::fprintf(stderr, "%s\n", closingLine(took.count(), peakMemoryKiB(), written).c_str());
 }
 
 long peakMemoryKiB() {

@@ -2,6 +2,7 @@
 // memory and the files it wrote.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,11 @@ namespace kelvor {
 
 // "kelvor: done in 12.3 s, peak memory 181 MiB; wrote kelvor.valdav, fort.77, fort.78, fort.79"
 std::string closingLine(double seconds, long peakKiB, const std::vector<std::string>& written);
+
+// Writes the closing line of a run started at `started` that wrote the report file `report` and,
+// when a phase saved weights, that phase's weight files.
+void writeClosingLine(std::chrono::steady_clock::time_point started, const std::string& report, bool firstSaved,
+                      bool filterSaved);
 
 // The process's peak resident memory in KiB (0 when the system does not tell).
 long peakMemoryKiB();

@@ -18,10 +18,10 @@
 #include "run/text/freeform_writer.h"
 #include "run/lock.h"
 #include "run/text/output.h"
-#include "run/progress.h"
-#include "run/schedule.h"
+#include "run/checkpoint_keeper.h"
+#include "run/resume.h"
+#include "run/stages.h"
 #include "run/usage.h"
-#include "weightio/weight_files.h"
 
 namespace kelvor {
 
@@ -56,6 +56,8 @@ int kelvo_r(int argc, char** argv) {
     case InfoRequest::kNone: break;
   }
   const auto started = std::chrono::steady_clock::now();
+  if (wantsResume(argc, argv)) return resumeRun(started);
+  CheckpointKeeper keeper;  // records standard output from its first line
   const int offset = seedOffsetFromArgument(argc > 1 ? argv[1] : nullptr);
 
   DataStore store;
@@ -78,6 +80,8 @@ int kelvo_r(int argc, char** argv) {
     setio(store, defaultDataRoot());
     net.outs.assign(static_cast<std::size_t>(store.nta) * 3, 0.0);
   }
+  keeper.started(cfg, offset, store);
+  keeper.discardEarlier();  // useless once this run rewrites the report
 
   const std::string banner = Line().text("-------------------quandel-------------------").str();
   writeStdout(banner);
@@ -86,22 +90,12 @@ int kelvo_r(int argc, char** argv) {
   Activity a("building the networks' kernels");
   std::unique_ptr<Engine> engine = makeEngine(net, store);
   warnEmptyParts(store);
-  Progress progress(store.nta);
-  EpochHook hook = [&](Stage s, int e, int limit, double seconds) { progress.epoch(s, e, limit, seconds); };
-  const PhaseResult first = runPhase(Stage::kFirst, *engine, net, store, report, cfg.epochLimit, cfg.requested, hook);
-  progress.done();
-  const PhaseResult filter = runPhase(Stage::kFilter, *engine, net, store, report, cfg.epochLimit, cfg.requested, hook);
-  progress.done();
+  const SavedSets saved = runStages(*engine, net, store, report, cfg, keeper);
 
   report.close();
   flushStdout();
-  std::vector<std::string> written{cfg.reportName};
-  if (first.bestEpoch > 0)
-    for (int n : {77, 78, 79}) written.push_back(weightFileName(n, 0));
-  if (filter.bestEpoch > 0)
-    for (int n : {87, 88}) written.push_back(weightFileName(n, 0));
-  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
-  std::fprintf(stderr, "%s\n", closingLine(took.count(), peakMemoryKiB(), written).c_str());
+  keeper.completed();
+  writeClosingLine(started, cfg.reportName, saved.first, saved.filter);
   return kExitOk;
 }
 

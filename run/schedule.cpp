@@ -73,17 +73,19 @@ double score(DataStore& store, int first, int last) {
 }  // namespace
 
 PhaseResult runPhase(Stage stage, Engine& engine, Network& net, DataStore& store, ReportFile& report,
-                     int epochLimit, int requested, const EpochHook& hook) {
+                     int epochLimit, int requested, const EpochHook& hook, const PhaseState& from,
+                     const EpochEndHook& epochEnd) {
   PhaseResult result;
-  int epoch = 1;
+  int epoch = from.epoch;
+  result.bestEpoch = from.bestEpoch;
   const bool noValidation = store.ntatrain == store.ntatrval;
-  if (epochLimit > 0 && noValidation)
+  if (epochLimit > 0 && noValidation && !from.stopped)
     std::fprintf(stderr, "kelvor: warning: %s phase: the validation part is empty, so no epoch can be kept\n",
                  phaseName(stage));
-  if (epochLimit > 0) {
-    double best = -20.0;
-    int stale = 0;
-    for (epoch = 1; epoch <= epochLimit; ++epoch) {
+  if (epochLimit > 0 && !from.stopped) {
+    double best = from.best;
+    int stale = from.stale;
+    for (; epoch <= epochLimit; ++epoch) {
       const auto start = std::chrono::steady_clock::now();
       initphi(store);
       train(stage, engine, 1, store.ntatrain);
@@ -109,6 +111,7 @@ PhaseResult runPhase(Stage stage, Engine& engine, Network& net, DataStore& store
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         hook(stage, epoch, epochLimit, took.count());
       }
+      if (epochEnd) epochEnd(stage, PhaseState{stop ? epoch : epoch + 1, best, stale, result.bestEpoch, stop});
       if (stop) break;
     }
   }

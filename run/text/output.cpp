@@ -29,6 +29,8 @@ void writeAll(int fd, const char* data, std::size_t size, const std::string& pat
   }
 }
 
+std::vector<std::string>* tapped = nullptr;
+bool held = false;
 bool progressShown = false;
 
 }  // namespace
@@ -42,7 +44,14 @@ void clearProgressLine() {
   progressShown = false;
 }
 
+void tapStdout(std::vector<std::string>* lines, bool hold) {
+  tapped = lines;
+  held = lines != nullptr && hold;
+}
+
 void writeStdout(const std::string& line) {
+  if (tapped != nullptr) tapped->push_back(line);
+  if (held) return;
   clearProgressLine();
   if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() || std::fputc('\n', stdout) == EOF)
     throw FileError("standard output", 0, "cannot write: " + reason(errno));
@@ -62,6 +71,17 @@ void ReportFile::open(const std::string& path) {
   fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
   if (fd_ < 0) throw FileError(path, 0, "cannot open for writing: " + reason(errno));
   emptied_ = false;
+}
+
+void ReportFile::openAt(const std::string& path, long long length) {
+  path_ = path;
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd_ < 0) throw FileError(path, 0, "cannot open for writing: " + reason(errno));
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) throw FileError(path, 0, "cannot write: " + reason(errno));
+  if (S_ISREG(st.st_mode) && (::ftruncate(fd_, length) != 0 || ::lseek(fd_, length, SEEK_SET) < 0))
+    throw FileError(path, 0, "cannot write: " + reason(errno));
+  emptied_ = true;
 }
 
 void ReportFile::write(const std::string& line) {

@@ -20,6 +20,11 @@ void flushStdout();
 // Flushes and closes standard output at the end of the process; throws FileError on failure.
 void closeStdout();
 
+// Every line given to writeStdout is also appended to `lines` while it is set (nullptr: none);
+// with `hold`, the lines go there only and standard output stays untouched. A run keeps its
+// standard output this way so that a resumed run can write it again from its first line.
+void tapStdout(std::vector<std::string>* lines, bool hold = false);
+
 // The report file. Opening creates a missing file and leaves an existing one as it is; the
 // first line written empties it, so a run that stops before writing leaves an earlier report
 // untouched, and afterwards the file holds only this run's lines. Every line is flushed.
@@ -31,6 +36,9 @@ class ReportFile {
   ReportFile& operator=(const ReportFile&) = delete;
 
   void open(const std::string& path);
+  // Opens an existing report to go on after its first `length` bytes: what follows them is cut
+  // off, and the lines written come after them (a device is simply written to).
+  void openAt(const std::string& path, long long length);
   void write(const std::string& line);
   void close();
   bool isOpen() const { return fd_ >= 0; }

@@ -220,8 +220,8 @@ while [ "$survived" -lt "$kills" ]; do
   [ "$k" -gt 0 ] && phase="first stage"
   grep -q '#After filter' "$d/kelvor.valdav" && phase="filter"
   during=""
-  ls "$d" | grep -q '\.part$' && during=", during a save"
-  ls "$d" | grep -q '\.commit$' && during=", among the renames of a save"
+  ls "$d" | grep -q '^fort\..*\.part$' && during=", during a save"
+  ls "$d" | grep -q '^fort\..*\.commit$' && during=", among the renames of a save"
 
   # The weights load and give the scores of that set; the prediction run changes none of them.
   defaults 0 >"$d/kelvor.in"

@@ -1,0 +1,85 @@
+#include "run/checkpoint_keeper.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "network/clock.h"
+#include "run/text/errors.h"
+#include "run/text/output.h"
+#include "run/run_identity.h"
+
+namespace kelvor {
+
+double checkpointInterval() {
+  const char* env = std::getenv("KELVOR_CHECKPOINT_SECONDS");
+  if (env == nullptr || *env == '\0') return 60.0;
+  long long n = 0;
+  const char* p = env;
+  for (; *p >= '0' && *p <= '9' && n <= 1000000000; ++p) n = n * 10 + (*p - '0');
+  if (*p != '\0' || n > 1000000000)
+    throw ConfigError(std::string("KELVOR_CHECKPOINT_SECONDS is \"") + env +
+                      "\"; allowed: a whole number of seconds from 0 (a checkpoint every epoch) to 1000000000");
+  return static_cast<double>(n);
+}
+
+CheckpointKeeper::CheckpointKeeper() : interval_(checkpointInterval()), last_(std::chrono::steady_clock::now()) {
+  tapStdout(&lines_);
+}
+
+CheckpointKeeper::~CheckpointKeeper() { tapStdout(nullptr); }
+
+void CheckpointKeeper::started(const RunConfig& cfg, int seedOffset, const DataStore& store) {
+  cp_.seedOffset = seedOffset;
+  itime(cp_.time);
+  cp_.generator = store.seed;
+  cp_.settings = cfg.settings;
+  cp_.proteinsHash = proteinsHash(store, cfg.listLines);
+  store_ = &store;
+  reportName_ = cfg.reportName;
+}
+
+void CheckpointKeeper::resumed(const Checkpoint& cp, const RunConfig& cfg) {
+  cp_.seedOffset = cp.seedOffset;
+  cp_.time = cp.time;
+  cp_.generator = cp.generator;
+  cp_.settings = cp.settings;
+  cp_.proteinsHash = cp.proteinsHash;
+  cp_.dataHash = cp.dataHash;
+  dataHashed_ = true;
+  reportName_ = cfg.reportName;
+}
+
+void CheckpointKeeper::epochEnd(Stage stage, const PhaseState& state, Engine& engine, const Network& net) {
+  const auto now = std::chrono::steady_clock::now();
+  if (interval_ > 0.0 && std::chrono::duration<double>(now - last_).count() < interval_) return;
+  last_ = now;
+  try {
+    if (!dataHashed_) {
+      cp_.dataHash = dataHash(*store_);
+      dataHashed_ = true;
+    }
+    cp_.stage = stage;
+    cp_.phase = state;
+    cp_.stdoutLines = lines_;
+    const ReportPrefix report = reportPrefix(reportName_);
+    cp_.reportLength = report.length;
+    cp_.reportHash = report.hash;
+    engine.exportWeights();
+    takeNetwork(cp_, net);
+    writeCheckpoint(cp_);
+  } catch (const FileError& e) {
+    if (!warned_) std::fprintf(stderr, "kelvor: warning: no checkpoint written (%s); the run goes on\n", e.what());
+    warned_ = true;
+  }
+}
+
+void CheckpointKeeper::remove(const char* left) {
+  try {
+    removeCheckpoint();
+  } catch (const FileError& e) {
+    std::fprintf(stderr, "kelvor: warning: %s (%s)\n", left, e.what());
+  }
+}
+
+}  // namespace kelvor
