@@ -22,6 +22,7 @@ std::string versionText() { return "kelvor " KELVOR_VERSION "\n"; }
 
 std::string usageText() {
   return std::string(R"(Usage: kelvor [SEED-OFFSET]
+       kelvor --resume
        kelvor --help | -h | --version
 
 Trains (or, with epoch limit 0, loads) a two-stage network that assigns every residue of a set
@@ -30,6 +31,8 @@ the test part. Run it in a directory that holds "kelvor.in" (for example example
 
 SEED-OFFSET  a number (3, -2.5, 1.5E1), rounded to the nearest integer; 7 when absent. With the
              time of day it gives the random seed of the initial weights.
+--resume     goes on with the training run that stopped in this directory, from its last
+             checkpoint "kelvor.checkpoint", to the same end as if it had never stopped.
 
 Reads:   kelvor.in         ten settings: epoch limit, proteins to use, (unused), learning rate,
                            momentum, gain, attenuation scale, fold, test fraction, protein list
@@ -41,18 +44,20 @@ Writes:  standard output   the random seed, the banner, the "Q10P:" scores
          kelvor.valdav     the report: one line per epoch and the cross-validation blocks
          fort.77 fort.78 fort.79  first-stage weights of the best validation epoch
          fort.87 fort.88   filter weights of the best validation epoch
+         kelvor.checkpoint where a training run stands, until it completes (see --resume)
          standard error    warnings, errors, progress on a terminal, a closing line
 
 Environment:
   KELVOR_TIME=hh:mm:ss   the time of day that enters the random seed (repeat a run exactly)
   KELVOR_KERNEL=NAME     reference, fast, best or a kernel set by name (default: best)
   KELVOR_THREADS=N       threads of the fast kernels (default: the cores available)
+  KELVOR_CHECKPOINT_SECONDS=S  at most one checkpoint every S seconds (default 60; 0: every epoch)
 
 Exit status:
   0  the run completed
-  1  bad command line or setting
+  1  bad command line or setting, or a resume that is refused
   2  a file could not be opened, read or written
-  3  inconsistent input data
+  3  inconsistent input data, or training whose weights stopped being finite
   4  another kelvor run holds this directory
   5  out of memory
 )";
