@@ -91,12 +91,7 @@ int kelvo_r(int argc, char** argv) {
   std::unique_ptr<Engine> engine = makeEngine(net, store);
   warnEmptyParts(store);
   const SavedSets saved = runStages(*engine, net, store, report, cfg, keeper);
-
-  report.close();
-  flushStdout();
-  keeper.completed();
-  writeClosingLine(started, cfg.reportName, saved.first, saved.filter);
-  return kExitOk;
+  return endRun(report, keeper, started, cfg, saved);
 }
 
 }  // namespace kelvor

@@ -121,11 +121,7 @@ int resumeRun(std::chrono::steady_clock::time_point started) {
     engine->predictFirst(1, store->nta);
   }
   const SavedSets saved = runStages(*engine, *net, *store, report, cfg, keeper, RunPosition{cp.stage, cp.phase});
-  report.close();
-  flushStdout();
-  keeper.completed();
-  writeClosingLine(started, cfg.reportName, saved.first, saved.filter);
-  return kExitOk;
+  return endRun(report, keeper, started, cfg, saved);
 }
 
 }  // namespace kelvor

@@ -1,6 +1,8 @@
 #include "run/stages.h"
 
+#include "run/closing_line.h"
 #include "run/progress.h"
+#include "run/text/errors.h"
 
 namespace kelvor {
 
@@ -21,6 +23,15 @@ SavedSets runStages(Engine& engine, Network& net, DataStore& store, ReportFile& 
                      .bestEpoch > 0;
   progress.done();
   return saved;
+}
+
+int endRun(ReportFile& report, CheckpointKeeper& keeper, std::chrono::steady_clock::time_point started,
+           const RunConfig& cfg, const SavedSets& saved) {
+  report.close();
+  flushStdout();
+  keeper.completed();
+  writeClosingLine(started, cfg.reportName, saved.first, saved.filter);
+  return kExitOk;
 }
 
 }  // namespace kelvor

@@ -1,6 +1,8 @@
 // The two phases of a run, from the start or from where a checkpoint left them.
 #pragma once
 
+#include <chrono>
+
 #include "config/defaults.h"
 #include "dataset/store.h"
 #include "network/engine.h"
@@ -26,5 +28,10 @@ struct SavedSets {
 // with progress on a terminal and a checkpoint kept at the end of every epoch.
 SavedSets runStages(Engine& engine, Network& net, DataStore& store, ReportFile& report, const RunConfig& cfg,
                CheckpointKeeper& keeper, const RunPosition& from = {});
+
+// The end of a completed run: closes the report file, flushes standard output, removes the
+// checkpoint and writes the closing line on standard error. Returns the exit status.
+int endRun(ReportFile& report, CheckpointKeeper& keeper, std::chrono::steady_clock::time_point started,
+           const RunConfig& cfg, const SavedSets& saved);
 
 }  // namespace kelvor

@@ -34,18 +34,9 @@ fail() {
 }
 
 # ---- The training: twelve chains of 30 to 80 residues, eight epochs, a validation part of one.
-chains="6c83_D mmcif_6zu5_LLL 1LCD 7CFN_G bpti mmcif_6zu5_SDD 1adz mmcif_6zu5_SZ0 mmcif_6zu5_LNN mmcif_6zu5_LPP 1EXT4 1paa"
+. "$src/tests/support/small_training_set.sh"
 base="$work/base"
-mkdir -p "$base/dssp_data" "$base/new_prf" "$base/kvqout"
-for c in $chains; do
-  cp "$src/examples/dssp_data/$c" "$base/dssp_data/"
-  cp "$src/examples/new_prf/$c.mat" "$base/new_prf/"
-  cp "$src/examples/kvqout/$c.kvqout" "$base/kvqout/"
-  echo "$c" >>"$base/proteins.list"
-done
-defaults() {  # epoch limit
-  printf '%s\n12\n0\n0.002\n0.5\n0.5\n1.0\n1\n0.15\n'"'"'proteins.list'"'"' real\n' "$1"
-}
+make_small_set "$base"
 # An earlier run leaves a complete weight set of both networks (another seed offset).
 defaults 1 >"$base/kelvor.in"
 (cd "$base" && "$kelvor" 3 >/dev/null) || fail "the earlier run did not complete"
