@@ -394,7 +394,7 @@ void firstRangeSolo(FirstShared& s, int first, int last, bool train) {
 // Thread 0's watch: whether, over the window just ended, its waits at the barriers outweighed
 // its own work (kSlowWait; with two threads each doing half, a wait of 0.8 times the work is
 // about where one thread would have been as fast).
-bool slowBarriers(FirstSlice& sl, std::int64_t& windowStart, int& inWindow) {
+bool slowBarriers(FirstSlice& sl, std::int64_t& windowStart, int& inWindow, int& slowRun) {
   if (++inWindow < kWatchWindow) return false;
   const std::int64_t now = ticks();
   const double total = static_cast<double>(now - windowStart);
@@ -402,14 +402,16 @@ bool slowBarriers(FirstSlice& sl, std::int64_t& windowStart, int& inWindow) {
   windowStart = now;
   inWindow = 0;
   sl.waited = 0;
-  return wait > kSlowWait * (total - wait);
+  // One slow window is a passing interruption (a timer, a short process); load lasts.
+  slowRun = wait > kSlowWait * (total - wait) ? slowRun + 1 : 0;
+  return slowRun >= kSlowWindows;
 }
 
 int firstRange(FirstShared& s, int t, int first, int last, bool train) {
   FirstSlice& sl = *s.slice[t];
   int pending = 0;
   std::int64_t windowStart = t == 0 ? ticks() : 0;
-  int inWindow = 0;
+  int inWindow = 0, slowRun = 0;
   if (t == 0) sl.waited = 0;
   for (int n = first; n <= last; ++n) {
     eachBlock<PassOp>(sl, s, pending, n);
@@ -419,12 +421,17 @@ int firstRange(FirstShared& s, int t, int first, int last, bool train) {
     eachBlock<Layer2Op>(sl, s);
     activate(s, t, sl, sl.hid2, s.xhid2);
     // Thread 0 decides before the second barrier, the others read it after: all see the same.
-    if (t == 0 && n < last && s.threads > 1 && (n == s.forceSolo || slowBarriers(sl, windowStart, inWindow)))
+    if (t == 0 && n < last && s.threads > 1 && (n == s.forceSolo || slowBarriers(sl, windowStart, inWindow, slowRun)))
       __atomic_store_n(&s.solo, n, __ATOMIC_RELAXED);
     barrier(s, t, sl);
     if (s.threads > 1) gather(s, s.xhid2, sl.hid2);
     outputsAndBackward(s, t, sl, n, train);
     pending = train ? n : 0;
+    // The first residue of a range holds the other threads' wake-up from sleep: not a sign of load.
+    if (t == 0 && n == first) {
+      windowStart = ticks();
+      sl.waited = 0;
+    }
     if (s.threads > 1 && __atomic_load_n(&s.solo, __ATOMIC_RELAXED) == n) {
       // Every thread finishes residue n on its slice before thread 0 takes all slices.
       barrier(s, t, sl);
