@@ -50,7 +50,7 @@ void CheckpointKeeper::resumed(const Checkpoint& cp, const RunConfig& cfg) {
   reportName_ = cfg.reportName;
 }
 
-void CheckpointKeeper::epochEnd(Stage stage, const PhaseState& state, Engine& engine, const Network& net) {
+void CheckpointKeeper::epochEnd(Stage stage, const PhaseState& state, const Network& net) {
   const auto now = std::chrono::steady_clock::now();
   if (interval_ > 0.0 && std::chrono::duration<double>(now - last_).count() < interval_) return;
   last_ = now;
@@ -65,7 +65,6 @@ void CheckpointKeeper::epochEnd(Stage stage, const PhaseState& state, Engine& en
     const ReportPrefix report = reportPrefix(reportName_);
     cp_.reportLength = report.length;
     cp_.reportHash = report.hash;
-    engine.exportWeights();
     takeNetwork(cp_, net);
     writeCheckpoint(cp_);
   } catch (const FileError& e) {

@@ -32,7 +32,8 @@ class CheckpointKeeper {
   void resumed(const Checkpoint& cp, const RunConfig& cfg);
   // The end of an epoch: writes a checkpoint when one is due. A checkpoint that cannot be
   // written is reported once on standard error; the run goes on (an older one stays usable).
-  void epochEnd(Stage stage, const PhaseState& state, Engine& engine, const Network& net);
+  // `net` holds the weights and previous changes as the epoch left them.
+  void epochEnd(Stage stage, const PhaseState& state, const Network& net);
   // A new run starts its report: an earlier run's checkpoint is removed.
   void discardEarlier() { remove("an earlier run's checkpoint is left"); }
   // The run has completed: its checkpoint is removed.

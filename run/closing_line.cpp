@@ -17,7 +17,6 @@ std::string closingLine(double seconds, long peakKiB, const std::vector<std::str
   std::snprintf(mem, sizeof mem, ", peak memory %.0f MiB", peakKiB / 1024.0);
   std::string line = std::string(head) + mem + "; wrote";
   for (std::size_t i = 0; i < written.size(); ++i) line += (i ? ", " : " ") + written[i];
-  if (written.empty()) line += " nothing";
   return line;
 }
 

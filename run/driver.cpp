@@ -4,14 +4,12 @@
 #include <cmath>
 #include <cstdio>
 #include <unistd.h>
-#include <vector>
 
 #include "config/defaults.h"
 #include "config/validate.h"
 #include "dataset/setio.h"
 #include "network/engine.h"
 #include "network/netinit.h"
-#include "run/closing_line.h"
 #include "run/text/activity.h"
 #include "run/text/errors.h"
 #include "run/text/freeform_reader.h"

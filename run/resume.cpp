@@ -11,7 +11,6 @@
 #include "network/netinit.h"
 #include "run/checkpoint.h"
 #include "run/checkpoint_keeper.h"
-#include "run/closing_line.h"
 #include "run/text/errors.h"
 #include "run/lock.h"
 #include "run/text/output.h"

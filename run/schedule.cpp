@@ -22,8 +22,8 @@ void predict(Stage s, Engine& e, int first, int last) {
   else e.predictFilter(first, last);
 }
 
-void save(Stage s, Engine& e, Network& net) {
-  e.exportWeights();
+// The Network holds the epoch's weights already: checkFinite exported them.
+void save(Stage s, Network& net) {
   if (s == Stage::kFirst) outwei(net, 0);
   else outweif(net, 0);
 }
@@ -43,8 +43,10 @@ bool allFinite(const Values& v) {
   return true;
 }
 
-// Stops the run when the phase's weights or outputs are no longer finite numbers: nothing after
-// that could be saved, and the weight files in place keep the last finite set.
+// Brings the engine's weights and previous changes into the Network at the end of an epoch (the
+// save and the checkpoint of the epoch take them from there), and stops the run when the phase's
+// weights or outputs are no longer finite numbers: nothing after that could be saved, and the
+// weight files in place keep the last finite set.
 void checkFinite(Stage s, Engine& e, Network& net, int epoch) {
   e.exportWeights();
   const bool finite = s == Stage::kFirst ? allFinite(net.wei1) && allFinite(net.wei2) && allFinite(net.pwei) && allFinite(net.outs)
@@ -99,7 +101,7 @@ PhaseResult runPhase(Stage stage, Engine& engine, Network& net, DataStore& store
       report.write(formatEpochLine(epoch, tr, va, te));
       bool stop = false;
       if (va > best) {
-        save(stage, engine, net);
+        save(stage, net);
         best = va;
         stale = 0;
         result.bestEpoch = epoch;

@@ -33,7 +33,8 @@ struct PhaseState {
 };
 
 // Called at the end of every epoch, after its lines and any weight save, with the state that
-// the next epoch (or the final pass) starts from.
+// the next epoch (or the final pass) starts from. The Network then holds the weights and
+// previous changes as the epoch left them.
 using EpochEndHook = std::function<void(Stage, const PhaseState&)>;
 
 // Runs a phase: epochs (epochLimit > 0), the final pass with the kept weights, and its lines:
