@@ -236,6 +236,7 @@ ReadResult RecordReader::read(const Item* items, std::size_t count) {
     if (pos < s.size() && s[pos] == ',') ++pos;
 
     bool good = true;
+    ReadResult::Status failure = ReadResult::kBadValue;
     switch (item.kind) {
       case Item::kInteger:
         good = !tok.quoted && parseInteger(tok.text, *static_cast<int*>(item.target));
@@ -243,14 +244,7 @@ ReadResult RecordReader::read(const Item* items, std::size_t count) {
       case Item::kReal: {
         double v = 0.0;
         good = !tok.quoted && parseReal(tok.text, v);
-        if (good && !std::isfinite(v)) {
-          result.status = ReadResult::kNotFinite;
-          result.line = static_cast<long>(line) + 1;
-          result.item = itemNo;
-          result.found = tok.text;
-          next_ = line + 1;
-          return result;
-        }
+        if (good && !std::isfinite(v)) good = false, failure = ReadResult::kNotFinite;
         if (good) *static_cast<double*>(item.target) = v;
         break;
       }
@@ -264,7 +258,7 @@ ReadResult RecordReader::read(const Item* items, std::size_t count) {
         break;
     }
     if (!good) {
-      result.status = ReadResult::kBadValue;
+      result.status = failure;
       result.line = static_cast<long>(line) + 1;
       result.item = itemNo;
       result.found = tok.text;
