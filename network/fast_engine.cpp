@@ -151,6 +151,10 @@ FastEngine::FastEngine(Network& net, DataStore& store, const KernelSet& kernels,
   const int lanes = kernels.lanes;
   const int vectors = (kHidden + lanes - 1) / lanes;
   threads = std::clamp(threads, 1, std::min(fast::kMaxThreads, vectors));
+  // The neurons are dealt out in units of half a vector where the kernels take one, so that the
+  // slices differ by at most half a vector (every slice keeps at least one whole vector).
+  const int unit = kernels.tailLanes > 0 ? kernels.tailLanes : lanes;
+  const int units = (kHidden + unit - 1) / unit;
   s_ = std::make_unique<State>(kernels, threads);
   State& s = *s_;
 
@@ -165,11 +169,12 @@ FastEngine::FastEngine(Network& net, DataStore& store, const KernelSet& kernels,
   int base = 0;
   for (int t = 0; t < threads; ++t) {
     FirstSlice& sl = s.slices[t];
-    const int v = vectors / threads + (t < vectors % threads ? 1 : 0);
     sl.base = base;
-    sl.width = v * lanes;
+    sl.width = (units / threads + (t < units % threads ? 1 : 0)) * unit;
     sl.real = std::min(sl.width, kHidden - base);
-    makeBlocks(sl, v, lanes, kernels.blockVectors);
+    if (sl.width < lanes) throw std::logic_error("fast engine: a slice narrower than a vector");
+    makeBlocks(sl, sl.width / lanes, lanes, kernels.blockVectors);
+    sl.bwidth[sl.blocks - 1] += sl.width % lanes;
     base += sl.width;
     const std::size_t w = sl.width;
     const std::size_t need = 2 * Arena::round(kRows1 * w) + 2 * Arena::round(21 * w) + 2 * Arena::round(102 * w) +

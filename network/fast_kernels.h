@@ -8,7 +8,8 @@
 // Layouts. The hidden neurons of the first stage are split between the threads: thread t owns
 // the neurons base .. base+width-1 (0-based, the last ones may be padding) of both hidden layers.
 // Its arrays are "panels": a matrix of R rows whose columns are the thread's neurons, stored
-// block after block (a block is up to a few SIMD vectors wide), each block row-major:
+// block after block (a block is up to a few SIMD vectors wide, the last one of a slice perhaps
+// half a vector more), each block row-major:
 //   element (row r, slice lane q) with q in block b lies at R*bcol[b] + r*bwidth[b] + (q-bcol[b]).
 // Every panel is 128-byte aligned and owned by one thread, so no two cores write near each other.
 #pragma once
@@ -114,6 +115,7 @@ struct KernelSet {
   const char* name;  // e.g. "avx2"
   int lanes;         // doubles per vector
   int blockVectors;  // vectors per block (accumulators kept in registers)
+  int tailLanes;     // lanes of the half vector a block may end in (0: none)
   // readwin, calcnet (and backprop with train) for k = first..last; run by every thread t at once.
   // Returns, on thread 0, the residue after which it went on alone (0: it did not).
   int (*firstRange)(FirstShared& s, int t, int first, int last, bool train);

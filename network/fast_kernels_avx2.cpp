@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <ctime>
 #include <sched.h>
+#include <utility>
 
 #include "network/fast_kernels.h"
 
@@ -20,7 +21,7 @@ typedef double Vec __attribute__((vector_size(32)));
 }  // namespace
 
 const KernelSet* kernelsAvx2() {
-  static const KernelSet kernels{"avx2", kLanes, kBlockVectors, &firstRange, &firstRangeSolo, &filterRange, &floorSteps};
+  static const KernelSet kernels{"avx2", kLanes, kBlockVectors, kLanes >= 4 ? kTail : 0, &firstRange, &firstRangeSolo, &filterRange, &floorSteps};
   return &kernels;
 }
 

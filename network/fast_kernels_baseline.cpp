@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <ctime>
 #include <sched.h>
+#include <utility>
 
 #include "network/fast_kernels.h"
 
@@ -19,7 +20,7 @@ typedef double Vec __attribute__((vector_size(16)));
 }  // namespace
 
 const KernelSet* kernelsBaseline() {
-  static const KernelSet kernels{"sse2", kLanes, kBlockVectors, &firstRange, &firstRangeSolo, &filterRange, &floorSteps};
+  static const KernelSet kernels{"sse2", kLanes, kBlockVectors, kLanes >= 4 ? kTail : 0, &firstRange, &firstRangeSolo, &filterRange, &floorSteps};
   return &kernels;
 }
 

@@ -97,50 +97,99 @@ void activate(FirstShared& s, int t, FirstSlice& sl, double* whole, double* exch
   }
 }
 
-template <int NB>
+// A block is NB vectors of kLanes doubles, and with Tail one half vector more (kTail lanes): the
+// half vectors let the threads' slices differ by half a vector, so that two threads split the
+// 101 neurons 52 and 52 rather than 56 and 48. One step of a block runs `step` on each of its
+// vectors in turn, with the vector type and the vector's first lane.
+constexpr int kTail = kLanes / 2;
+typedef double Half __attribute__((vector_size(kTail * sizeof(double))));
+
+template <typename V>
+inline V loadv(const double* p) {
+  V v;
+  __builtin_memcpy(&v, p, sizeof v);
+  return v;
+}
+
+template <typename V>
+inline void storev(double* p, const V& v) {
+  __builtin_memcpy(p, &v, sizeof v);
+}
+
+template <int NB, bool Tail>
+constexpr int blockLanes = NB * kLanes + (Tail ? kTail : 0);
+
+// One accumulator per vector of a block, zero to begin with.
+template <int NB, bool Tail>
+struct Sums {
+  Vec v[NB] = {};
+  Half h = {};
+  template <typename V>
+  V& at(int j) {
+    if constexpr (sizeof(V) == sizeof(Vec)) return v[j];
+    else return h;
+  }
+};
+
+template <bool Tail, typename Step, int... J>
+__attribute__((always_inline)) inline void eachVectorOf(Step& step, std::integer_sequence<int, J...>) {
+  (step(Vec{}, J * kLanes, J), ...);
+  if constexpr (Tail) step(Half{}, static_cast<int>(sizeof...(J)) * kLanes, static_cast<int>(sizeof...(J)));
+}
+
+template <int NB, bool Tail, typename Step>
+__attribute__((always_inline)) inline void eachVector(Step&& step) {
+  eachVectorOf<Tail>(step, std::make_integer_sequence<int, NB>{});
+}
+
+#define KELVOR_VECTOR_STEP [&](auto kind, int o, [[maybe_unused]] int j) __attribute__((always_inline))
+
+template <int NB, bool Tail>
 void layer2Block(const FirstShared& s, FirstSlice& sl, int b) {
-  const int bw = NB * kLanes;
+  constexpr int bw = blockLanes<NB, Tail>;
   const int c0 = sl.bcol[b];
   const double* w = sl.aw + 102 * c0;
   const double* d = sl.ad + 101 * c0;
-  Vec acc[NB];
-#pragma GCC unroll 16
-  for (int j = 0; j < NB; ++j) acc[j] = Vec{};
+  Sums<NB, Tail> acc;
   for (int m = 0; m < 101; ++m, w += bw, d += bw) {
     const double h = sl.hid1[m];
-#pragma GCC unroll 16
-    for (int j = 0; j < NB; ++j) acc[j] += (h * load(w + j * kLanes)) * load(d + j * kLanes);
+    eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
+      using V = decltype(kind);
+      acc.template at<V>(j) += (h * loadv<V>(w + o)) * loadv<V>(d + o);
+    });
   }
-#pragma GCC unroll 16
-  for (int j = 0; j < NB; ++j) store(sl.sum + c0 + j * kLanes, acc[j] + load(w + j * kLanes) * s.h1bias);
+  eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
+    using V = decltype(kind);
+    storev(sl.sum + c0 + o, acc.template at<V>(j) + loadv<V>(w + o) * s.h1bias);
+  });
 }
 
 // Error terms of the slice's hidden-1 neurons, from wei2 as it stands (copy B), then errh1 for
 // the window of n.
-template <int NB>
+template <int NB, bool Tail>
 void birh1Block(const FirstShared& s, FirstSlice& sl, int b, int n) {
-  const int bw = NB * kLanes;
+  constexpr int bw = blockLanes<NB, Tail>;
   const int c0 = sl.bcol[b];
   const double* w = sl.bw + 101 * c0;
   const double* d = sl.bd + 101 * c0;
-  Vec acc[NB];
-#pragma GCC unroll 16
-  for (int j = 0; j < NB; ++j) acc[j] = Vec{};
+  Sums<NB, Tail> acc;
   for (int k = 0; k < 101; ++k, w += bw, d += bw) {
     const double bk = sl.birh2[k];
-#pragma GCC unroll 16
-    for (int j = 0; j < NB; ++j) acc[j] += load(w + j * kLanes) * (bk * load(d + j * kLanes));
+    eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
+      using V = decltype(kind);
+      acc.template at<V>(j) += loadv<V>(w + o) * (bk * loadv<V>(d + o));
+    });
   }
   const double g = s.gain;
   const int lo = s.winlo[n - 1], hi = s.winhi[n - 1];
-#pragma GCC unroll 16
-  for (int j = 0; j < NB; ++j) {
-    const Vec h = load(sl.hid1 + sl.base + c0 + j * kLanes);
-    const Vec bi = (g * (1.0 - h * h)) * acc[j];
-    store(sl.birh1 + c0 + j * kLanes, bi);
+  eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
+    using V = decltype(kind);
+    const V h = loadv<V>(sl.hid1 + sl.base + c0 + o);
+    const V bi = (g * (1.0 - h * h)) * acc.template at<V>(j);
+    storev(sl.birh1 + c0 + o, bi);
     for (int i = lo; i <= hi; ++i)
-      store(sl.e1 + 21 * c0 + (i - 1) * bw + j * kLanes, bi * load(sl.d1 + 21 * c0 + (i - 1) * bw + j * kLanes));
-  }
+      storev(sl.e1 + 21 * c0 + (i - 1) * bw + o, bi * loadv<V>(sl.d1 + 21 * c0 + (i - 1) * bw + o));
+  });
 }
 
 // The slice's share of the wei2 update of a trained residue, in both copies (the same values
@@ -149,9 +198,9 @@ void birh1Block(const FirstShared& s, FirstSlice& sl, int b, int n) {
 // They run interleaved with the next step A, whose streaming of wei1 leaves the cores idle.
 constexpr int kWei2Units = 203;
 
-template <int NB>
+template <int NB, bool Tail>
 void wei2Units(const FirstShared& s, FirstSlice& sl, int b, int from, int to) {
-  const int bw = NB * kLanes;
+  constexpr int bw = blockLanes<NB, Tail>;
   const int c0 = sl.bcol[b];
   const double eta = s.rate, mu = s.momentum;
   for (int u = from; u < to; ++u) {
@@ -161,23 +210,23 @@ void wei2Units(const FirstShared& s, FirstSlice& sl, int b, int from, int to) {
       const double* d = sl.ad + 101 * c0 + u * bw;
       const double* bk = sl.birh2 + sl.base + c0;
       const double hm = sl.hid1[u];
-#pragma GCC unroll 16
-      for (int j = 0; j < NB; ++j) {
-        const Vec g = (load(bk + j * kLanes) * load(d + j * kLanes)) * hm;
-        const Vec delta = eta * g + mu * load(p + j * kLanes);
-        store(w + j * kLanes, load(w + j * kLanes) + delta);
-        store(p + j * kLanes, delta);
-      }
+      eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
+        using V = decltype(kind);
+        const V g = (loadv<V>(bk + o) * loadv<V>(d + o)) * hm;
+        const V delta = eta * g + mu * loadv<V>(p + o);
+        storev(w + o, loadv<V>(w + o) + delta);
+        storev(p + o, delta);
+      });
     } else if (u == 101) {
       double* w = sl.aw + 102 * c0 + 101 * bw;
       double* p = sl.ap + 102 * c0 + 101 * bw;
       const double* bk = sl.birh2 + sl.base + c0;
-#pragma GCC unroll 16
-      for (int j = 0; j < NB; ++j) {
-        const Vec delta = eta * load(bk + j * kLanes) + mu * load(p + j * kLanes);
-        store(w + j * kLanes, load(w + j * kLanes) + delta);
-        store(p + j * kLanes, delta);
-      }
+      eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
+        using V = decltype(kind);
+        const V delta = eta * loadv<V>(bk + o) + mu * loadv<V>(p + o);
+        storev(w + o, loadv<V>(w + o) + delta);
+        storev(p + o, delta);
+      });
     } else {
       const int k = u - 102;
       double* w = sl.bw + 101 * c0 + k * bw;
@@ -185,23 +234,23 @@ void wei2Units(const FirstShared& s, FirstSlice& sl, int b, int from, int to) {
       const double* d = sl.bd + 101 * c0 + k * bw;
       const double* hm = sl.hid1 + sl.base + c0;
       const double bk = sl.birh2[k];
-#pragma GCC unroll 16
-      for (int j = 0; j < NB; ++j) {
-        const Vec g = (bk * load(d + j * kLanes)) * load(hm + j * kLanes);
-        const Vec delta = eta * g + mu * load(p + j * kLanes);
-        store(w + j * kLanes, load(w + j * kLanes) + delta);
-        store(p + j * kLanes, delta);
-      }
+      eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
+        using V = decltype(kind);
+        const V g = (bk * loadv<V>(d + o)) * loadv<V>(hm + o);
+        const V delta = eta * g + mu * loadv<V>(p + o);
+        storev(w + o, loadv<V>(w + o) + delta);
+        storev(p + o, delta);
+      });
     }
   }
 }
 
 // ---------------------------------------------------------------------------------------------
-// Step A on one block of NB vectors. `prev` (0: none) is the trained residue whose updates of
-// wei1 and wei2 are pending, `n` (0: none) the residue whose hidden-1 sums are formed.
-template <int NB>
+// Step A on one block. `prev` (0: none) is the trained residue whose updates of wei1 and wei2
+// are pending, `n` (0: none) the residue whose hidden-1 sums are formed.
+template <int NB, bool Tail>
 void passBlock(const FirstShared& s, FirstSlice& sl, int b, int prev, int n) {
-  const int bw = NB * kLanes;
+  constexpr int bw = blockLanes<NB, Tail>;
   const int c0 = sl.bcol[b];
   double* const W = sl.w1 + kRows1 * c0;
   double* const P = sl.p1 + kRows1 * c0;
@@ -215,15 +264,12 @@ void passBlock(const FirstShared& s, FirstSlice& sl, int b, int prev, int n) {
   const int ilo = ulo < flo ? ulo : flo;
   const int ihi = uhi > fhi ? uhi : fhi;
 
-  Vec acc[NB];
-#pragma GCC unroll 16
-  for (int j = 0; j < NB; ++j) acc[j] = Vec{};
-
+  Sums<NB, Tail> acc;
   int units = 0;
   for (int i = ilo; i <= ihi; ++i) {
     if (prev) {
       const int upto = kWei2Units * (i - ilo + 1) / (ihi - ilo + 1);
-      wei2Units<NB>(s, sl, b, units, upto);
+      wei2Units<NB, Tail>(s, sl, b, units, upto);
       units = upto;
     }
     const bool up = ulo <= i && i <= uhi;
@@ -237,81 +283,87 @@ void passBlock(const FirstShared& s, FirstSlice& sl, int b, int prev, int n) {
       const double* xf = residueRow(s.filin, n + i - 11);
       for (int f = 0; f < 30; ++f, w += bw, p += bw) {
         const double a = xu[f], x = xf[f];
-#pragma GCC unroll 16
-        for (int j = 0; j < NB; ++j) {
-          const Vec g = load(e + j * kLanes) * a;
-          const Vec delta = eta * g + mu * load(p + j * kLanes);
-          const Vec nw = load(w + j * kLanes) + delta;
-          store(w + j * kLanes, nw);
-          store(p + j * kLanes, delta);
-          acc[j] += (x * nw) * load(d + j * kLanes);
-        }
+        eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
+          using V = decltype(kind);
+          const V g = loadv<V>(e + o) * a;
+          const V delta = eta * g + mu * loadv<V>(p + o);
+          const V nw = loadv<V>(w + o) + delta;
+          storev(w + o, nw);
+          storev(p + o, delta);
+          acc.template at<V>(j) += (x * nw) * loadv<V>(d + o);
+        });
       }
     } else if (up) {
       const double* xu = residueRow(s.filin, prev + i - 11);
       for (int f = 0; f < 30; ++f, w += bw, p += bw) {
         const double a = xu[f];
-#pragma GCC unroll 16
-        for (int j = 0; j < NB; ++j) {
-          const Vec g = load(e + j * kLanes) * a;
-          const Vec delta = eta * g + mu * load(p + j * kLanes);
-          store(w + j * kLanes, load(w + j * kLanes) + delta);
-          store(p + j * kLanes, delta);
-        }
+        eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
+          using V = decltype(kind);
+          const V g = loadv<V>(e + o) * a;
+          const V delta = eta * g + mu * loadv<V>(p + o);
+          storev(w + o, loadv<V>(w + o) + delta);
+          storev(p + o, delta);
+        });
       }
     } else if (fw) {
       const double* xf = residueRow(s.filin, n + i - 11);
       for (int f = 0; f < 30; ++f, w += bw) {
         const double x = xf[f];
-#pragma GCC unroll 16
-        for (int j = 0; j < NB; ++j) acc[j] += (x * load(w + j * kLanes)) * load(d + j * kLanes);
+        eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
+          using V = decltype(kind);
+          acc.template at<V>(j) += (x * loadv<V>(w + o)) * loadv<V>(d + o);
+        });
       }
     }
   }
 
   double* w = W + kBiasRow1 * bw;
   double* p = P + kBiasRow1 * bw;
-#pragma GCC unroll 16
-  for (int j = 0; j < NB; ++j) {
-    Vec bias = load(w + j * kLanes);
+  eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
+    using V = decltype(kind);
+    V bias = loadv<V>(w + o);
     if (prev) {
-      const Vec delta = eta * load(sl.birh1 + c0 + j * kLanes) + mu * load(p + j * kLanes);
+      const V delta = eta * loadv<V>(sl.birh1 + c0 + o) + mu * loadv<V>(p + o);
       bias = bias + delta;
-      store(w + j * kLanes, bias);
-      store(p + j * kLanes, delta);
+      storev(w + o, bias);
+      storev(p + o, delta);
     }
-    if (n) store(sl.sum + c0 + j * kLanes, acc[j] + bias * s.xbias);
-  }
+    if (n) storev(sl.sum + c0 + o, acc.template at<V>(j) + bias * s.xbias);
+  });
 }
 
-// Runs Op<NB>::run for every block of the slice, NB being the block's vector count.
-template <template <int> class Op, int NB, typename... Args>
-inline void blockOf(int vectors, FirstSlice& sl, int b, const Args&... args) {
+#undef KELVOR_VECTOR_STEP
+
+// Runs Op<NB, Tail>::run for every block of the slice, NB being the block's whole vectors and
+// Tail whether it ends in a half vector.
+template <template <int, bool> class Op, int NB, typename... Args>
+inline void blockOf(int vectors, bool tail, FirstSlice& sl, int b, const Args&... args) {
   if constexpr (NB > kBlockVectors) {
     __builtin_trap();
   } else if (vectors == NB) {
-    Op<NB>::run(sl, b, args...);
+    if (tail) Op<NB, true>::run(sl, b, args...);
+    else Op<NB, false>::run(sl, b, args...);
   } else {
-    blockOf<Op, NB + 1>(vectors, sl, b, args...);
+    blockOf<Op, NB + 1>(vectors, tail, sl, b, args...);
   }
 }
 
-template <template <int> class Op, typename... Args>
+template <template <int, bool> class Op, typename... Args>
 void eachBlock(FirstSlice& sl, const Args&... args) {
-  for (int b = 0; b < sl.blocks; ++b) blockOf<Op, 1>(sl.bwidth[b] / kLanes, sl, b, args...);
+  for (int b = 0; b < sl.blocks; ++b) blockOf<Op, 1>(sl.bwidth[b] / kLanes, sl.bwidth[b] % kLanes != 0, sl, b, args...);
 }
 
-template <int NB>
+template <int NB, bool Tail>
 struct PassOp {
-  static void run(FirstSlice& sl, int b, const FirstShared& s, int prev, int n) { passBlock<NB>(s, sl, b, prev, n); }
+  static void run(FirstSlice& sl, int b, const FirstShared& s, int prev, int n) { passBlock<NB, Tail>(s, sl, b, prev, n); }
 };
-template <int NB>
+template <int NB, bool Tail>
 struct Layer2Op {
-  static void run(FirstSlice& sl, int b, const FirstShared& s) { layer2Block<NB>(s, sl, b); }
+  static void run(FirstSlice& sl, int b, const FirstShared& s) { layer2Block<NB, Tail>(s, sl, b); }
 };
-template <int NB>
+template <int NB, bool Tail>
 struct Birh1Op {
-  static void run(FirstSlice& sl, int b, const FirstShared& s, int n) { birh1Block<NB>(s, sl, b, n); }
+  static void run(FirstSlice& sl, int b, const FirstShared& s, int n) { birh1Block<NB, Tail>(s, sl, b, n); }
 };
 
 inline void update(double& w, double& p, double rate, double momentum, double g) {
@@ -449,11 +501,17 @@ void floorSteps(FirstShared& s, int t, int steps) {
   for (int step = 0; step < steps; ++step) {
     double* w = sl.w1;
     double* p = sl.p1;
-    const int count = kRows1 * sl.width;
-    for (int q = 0; q < count; q += kLanes) {
+    const int count = kRows1 * sl.width;  // a multiple of kTail
+    int q = 0;
+    for (; q + kLanes <= count; q += kLanes) {
       const Vec delta = mu * load(p + q);
       store(w + q, load(w + q) + delta);
       store(p + q, delta);
+    }
+    if (q < count) {
+      const Half delta = mu * loadv<Half>(p + q);
+      storev(w + q, loadv<Half>(w + q) + delta);
+      storev(p + q, delta);
     }
     barrier(s, t, sl);
   }
