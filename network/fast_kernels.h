@@ -73,19 +73,18 @@ struct FirstShared {
   Arrival* arrival;  // one per thread
   double* xhid1;     // exchange: thread t's hidden-1 outputs at t*kExchange
   double* xhid2;
-  // Going on with one thread. Thread 0 times its waits at the barriers; after kSlowWindows
-  // windows in a row of kWatchWindow residues in which it waited longer than kSlowWait times its
-  // own work (two threads then being slower than one; the first residue of a range, which holds
-  // the other threads' wake-up, is not counted), or at residue forceSolo (tests), it sets `solo` to the
+  // Going on with one thread. Thread 0 times its waits at the barriers; after a window of
+  // kWatchWindow residues in which it waited longer than kSlowWait times its own work (two
+  // threads then being slower than one; the first residue of a range, which holds the other
+  // threads' wake-up, is not counted), or at residue forceSolo (tests), it sets `solo` to the
   // residue after which the other threads leave the range; it finishes the range alone, doing
   // each thread's share in turn. Set to 0 by the engine before every range.
   int solo;
   int forceSolo;
 };
 
-constexpr int kWatchWindow = 64;
+constexpr int kWatchWindow = 1024;
 constexpr double kSlowWait = 0.8;
-constexpr int kSlowWindows = 3;  // consecutive slow windows before thread 0 goes on alone
 
 struct FilterState {
   const double* filin;

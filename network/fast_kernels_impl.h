@@ -376,13 +376,16 @@ inline void update(double& w, double& p, double rate, double momentum, double g)
 // and every update of this thread's share except wei1.
 void outputsAndBackward(FirstShared& s, int t, FirstSlice& sl, int n, bool train) {
   const double* pwei = sl.pwei;
-  double o[3];
-  for (int c = 0; c < 3; ++c) {
-    double sum = 0.0;
-    for (int m = 0; m < 101; ++m) sum += (sl.hid2[m] * pwei[m + 102 * c]) * s.dcayout[m];
-    sum += pwei[101 + 102 * c] * s.h2bias;
-    o[c] = std::tanh(s.gain * sum);
+  // The three sums side by side, each in its own order: three chains of additions overlap.
+  double sum[3] = {0.0, 0.0, 0.0};
+  for (int m = 0; m < 101; ++m) {
+    const double h = sl.hid2[m], dm = s.dcayout[m];
+    sum[0] += (h * pwei[m]) * dm;
+    sum[1] += (h * pwei[m + 102]) * dm;
+    sum[2] += (h * pwei[m + 204]) * dm;
   }
+  double o[3];
+  for (int c = 0; c < 3; ++c) o[c] = std::tanh(s.gain * (sum[c] + pwei[101 + 102 * c] * s.h2bias));
   if (t == 0) {
     double* out = s.outs + static_cast<std::ptrdiff_t>(n - 1) * 3;
     out[0] = o[0];
@@ -425,7 +428,16 @@ void soloStep(FirstShared& s, int pending, int n, bool train) {
     activate(s, t, sl, sl.hid2, s.xhid2);
   }
   for (int t = 0; t < s.threads; ++t) gather(s, s.xhid2, s.slice[t]->hid2);
-  for (int t = 0; t < s.threads; ++t) outputsAndBackward(s, t, *s.slice[t], n, train);
+  // The outputs, their error terms and the output layer once, on slice 0; the other slices take
+  // its hidden-2 error terms, and their copies of the output layer wait for the end of soloRange.
+  FirstSlice& lead = *s.slice[0];
+  outputsAndBackward(s, 0, lead, n, train);
+  if (!train) return;
+  for (int t = 1; t < s.threads; ++t) {
+    FirstSlice& sl = *s.slice[t];
+    for (int k = 0; k < 101; ++k) sl.birh2[k] = lead.birh2[k];
+    eachBlock<Birh1Op>(sl, s, n);
+  }
 }
 
 // Residues first..last on this thread alone; `pending` (0: none) is the trained residue before
@@ -437,6 +449,8 @@ void soloRange(FirstShared& s, int pending, int first, int last, bool train) {
   }
   if (pending)
     for (int t = 0; t < s.threads; ++t) eachBlock<PassOp>(*s.slice[t], s, pending, 0);
+  for (int t = 1; t < s.threads; ++t)
+    for (int q = 0; q < 612; ++q) s.slice[t]->pwei[q] = s.slice[0]->pwei[q];
 }
 
 void firstRangeSolo(FirstShared& s, int first, int last, bool train) {
@@ -445,8 +459,10 @@ void firstRangeSolo(FirstShared& s, int first, int last, bool train) {
 
 // Thread 0's watch: whether, over the window just ended, its waits at the barriers outweighed
 // its own work (kSlowWait; with two threads each doing half, a wait of 0.8 times the work is
-// about where one thread would have been as fast).
-bool slowBarriers(FirstSlice& sl, std::int64_t& windowStart, int& inWindow, int& slowRun) {
+// about where one thread would have been as fast). The window is long (some 15 ms on two cores):
+// a process that shares the cores takes them in time slices of a few milliseconds, so shorter
+// windows see its load as passing interruptions between quiet ones.
+bool slowBarriers(FirstSlice& sl, std::int64_t& windowStart, int& inWindow) {
   if (++inWindow < kWatchWindow) return false;
   const std::int64_t now = ticks();
   const double total = static_cast<double>(now - windowStart);
@@ -454,16 +470,14 @@ bool slowBarriers(FirstSlice& sl, std::int64_t& windowStart, int& inWindow, int&
   windowStart = now;
   inWindow = 0;
   sl.waited = 0;
-  // One slow window is a passing interruption (a timer, a short process); load lasts.
-  slowRun = wait > kSlowWait * (total - wait) ? slowRun + 1 : 0;
-  return slowRun >= kSlowWindows;
+  return wait > kSlowWait * (total - wait);
 }
 
 int firstRange(FirstShared& s, int t, int first, int last, bool train) {
   FirstSlice& sl = *s.slice[t];
   int pending = 0;
   std::int64_t windowStart = t == 0 ? ticks() : 0;
-  int inWindow = 0, slowRun = 0;
+  int inWindow = 0;
   if (t == 0) sl.waited = 0;
   for (int n = first; n <= last; ++n) {
     eachBlock<PassOp>(sl, s, pending, n);
@@ -473,7 +487,7 @@ int firstRange(FirstShared& s, int t, int first, int last, bool train) {
     eachBlock<Layer2Op>(sl, s);
     activate(s, t, sl, sl.hid2, s.xhid2);
     // Thread 0 decides before the second barrier, the others read it after: all see the same.
-    if (t == 0 && n < last && s.threads > 1 && (n == s.forceSolo || slowBarriers(sl, windowStart, inWindow, slowRun)))
+    if (t == 0 && n < last && s.threads > 1 && (n == s.forceSolo || slowBarriers(sl, windowStart, inWindow)))
       __atomic_store_n(&s.solo, n, __ATOMIC_RELAXED);
     barrier(s, t, sl);
     if (s.threads > 1) gather(s, s.xhid2, sl.hid2);
