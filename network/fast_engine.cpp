@@ -393,20 +393,29 @@ void runFirst(FastEngine::State& s, Network& net, DataStore& store, int first, i
   sh.xbias = store.xin(22, 1);
   sh.h1bias = net.hid1[102];
   sh.h2bias = net.hid2[102];
-  sh.solo = 0;
   sh.forceSolo = s.forceSolo;
   s.forceSolo = 0;
-  if (s.threads > 1 && s.soloLeft > 0) {
-    s.k.firstRangeSolo(sh, first, last, train);
-    s.soloLeft -= last - first + 1;
-  } else {
+  // With the threads until the watch finds them slower than one, then alone for soloBudget
+  // residues (within this range and the next ones), then with the threads again.
+  for (int from = first; from <= last;) {
+    if (s.threads > 1 && s.soloLeft > 0) {
+      const int upto = last - from < s.soloLeft ? last : from + static_cast<int>(s.soloLeft) - 1;
+      s.k.firstRangeSolo(sh, from, upto, train);
+      s.soloLeft -= upto - from + 1;
+      from = upto + 1;
+      continue;
+    }
     Job j;
     j.kind = JobKind::kFirst;
-    j.first = first;
+    j.first = from;
     j.last = last;
     j.train = train;
+    sh.solo = 0;
     s.run(j);
-    if (sh.solo > 0) s.soloLeft = s.soloBudget - (last - sh.solo);
+    sh.forceSolo = 0;
+    if (sh.solo == 0) break;
+    s.soloLeft = s.soloBudget;
+    from = sh.solo + 1;
   }
 
   const FirstSlice& sl = s.slices[0];

@@ -77,8 +77,9 @@ struct FirstShared {
   // kWatchWindow residues in which it waited longer than kSlowWait times its own work (two
   // threads then being slower than one; the first residue of a range, which holds the other
   // threads' wake-up, is not counted), or at residue forceSolo (tests), it sets `solo` to the
-  // residue after which the other threads leave the range; it finishes the range alone, doing
-  // each thread's share in turn. Set to 0 by the engine before every range.
+  // residue after which every thread leaves the range; the engine goes on alone, each thread's
+  // share in turn, for a while (FastEngine), then with the threads again. Set to 0 by the
+  // engine before every range.
   int solo;
   int forceSolo;
 };
@@ -116,7 +117,7 @@ struct KernelSet {
   int blockVectors;  // vectors per block (accumulators kept in registers)
   int tailLanes;     // lanes of the half vector a block may end in (0: none)
   // readwin, calcnet (and backprop with train) for k = first..last; run by every thread t at once.
-  // Returns, on thread 0, the residue after which it went on alone (0: it did not).
+  // Returns the residue after which the range stopped for the engine to go on alone (0: none).
   int (*firstRange)(FirstShared& s, int t, int first, int last, bool train);
   // The same on the calling thread alone, every thread's share in turn; the same bits.
   void (*firstRangeSolo)(FirstShared& s, int first, int last, bool train);

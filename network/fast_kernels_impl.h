@@ -440,9 +440,10 @@ void soloStep(FirstShared& s, int pending, int n, bool train) {
   }
 }
 
-// Residues first..last on this thread alone; `pending` (0: none) is the trained residue before
-// `first` whose wei1 and wei2 updates wait.
-void soloRange(FirstShared& s, int pending, int first, int last, bool train) {
+// Residues first..last on this thread alone; the other slices' copies of the output layer are
+// brought up to date at the end.
+void firstRangeSolo(FirstShared& s, int first, int last, bool train) {
+  int pending = 0;
   for (int n = first; n <= last; ++n) {
     soloStep(s, pending, n, train);
     pending = train ? n : 0;
@@ -451,10 +452,6 @@ void soloRange(FirstShared& s, int pending, int first, int last, bool train) {
     for (int t = 0; t < s.threads; ++t) eachBlock<PassOp>(*s.slice[t], s, pending, 0);
   for (int t = 1; t < s.threads; ++t)
     for (int q = 0; q < 612; ++q) s.slice[t]->pwei[q] = s.slice[0]->pwei[q];
-}
-
-void firstRangeSolo(FirstShared& s, int first, int last, bool train) {
-  if (first <= last) soloRange(s, 0, first, last, train);
 }
 
 // Thread 0's watch: whether, over the window just ended, its waits at the barriers outweighed
@@ -499,9 +496,9 @@ int firstRange(FirstShared& s, int t, int first, int last, bool train) {
       sl.waited = 0;
     }
     if (s.threads > 1 && __atomic_load_n(&s.solo, __ATOMIC_RELAXED) == n) {
-      // Every thread finishes residue n on its slice before thread 0 takes all slices.
-      barrier(s, t, sl);
-      if (t == 0) soloRange(s, pending, n + 1, last, train);
+      // Every thread finishes residue n and its update on its own slice; the engine goes on
+      // alone from n + 1.
+      if (pending) eachBlock<PassOp>(sl, s, pending, 0);
       return n;
     }
   }

@@ -194,8 +194,9 @@ TEST_F(FastKernels, GoingOnWithOneThreadChangesNoBit) {
     int epoch, at;
     long budget;
   };
-  const std::vector<Switch> switches = {{0, 500, 700},                // alone to 1100, predict alone, threads again
-                                        {1, st.ntatrain + 1, 100000}, // first residue of the validation part
+  const std::vector<Switch> switches = {{0, 200, 300},                // alone 201..500, threads again in the range
+                                        {1, st.ntatrain + 1, 100000}, // first residue of the validation part, then
+                                                                      // alone into the next range
                                         {2, 3, 0}};                   // the final pass, threads again at once
   for (const Config& c : configs()) {
     if (c.threads < 2) continue;
