@@ -131,10 +131,16 @@ struct Sums {
   }
 };
 
+// Names a vector type for a step (a tag: the vector itself is never passed by value).
+template <typename V>
+struct VectorOf {
+  using type = V;
+};
+
 template <bool Tail, typename Step, int... J>
 __attribute__((always_inline)) inline void eachVectorOf(Step& step, std::integer_sequence<int, J...>) {
-  (step(Vec{}, J * kLanes, J), ...);
-  if constexpr (Tail) step(Half{}, static_cast<int>(sizeof...(J)) * kLanes, static_cast<int>(sizeof...(J)));
+  (step(VectorOf<Vec>{}, J * kLanes, J), ...);
+  if constexpr (Tail) step(VectorOf<Half>{}, static_cast<int>(sizeof...(J)) * kLanes, static_cast<int>(sizeof...(J)));
 }
 
 template <int NB, bool Tail, typename Step>
@@ -154,12 +160,12 @@ void layer2Block(const FirstShared& s, FirstSlice& sl, int b) {
   for (int m = 0; m < 101; ++m, w += bw, d += bw) {
     const double h = sl.hid1[m];
     eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
-      using V = decltype(kind);
+      using V = typename decltype(kind)::type;
       acc.template at<V>(j) += (h * loadv<V>(w + o)) * loadv<V>(d + o);
     });
   }
   eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
-    using V = decltype(kind);
+    using V = typename decltype(kind)::type;
     storev(sl.sum + c0 + o, acc.template at<V>(j) + loadv<V>(w + o) * s.h1bias);
   });
 }
@@ -176,14 +182,14 @@ void birh1Block(const FirstShared& s, FirstSlice& sl, int b, int n) {
   for (int k = 0; k < 101; ++k, w += bw, d += bw) {
     const double bk = sl.birh2[k];
     eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
-      using V = decltype(kind);
+      using V = typename decltype(kind)::type;
       acc.template at<V>(j) += loadv<V>(w + o) * (bk * loadv<V>(d + o));
     });
   }
   const double g = s.gain;
   const int lo = s.winlo[n - 1], hi = s.winhi[n - 1];
   eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
-    using V = decltype(kind);
+    using V = typename decltype(kind)::type;
     const V h = loadv<V>(sl.hid1 + sl.base + c0 + o);
     const V bi = (g * (1.0 - h * h)) * acc.template at<V>(j);
     storev(sl.birh1 + c0 + o, bi);
@@ -211,7 +217,7 @@ void wei2Units(const FirstShared& s, FirstSlice& sl, int b, int from, int to) {
       const double* bk = sl.birh2 + sl.base + c0;
       const double hm = sl.hid1[u];
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
-        using V = decltype(kind);
+        using V = typename decltype(kind)::type;
         const V g = (loadv<V>(bk + o) * loadv<V>(d + o)) * hm;
         const V delta = eta * g + mu * loadv<V>(p + o);
         storev(w + o, loadv<V>(w + o) + delta);
@@ -222,7 +228,7 @@ void wei2Units(const FirstShared& s, FirstSlice& sl, int b, int from, int to) {
       double* p = sl.ap + 102 * c0 + 101 * bw;
       const double* bk = sl.birh2 + sl.base + c0;
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
-        using V = decltype(kind);
+        using V = typename decltype(kind)::type;
         const V delta = eta * loadv<V>(bk + o) + mu * loadv<V>(p + o);
         storev(w + o, loadv<V>(w + o) + delta);
         storev(p + o, delta);
@@ -235,7 +241,7 @@ void wei2Units(const FirstShared& s, FirstSlice& sl, int b, int from, int to) {
       const double* hm = sl.hid1 + sl.base + c0;
       const double bk = sl.birh2[k];
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
-        using V = decltype(kind);
+        using V = typename decltype(kind)::type;
         const V g = (bk * loadv<V>(d + o)) * loadv<V>(hm + o);
         const V delta = eta * g + mu * loadv<V>(p + o);
         storev(w + o, loadv<V>(w + o) + delta);
@@ -284,7 +290,7 @@ void passBlock(const FirstShared& s, FirstSlice& sl, int b, int prev, int n) {
       for (int f = 0; f < 30; ++f, w += bw, p += bw) {
         const double a = xu[f], x = xf[f];
         eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
-          using V = decltype(kind);
+          using V = typename decltype(kind)::type;
           const V g = loadv<V>(e + o) * a;
           const V delta = eta * g + mu * loadv<V>(p + o);
           const V nw = loadv<V>(w + o) + delta;
@@ -298,7 +304,7 @@ void passBlock(const FirstShared& s, FirstSlice& sl, int b, int prev, int n) {
       for (int f = 0; f < 30; ++f, w += bw, p += bw) {
         const double a = xu[f];
         eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
-          using V = decltype(kind);
+          using V = typename decltype(kind)::type;
           const V g = loadv<V>(e + o) * a;
           const V delta = eta * g + mu * loadv<V>(p + o);
           storev(w + o, loadv<V>(w + o) + delta);
@@ -310,7 +316,7 @@ void passBlock(const FirstShared& s, FirstSlice& sl, int b, int prev, int n) {
       for (int f = 0; f < 30; ++f, w += bw) {
         const double x = xf[f];
         eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
-          using V = decltype(kind);
+          using V = typename decltype(kind)::type;
           acc.template at<V>(j) += (x * loadv<V>(w + o)) * loadv<V>(d + o);
         });
       }
@@ -320,7 +326,7 @@ void passBlock(const FirstShared& s, FirstSlice& sl, int b, int prev, int n) {
   double* w = W + kBiasRow1 * bw;
   double* p = P + kBiasRow1 * bw;
   eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
-    using V = decltype(kind);
+    using V = typename decltype(kind)::type;
     V bias = loadv<V>(w + o);
     if (prev) {
       const V delta = eta * loadv<V>(sl.birh1 + c0 + o) + mu * loadv<V>(p + o);
