@@ -26,13 +26,18 @@
 
 static_assert(sizeof(Vec) == kLanes * sizeof(double), "vector width");
 
-inline Vec load(const double* p) {
-  Vec v;
+// A vector (by default a whole one) from doubles at any alignment, and back.
+template <typename V = Vec>
+inline V load(const double* p) {
+  V v;
   __builtin_memcpy(&v, p, sizeof v);
   return v;
 }
 
-inline void store(double* p, const Vec& v) { __builtin_memcpy(p, &v, sizeof v); }
+template <typename V>
+inline void store(double* p, const V& v) {
+  __builtin_memcpy(p, &v, sizeof v);
+}
 
 inline double classCode(double o1, double o2, double o3) {
   if (o3 >= o2) return o3 >= o1 ? 0.5 : -0.6;
@@ -102,19 +107,8 @@ void activate(FirstShared& s, int t, FirstSlice& sl, double* whole, double* exch
 // 101 neurons 52 and 52 rather than 56 and 48. One step of a block runs `step` on each of its
 // vectors in turn, with the vector type and the vector's first lane.
 constexpr int kTail = kLanes / 2;
+constexpr int kTailLanes = kLanes >= 4 ? kTail : 0;  // half vectors are used from four lanes up
 typedef double Half __attribute__((vector_size(kTail * sizeof(double))));
-
-template <typename V>
-inline V loadv(const double* p) {
-  V v;
-  __builtin_memcpy(&v, p, sizeof v);
-  return v;
-}
-
-template <typename V>
-inline void storev(double* p, const V& v) {
-  __builtin_memcpy(p, &v, sizeof v);
-}
 
 template <int NB, bool Tail>
 constexpr int blockLanes = NB * kLanes + (Tail ? kTail : 0);
@@ -161,12 +155,12 @@ void layer2Block(const FirstShared& s, FirstSlice& sl, int b) {
     const double h = sl.hid1[m];
     eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
       using V = typename decltype(kind)::type;
-      acc.template at<V>(j) += (h * loadv<V>(w + o)) * loadv<V>(d + o);
+      acc.template at<V>(j) += (h * load<V>(w + o)) * load<V>(d + o);
     });
   }
   eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
     using V = typename decltype(kind)::type;
-    storev(sl.sum + c0 + o, acc.template at<V>(j) + loadv<V>(w + o) * s.h1bias);
+    store(sl.sum + c0 + o, acc.template at<V>(j) + load<V>(w + o) * s.h1bias);
   });
 }
 
@@ -183,18 +177,18 @@ void birh1Block(const FirstShared& s, FirstSlice& sl, int b, int n) {
     const double bk = sl.birh2[k];
     eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
       using V = typename decltype(kind)::type;
-      acc.template at<V>(j) += loadv<V>(w + o) * (bk * loadv<V>(d + o));
+      acc.template at<V>(j) += load<V>(w + o) * (bk * load<V>(d + o));
     });
   }
   const double g = s.gain;
   const int lo = s.winlo[n - 1], hi = s.winhi[n - 1];
   eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
     using V = typename decltype(kind)::type;
-    const V h = loadv<V>(sl.hid1 + sl.base + c0 + o);
+    const V h = load<V>(sl.hid1 + sl.base + c0 + o);
     const V bi = (g * (1.0 - h * h)) * acc.template at<V>(j);
-    storev(sl.birh1 + c0 + o, bi);
+    store(sl.birh1 + c0 + o, bi);
     for (int i = lo; i <= hi; ++i)
-      storev(sl.e1 + 21 * c0 + (i - 1) * bw + o, bi * loadv<V>(sl.d1 + 21 * c0 + (i - 1) * bw + o));
+      store(sl.e1 + 21 * c0 + (i - 1) * bw + o, bi * load<V>(sl.d1 + 21 * c0 + (i - 1) * bw + o));
   });
 }
 
@@ -218,10 +212,10 @@ void wei2Units(const FirstShared& s, FirstSlice& sl, int b, int from, int to) {
       const double hm = sl.hid1[u];
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
         using V = typename decltype(kind)::type;
-        const V g = (loadv<V>(bk + o) * loadv<V>(d + o)) * hm;
-        const V delta = eta * g + mu * loadv<V>(p + o);
-        storev(w + o, loadv<V>(w + o) + delta);
-        storev(p + o, delta);
+        const V g = (load<V>(bk + o) * load<V>(d + o)) * hm;
+        const V delta = eta * g + mu * load<V>(p + o);
+        store(w + o, load<V>(w + o) + delta);
+        store(p + o, delta);
       });
     } else if (u == 101) {
       double* w = sl.aw + 102 * c0 + 101 * bw;
@@ -229,9 +223,9 @@ void wei2Units(const FirstShared& s, FirstSlice& sl, int b, int from, int to) {
       const double* bk = sl.birh2 + sl.base + c0;
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
         using V = typename decltype(kind)::type;
-        const V delta = eta * loadv<V>(bk + o) + mu * loadv<V>(p + o);
-        storev(w + o, loadv<V>(w + o) + delta);
-        storev(p + o, delta);
+        const V delta = eta * load<V>(bk + o) + mu * load<V>(p + o);
+        store(w + o, load<V>(w + o) + delta);
+        store(p + o, delta);
       });
     } else {
       const int k = u - 102;
@@ -242,10 +236,10 @@ void wei2Units(const FirstShared& s, FirstSlice& sl, int b, int from, int to) {
       const double bk = sl.birh2[k];
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
         using V = typename decltype(kind)::type;
-        const V g = (bk * loadv<V>(d + o)) * loadv<V>(hm + o);
-        const V delta = eta * g + mu * loadv<V>(p + o);
-        storev(w + o, loadv<V>(w + o) + delta);
-        storev(p + o, delta);
+        const V g = (bk * load<V>(d + o)) * load<V>(hm + o);
+        const V delta = eta * g + mu * load<V>(p + o);
+        store(w + o, load<V>(w + o) + delta);
+        store(p + o, delta);
       });
     }
   }
@@ -291,12 +285,12 @@ void passBlock(const FirstShared& s, FirstSlice& sl, int b, int prev, int n) {
         const double a = xu[f], x = xf[f];
         eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
           using V = typename decltype(kind)::type;
-          const V g = loadv<V>(e + o) * a;
-          const V delta = eta * g + mu * loadv<V>(p + o);
-          const V nw = loadv<V>(w + o) + delta;
-          storev(w + o, nw);
-          storev(p + o, delta);
-          acc.template at<V>(j) += (x * nw) * loadv<V>(d + o);
+          const V g = load<V>(e + o) * a;
+          const V delta = eta * g + mu * load<V>(p + o);
+          const V nw = load<V>(w + o) + delta;
+          store(w + o, nw);
+          store(p + o, delta);
+          acc.template at<V>(j) += (x * nw) * load<V>(d + o);
         });
       }
     } else if (up) {
@@ -305,10 +299,10 @@ void passBlock(const FirstShared& s, FirstSlice& sl, int b, int prev, int n) {
         const double a = xu[f];
         eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
           using V = typename decltype(kind)::type;
-          const V g = loadv<V>(e + o) * a;
-          const V delta = eta * g + mu * loadv<V>(p + o);
-          storev(w + o, loadv<V>(w + o) + delta);
-          storev(p + o, delta);
+          const V g = load<V>(e + o) * a;
+          const V delta = eta * g + mu * load<V>(p + o);
+          store(w + o, load<V>(w + o) + delta);
+          store(p + o, delta);
         });
       }
     } else if (fw) {
@@ -317,7 +311,7 @@ void passBlock(const FirstShared& s, FirstSlice& sl, int b, int prev, int n) {
         const double x = xf[f];
         eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
           using V = typename decltype(kind)::type;
-          acc.template at<V>(j) += (x * loadv<V>(w + o)) * loadv<V>(d + o);
+          acc.template at<V>(j) += (x * load<V>(w + o)) * load<V>(d + o);
         });
       }
     }
@@ -327,14 +321,14 @@ void passBlock(const FirstShared& s, FirstSlice& sl, int b, int prev, int n) {
   double* p = P + kBiasRow1 * bw;
   eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
     using V = typename decltype(kind)::type;
-    V bias = loadv<V>(w + o);
+    V bias = load<V>(w + o);
     if (prev) {
-      const V delta = eta * loadv<V>(sl.birh1 + c0 + o) + mu * loadv<V>(p + o);
+      const V delta = eta * load<V>(sl.birh1 + c0 + o) + mu * load<V>(p + o);
       bias = bias + delta;
-      storev(w + o, bias);
-      storev(p + o, delta);
+      store(w + o, bias);
+      store(p + o, delta);
     }
-    if (n) storev(sl.sum + c0 + o, acc.template at<V>(j) + bias * s.xbias);
+    if (n) store(sl.sum + c0 + o, acc.template at<V>(j) + bias * s.xbias);
   });
 }
 
@@ -526,9 +520,9 @@ void floorSteps(FirstShared& s, int t, int steps) {
       store(p + q, delta);
     }
     if (q < count) {
-      const Half delta = mu * loadv<Half>(p + q);
-      storev(w + q, loadv<Half>(w + q) + delta);
-      storev(p + q, delta);
+      const Half delta = mu * load<Half>(p + q);
+      store(w + q, load<Half>(w + q) + delta);
+      store(p + q, delta);
     }
     barrier(s, t, sl);
   }
