@@ -71,8 +71,12 @@ void makeBlocks(FirstSlice& sl, int vectors, int lanes, int most) {
 }
 
 // Residues run on one thread after the barriers were found slow, before two threads are tried
-// again: about a second of training.
+// again: about a second of training. When the threads are found slow again right after a spell
+// (within kSoloRetry residues), the load has stayed and the next spell is twice as long, up to
+// kSoloLongest spells' worth: the watch's own windows cost little against the spell they lead to.
 constexpr long kSoloResidues = 50000;
+constexpr long kSoloRetry = 8 * fast::kWatchWindow;
+constexpr int kSoloLongest = 8;
 
 enum class JobKind { kFirst, kFloor };
 struct Job {
@@ -82,15 +86,122 @@ struct Job {
   int steps = 0;
 };
 
+// The first stage laid out for some number of threads: the neurons dealt to the slices, each
+// slice in memory of its own, and what the threads share.
+struct FirstLayout {
+  int threads = 0;
+  FirstShared shared{};
+  FirstSlice slices[fast::kMaxThreads]{};
+  std::vector<std::unique_ptr<Arena>> arenas;
+  std::unique_ptr<Arena> common;  // arrivals, exchange buffers, dcayout
+};
+
+// Deals the hidden neurons out to `threads` slices, in units of half a vector where the kernels
+// take one, so that the slices differ by at most half a vector (every slice keeps at least one
+// whole vector); takes from the Network what the engine keeps for good: the attenuation factors
+// and the previous changes.
+void layOut(FirstLayout& L, const KernelSet& kernels, const Network& net, int threads) {
+  const int lanes = kernels.lanes;
+  const int unit = kernels.tailLanes > 0 ? kernels.tailLanes : lanes;
+  const int units = (kHidden + unit - 1) / unit;
+  L.threads = threads;
+  L.common = std::make_unique<Arena>(16 * threads + 2 * fast::kExchange * threads + fast::kPadded + 64);
+  L.shared.arrival = reinterpret_cast<fast::Arrival*>(L.common->take(16 * threads));
+  L.shared.xhid1 = L.common->take(fast::kExchange * threads);
+  L.shared.xhid2 = L.common->take(fast::kExchange * threads);
+  double* dcayout = L.common->take(fast::kPadded);
+  L.shared.dcayout = dcayout;
+  L.shared.threads = threads;
+  for (int m = 1; m <= kHidden; ++m) dcayout[m - 1] = net.dcayout[m];
+
+  int base = 0;
+  for (int t = 0; t < threads; ++t) {
+    FirstSlice& sl = L.slices[t];
+    sl.base = base;
+    sl.width = (units / threads + (t < units % threads ? 1 : 0)) * unit;
+    sl.real = std::min(sl.width, kHidden - base);
+    if (sl.width < lanes) throw std::logic_error("fast engine: a slice narrower than a vector");
+    makeBlocks(sl, sl.width / lanes, lanes, kernels.blockVectors);
+    sl.bwidth[sl.blocks - 1] += sl.width % lanes;
+    base += sl.width;
+    const std::size_t w = sl.width;
+    const std::size_t need = 2 * Arena::round(kRows1 * w) + 2 * Arena::round(21 * w) + 2 * Arena::round(102 * w) +
+                             4 * Arena::round(101 * w) + 2 * Arena::round(w) + Arena::round(612) +
+                             3 * Arena::round(fast::kPadded);
+    L.arenas.push_back(std::make_unique<Arena>(need));
+    Arena& a = *L.arenas.back();
+    sl.w1 = a.take(kRows1 * w);
+    sl.p1 = a.take(kRows1 * w);
+    sl.d1 = a.take(21 * w);
+    sl.e1 = a.take(21 * w);
+    sl.aw = a.take(102 * w);
+    sl.ap = a.take(102 * w);
+    sl.ad = a.take(101 * w);
+    sl.bw = a.take(101 * w);
+    sl.bp = a.take(101 * w);
+    sl.bd = a.take(101 * w);
+    sl.sum = a.take(w);
+    sl.birh1 = a.take(w);
+    sl.pwei = a.take(612);
+    sl.hid1 = a.take(fast::kPadded);
+    sl.hid2 = a.take(fast::kPadded);
+    sl.birh2 = a.take(fast::kPadded);
+    L.shared.slice[t] = &sl;
+
+    for (int q = 0; q < sl.real; ++q) {
+      const int h = sl.base + q + 1;
+      for (int i = 1; i <= 21; ++i) {
+        sl.d1[at(sl, 21, q, i - 1)] = net.dcayin[din(i, h)];
+        for (int f1 = 1; f1 <= kFeatures; ++f1)
+          sl.p1[at(sl, kRows1, q, 30 * (i - 1) + f1 - 1)] = net.owei1[w1(i, f1, h)];
+      }
+      sl.p1[at(sl, kRows1, q, kBiasRow1)] = net.owei1[w1(22, 1, h)];
+      for (int m = 1; m <= 102; ++m) sl.ap[at(sl, 102, q, m - 1)] = net.owei2[w2(m, h)];
+      for (int m = 1; m <= kHidden; ++m) {
+        sl.ad[at(sl, 101, q, m - 1)] = net.dcayhid[dhid(m, h)];
+        sl.bp[at(sl, 101, q, m - 1)] = net.owei2[w2(h, m)];
+        sl.bd[at(sl, 101, q, m - 1)] = net.dcayhid[dhid(h, m)];
+      }
+    }
+    for (int m = 1; m <= 102; ++m)
+      for (int c = 4; c <= 6; ++c) sl.pwei[pw(m, c)] = net.pwei[pw(m, c)];
+  }
+}
+
+// The slice and lane of hidden neuron h (0-based) in a layout.
+std::pair<const FirstSlice*, int> lane(const FirstLayout& L, int h) {
+  int t = 0;
+  while (h >= L.slices[t].base + L.slices[t].width) ++t;
+  return {&L.slices[t], h - L.slices[t].base};
+}
+
+// Hands the weights and previous changes of one layout over to another, neuron by neuron.
+void handOver(const FirstLayout& from, FirstLayout& to) {
+  for (int h = 0; h < kHidden; ++h) {
+    const auto [src, qs] = lane(from, h);
+    const auto [dst, qd] = lane(to, h);
+    FirstSlice& d = const_cast<FirstSlice&>(*dst);
+    auto panel = [&](const double* a, double* b, int rows) {
+      for (int r = 0; r < rows; ++r) b[at(d, rows, qd, r)] = a[at(*src, rows, qs, r)];
+    };
+    panel(src->w1, d.w1, kRows1);
+    panel(src->p1, d.p1, kRows1);
+    panel(src->aw, d.aw, 102);
+    panel(src->ap, d.ap, 102);
+    panel(src->bw, d.bw, 101);
+    panel(src->bp, d.bp, 101);
+  }
+  for (int t = 0; t < to.threads; ++t) std::copy(from.slices[0].pwei, from.slices[0].pwei + 612, to.slices[t].pwei);
+}
+
 }  // namespace
 
 struct FastEngine::State {
   const KernelSet& k;
   int threads;
-  FirstShared shared{};
-  FirstSlice slices[fast::kMaxThreads]{};
-  std::vector<std::unique_ptr<Arena>> arenas;
-  std::unique_ptr<Arena> common;  // arrivals, exchange buffers, dcayout
+  FirstLayout first;
+  // The same for one thread, where the threads go on alone after slow barriers.
+  std::unique_ptr<FirstLayout> alone;
   FilterState filter{};
   std::unique_ptr<Arena> filterArena;
 
@@ -101,16 +212,20 @@ struct FastEngine::State {
   bool quit = false;
   Job job;
   std::vector<std::thread> workers;
-  // After slow barriers, residues still to run on one thread (ranges started after the switch).
+  // After slow barriers, residues still to run on one thread (ranges started after the switch),
+  // the length of a first spell, how many such lengths the next one takes and the residues run
+  // with the threads since the last spell ended.
   long soloLeft = 0;
   long soloBudget = kSoloResidues;
+  int soloSpells = 1;
+  long withThreads = kSoloRetry + 1;
   int forceSolo = 0;
 
   State(const KernelSet& kernels, int t) : k(kernels), threads(t) {}
 
   void execute(const Job& j, int t) {
-    if (j.kind == JobKind::kFirst) k.firstRange(shared, t, j.first, j.last, j.train);
-    else k.floorSteps(shared, t, j.steps);
+    if (j.kind == JobKind::kFirst) k.firstRange(first.shared, t, j.first, j.last, j.train);
+    else k.floorSteps(first.shared, t, j.steps);
   }
 
   void work(int t) {
@@ -148,60 +263,18 @@ struct FastEngine::State {
 
 FastEngine::FastEngine(Network& net, DataStore& store, const KernelSet& kernels, int threads)
     : Engine(net, store) {
-  const int lanes = kernels.lanes;
-  const int vectors = (kHidden + lanes - 1) / lanes;
+  const int vectors = (kHidden + kernels.lanes - 1) / kernels.lanes;
   threads = std::clamp(threads, 1, std::min(fast::kMaxThreads, vectors));
-  // The neurons are dealt out in units of half a vector where the kernels take one, so that the
-  // slices differ by at most half a vector (every slice keeps at least one whole vector).
-  const int unit = kernels.tailLanes > 0 ? kernels.tailLanes : lanes;
-  const int units = (kHidden + unit - 1) / unit;
   s_ = std::make_unique<State>(kernels, threads);
   State& s = *s_;
-
-  s.common = std::make_unique<Arena>(16 * threads + 2 * fast::kExchange * threads + fast::kPadded + 64);
-  s.shared.arrival = reinterpret_cast<fast::Arrival*>(s.common->take(16 * threads));
-  s.shared.xhid1 = s.common->take(fast::kExchange * threads);
-  s.shared.xhid2 = s.common->take(fast::kExchange * threads);
-  double* dcayout = s.common->take(fast::kPadded);
-  s.shared.dcayout = dcayout;
-  s.shared.threads = threads;
-
-  int base = 0;
-  for (int t = 0; t < threads; ++t) {
-    FirstSlice& sl = s.slices[t];
-    sl.base = base;
-    sl.width = (units / threads + (t < units % threads ? 1 : 0)) * unit;
-    sl.real = std::min(sl.width, kHidden - base);
-    if (sl.width < lanes) throw std::logic_error("fast engine: a slice narrower than a vector");
-    makeBlocks(sl, sl.width / lanes, lanes, kernels.blockVectors);
-    sl.bwidth[sl.blocks - 1] += sl.width % lanes;
-    base += sl.width;
-    const std::size_t w = sl.width;
-    const std::size_t need = 2 * Arena::round(kRows1 * w) + 2 * Arena::round(21 * w) + 2 * Arena::round(102 * w) +
-                             4 * Arena::round(101 * w) + 2 * Arena::round(w) + Arena::round(612) +
-                             3 * Arena::round(fast::kPadded);
-    s.arenas.push_back(std::make_unique<Arena>(need));
-    Arena& a = *s.arenas.back();
-    sl.w1 = a.take(kRows1 * w);
-    sl.p1 = a.take(kRows1 * w);
-    sl.d1 = a.take(21 * w);
-    sl.e1 = a.take(21 * w);
-    sl.aw = a.take(102 * w);
-    sl.ap = a.take(102 * w);
-    sl.ad = a.take(101 * w);
-    sl.bw = a.take(101 * w);
-    sl.bp = a.take(101 * w);
-    sl.bd = a.take(101 * w);
-    sl.sum = a.take(w);
-    sl.birh1 = a.take(w);
-    sl.pwei = a.take(612);
-    sl.hid1 = a.take(fast::kPadded);
-    sl.hid2 = a.take(fast::kPadded);
-    sl.birh2 = a.take(fast::kPadded);
-    s.shared.slice[t] = &sl;
+  layOut(s.first, kernels, net, threads);
+  if (threads > 1) {
+    s.alone = std::make_unique<FirstLayout>();
+    layOut(*s.alone, kernels, net, 1);
   }
 
   FilterState& f = s.filter;
+  const int lanes = kernels.lanes;
   f.width = (kFHidden + lanes - 1) / lanes * lanes;
   const std::size_t fw = f.width;
   s.filterArena = std::make_unique<Arena>(2 * Arena::round(64 * fw) + 2 * Arena::round(21 * fw) +
@@ -217,28 +290,7 @@ FastEngine::FastEngine(Network& net, DataStore& store, const KernelSet& kernels,
   f.w2 = fa.take(66);
   f.p2 = fa.take(66);
 
-  // The attenuation factors and the previous changes: taken once.
-  for (int m = 1; m <= kHidden; ++m) dcayout[m - 1] = net.dcayout[m];
-  for (int t = 0; t < threads; ++t) {
-    FirstSlice& sl = s.slices[t];
-    for (int q = 0; q < sl.real; ++q) {
-      const int h = sl.base + q + 1;
-      for (int i = 1; i <= 21; ++i) {
-        sl.d1[at(sl, 21, q, i - 1)] = net.dcayin[din(i, h)];
-        for (int f1 = 1; f1 <= kFeatures; ++f1)
-          sl.p1[at(sl, kRows1, q, 30 * (i - 1) + f1 - 1)] = net.owei1[w1(i, f1, h)];
-      }
-      sl.p1[at(sl, kRows1, q, kBiasRow1)] = net.owei1[w1(22, 1, h)];
-      for (int m = 1; m <= 102; ++m) sl.ap[at(sl, 102, q, m - 1)] = net.owei2[w2(m, h)];
-      for (int m = 1; m <= kHidden; ++m) {
-        sl.ad[at(sl, 101, q, m - 1)] = net.dcayhid[dhid(m, h)];
-        sl.bp[at(sl, 101, q, m - 1)] = net.owei2[w2(h, m)];
-        sl.bd[at(sl, 101, q, m - 1)] = net.dcayhid[dhid(h, m)];
-      }
-    }
-    for (int m = 1; m <= 102; ++m)
-      for (int c = 4; c <= 6; ++c) sl.pwei[pw(m, c)] = net.pwei[pw(m, c)];
-  }
+  // The filter's attenuation factors and previous changes: taken once.
   double* fdcayout = fa.take(66);
   f.dcayout = fdcayout;
   for (int m = 1; m <= kFHidden; ++m) fdcayout[m - 1] = net.fdcayout[m];
@@ -275,7 +327,7 @@ void FastEngine::importWeights() {
   State& s = *s_;
   const Network& net = net_;
   for (int t = 0; t < s.threads; ++t) {
-    FirstSlice& sl = s.slices[t];
+    FirstSlice& sl = s.first.slices[t];
     for (int q = 0; q < sl.real; ++q) {
       const int h = sl.base + q + 1;
       for (int i = 1; i <= 21; ++i)
@@ -301,7 +353,7 @@ void FastEngine::exportWeights() {
   State& s = *s_;
   Network& net = net_;
   for (int t = 0; t < s.threads; ++t) {
-    const FirstSlice& sl = s.slices[t];
+    const FirstSlice& sl = s.first.slices[t];
     for (int q = 0; q < sl.real; ++q) {
       const int h = sl.base + q + 1;
       for (int i = 1; i <= 21; ++i)
@@ -319,7 +371,7 @@ void FastEngine::exportWeights() {
       }
     }
   }
-  std::copy(s.slices[0].pwei, s.slices[0].pwei + 612, net.pwei.begin());
+  std::copy(s.first.slices[0].pwei, s.first.slices[0].pwei + 612, net.pwei.begin());
   const FilterState& f = s.filter;
   const int fw = f.width;
   for (int h = 1; h <= kFHidden; ++h) {
@@ -368,19 +420,22 @@ void FastEngine::predictFilter(int first, int last) { runFilter(*s_, net_, store
 void FastEngine::goSoloAt(int residue, long residues) {
   s_->forceSolo = residue;
   s_->soloBudget = residues;
+  s_->soloSpells = 1;
+  s_->withThreads = kSoloRetry + 1;
 }
 
 void FastEngine::floorSteps(int steps) {
   Job j;
   j.kind = JobKind::kFloor;
   j.steps = steps;
-  s_->shared.momentum = net_.momentum;
+  s_->first.shared.momentum = net_.momentum;
   s_->run(j);
 }
 
-void runFirst(FastEngine::State& s, Network& net, DataStore& store, int first, int last, bool train) {
-  if (first > last) return;
-  FirstShared& sh = s.shared;
+namespace {
+
+// Points a layout at the data set and the learning parameters of this range.
+void bind(FirstShared& sh, Network& net, DataStore& store) {
   sh.filin = store.filin.data();
   sh.winlo = store.winlo.data();
   sh.winhi = store.winhi.data();
@@ -393,14 +448,30 @@ void runFirst(FastEngine::State& s, Network& net, DataStore& store, int first, i
   sh.xbias = store.xin(22, 1);
   sh.h1bias = net.hid1[102];
   sh.h2bias = net.hid2[102];
+}
+
+}  // namespace
+
+void runFirst(FastEngine::State& s, Network& net, DataStore& store, int first, int last, bool train) {
+  if (first > last) return;
+  FirstShared& sh = s.first.shared;
+  bind(sh, net, store);
   sh.forceSolo = s.forceSolo;
   s.forceSolo = 0;
-  // With the threads until the watch finds them slower than one, then alone for soloBudget
-  // residues (within this range and the next ones), then with the threads again.
+  // With the threads until the watch finds them slower than one, then alone for a spell of
+  // residues (within this range and the next ones), then with the threads again. Alone, the
+  // weights move to the one-thread layout and back, which is faster than one thread doing every
+  // slice's share in turn.
+  const FirstLayout* ran = &s.first;
   for (int from = first; from <= last;) {
-    if (s.threads > 1 && s.soloLeft > 0) {
+    if (s.alone && s.soloLeft > 0) {
       const int upto = last - from < s.soloLeft ? last : from + static_cast<int>(s.soloLeft) - 1;
-      s.k.firstRangeSolo(sh, from, upto, train);
+      FirstLayout& alone = *s.alone;
+      bind(alone.shared, net, store);
+      handOver(s.first, alone);
+      s.k.firstRange(alone.shared, 0, from, upto, train);
+      handOver(alone, s.first);
+      ran = &alone;
       s.soloLeft -= upto - from + 1;
       from = upto + 1;
       continue;
@@ -412,13 +483,17 @@ void runFirst(FastEngine::State& s, Network& net, DataStore& store, int first, i
     j.train = train;
     sh.solo = 0;
     s.run(j);
+    ran = &s.first;
     sh.forceSolo = 0;
+    s.withThreads += (sh.solo == 0 ? last : sh.solo) - from + 1;
     if (sh.solo == 0) break;
-    s.soloLeft = s.soloBudget;
+    s.soloSpells = s.withThreads <= kSoloRetry ? std::min(2 * s.soloSpells, kSoloLongest) : 1;
+    s.soloLeft = s.soloSpells * s.soloBudget;
+    s.withThreads = 0;
     from = sh.solo + 1;
   }
 
-  const FirstSlice& sl = s.slices[0];
+  const FirstSlice& sl = ran->slices[0];
   std::copy(sl.hid1, sl.hid1 + kHidden, net.hid1.begin() + 1);
   std::copy(sl.hid2, sl.hid2 + kHidden, net.hid2.begin() + 1);
   replayWindow(store, first, last, [&](int i, int r) {

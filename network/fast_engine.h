@@ -7,9 +7,10 @@
 // replace); the previous changes stay the engine's, as they stay in the Network when a weight
 // file is read. exportWeights() writes weights and previous changes back into the Network.
 // With more than one thread, when thread 0 finds that it waits at the barriers longer than it
-// works (another process holds a core), the range goes on with one thread, which does every
-// thread's share in turn, and so do the ranges of the next 50 000 residues; then the threads
-// are tried again. No bit changes.
+// works, two windows in a row (another process holds a core), the range goes on with one thread
+// in a one-thread layout of its own, and so do the ranges of the next 50 000 residues; then the
+// threads are tried again (and when they are found slow again at once, the next spell is twice
+// as long, up to 400 000 residues). No bit changes.
 // After every range, outs, sscode/nsscode, hid1, hid2, fhid, fout, finp, xin and targ hold
 // what the reference kernels would have left there.
 #pragma once
@@ -46,7 +47,7 @@ class FastEngine : public Engine {
   void floorSteps(int steps);
   // The next first-stage range goes on with one thread after `residue` (if it lies inside), as
   // after slow barriers; one thread then runs the next `residues` residues (tests). Slow
-  // barriers switch the same way by themselves, for 50 000 residues.
+  // barriers switch the same way by themselves.
   void goSoloAt(int residue, long residues);
 
   struct State;  // layouts, threads (network/fast_engine.cpp)

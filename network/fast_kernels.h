@@ -73,19 +73,20 @@ struct FirstShared {
   Arrival* arrival;  // one per thread
   double* xhid1;     // exchange: thread t's hidden-1 outputs at t*kExchange
   double* xhid2;
-  // Going on with one thread. Thread 0 times its waits at the barriers; after a window of
-  // kWatchWindow residues in which it waited longer than kSlowWait times its own work (two
-  // threads then being slower than one; the first residue of a range, which holds the other
-  // threads' wake-up, is not counted), or at residue forceSolo (tests), it sets `solo` to the
-  // residue after which every thread leaves the range; the engine goes on alone, each thread's
-  // share in turn, for a while (FastEngine), then with the threads again. Set to 0 by the
-  // engine before every range.
+  // Going on with one thread. Thread 0 times its waits at the barriers; after kSlowWindows
+  // windows of kWatchWindow residues in a row, in each of which it waited longer than kSlowWait
+  // times its own work (two threads then being slower than one; the first residue of a range,
+  // which holds the other threads' wake-up, is not counted), or at residue forceSolo (tests), it
+  // sets `solo` to the residue after which every thread leaves the range; the engine goes on
+  // alone for a while (FastEngine), then with the threads again. Set to 0 by the engine before
+  // every range.
   int solo;
   int forceSolo;
 };
 
 constexpr int kWatchWindow = 1024;
 constexpr double kSlowWait = 0.8;
+constexpr int kSlowWindows = 2;
 
 struct FilterState {
   const double* filin;
@@ -119,8 +120,6 @@ struct KernelSet {
   // readwin, calcnet (and backprop with train) for k = first..last; run by every thread t at once.
   // Returns the residue after which the range stopped for the engine to go on alone (0: none).
   int (*firstRange)(FirstShared& s, int t, int first, int last, bool train);
-  // The same on the calling thread alone, every thread's share in turn; the same bits.
-  void (*firstRangeSolo)(FirstShared& s, int first, int last, bool train);
   // readwinf, calcnetf (and backpropf); one thread.
   void (*filterRange)(FilterState& f, int first, int last, bool train);
   // Moves only the bytes a training step must move (wei1 and owei1 read and written once),

@@ -21,7 +21,7 @@ typedef double Vec __attribute__((vector_size(32)));
 }  // namespace
 
 const KernelSet* kernelsAvx2() {
-  static const KernelSet kernels{"avx2", kLanes, kBlockVectors, kTailLanes, &firstRange, &firstRangeSolo, &filterRange, &floorSteps};
+  static const KernelSet kernels{"avx2", kLanes, kBlockVectors, kTailLanes, &firstRange, &filterRange, &floorSteps};
   return &kernels;
 }
 

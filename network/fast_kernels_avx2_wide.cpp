@@ -26,7 +26,7 @@ typedef double Vec __attribute__((vector_size(64)));
 }  // namespace
 
 const KernelSet* kernelsAvx2Wide() {
-  static const KernelSet kernels{"avx2-wide", kLanes, kBlockVectors, kTailLanes, &firstRange, &firstRangeSolo, &filterRange, &floorSteps};
+  static const KernelSet kernels{"avx2-wide", kLanes, kBlockVectors, kTailLanes, &firstRange, &filterRange, &floorSteps};
   return &kernels;
 }
 

@@ -21,7 +21,7 @@ typedef double Vec __attribute__((vector_size(64)));
 }  // namespace
 
 const KernelSet* kernelsAvx512() {
-  static const KernelSet kernels{"avx512", kLanes, kBlockVectors, kTailLanes, &firstRange, &firstRangeSolo, &filterRange, &floorSteps};
+  static const KernelSet kernels{"avx512", kLanes, kBlockVectors, kTailLanes, &firstRange, &filterRange, &floorSteps};
   return &kernels;
 }
 

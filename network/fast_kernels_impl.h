@@ -414,67 +414,35 @@ void outputsAndBackward(FirstShared& s, int t, FirstSlice& sl, int n, bool train
   for (int c = 0; c < 3; ++c) update(pw[101 + 102 * c], pw[101 + 102 * (c + 3)], eta, mu, biro2[c]);
 }
 
-// One residue's step on every slice in turn, as the threads would run it between their barriers.
-void soloStep(FirstShared& s, int pending, int n, bool train) {
-  for (int t = 0; t < s.threads; ++t) {
-    FirstSlice& sl = *s.slice[t];
-    eachBlock<PassOp>(sl, s, pending, n);
-    activate(s, t, sl, sl.hid1, s.xhid1);
-  }
-  for (int t = 0; t < s.threads; ++t) gather(s, s.xhid1, s.slice[t]->hid1);
-  for (int t = 0; t < s.threads; ++t) {
-    FirstSlice& sl = *s.slice[t];
-    eachBlock<Layer2Op>(sl, s);
-    activate(s, t, sl, sl.hid2, s.xhid2);
-  }
-  for (int t = 0; t < s.threads; ++t) gather(s, s.xhid2, s.slice[t]->hid2);
-  // The outputs, their error terms and the output layer once, on slice 0; the other slices take
-  // its hidden-2 error terms, and their copies of the output layer wait for the end of soloRange.
-  FirstSlice& lead = *s.slice[0];
-  outputsAndBackward(s, 0, lead, n, train);
-  if (!train) return;
-  for (int t = 1; t < s.threads; ++t) {
-    FirstSlice& sl = *s.slice[t];
-    for (int k = 0; k < 101; ++k) sl.birh2[k] = lead.birh2[k];
-    eachBlock<Birh1Op>(sl, s, n);
-  }
-}
+// Thread 0's watch: whether the windows just ended, kSlowWindows of them in a row, each had its
+// waits at the barriers outweigh its own work (kSlowWait; with two threads each doing half, a
+// wait of 0.8 times the work is about where one thread would have been as fast). A window is long
+// (some 15 ms on two cores): a process that shares the cores takes them in time slices of a few
+// milliseconds, so shorter windows see its load as passing interruptions between quiet ones. One
+// slow window alone is no sign of load: a quiet host takes a core away now and then for tens of
+// milliseconds at a stretch, which all falls on a single residue.
+struct Watch {
+  std::int64_t windowStart = 0;
+  int inWindow = 0;
+  int slowInRow = 0;
 
-// Residues first..last on this thread alone; the other slices' copies of the output layer are
-// brought up to date at the end.
-void firstRangeSolo(FirstShared& s, int first, int last, bool train) {
-  int pending = 0;
-  for (int n = first; n <= last; ++n) {
-    soloStep(s, pending, n, train);
-    pending = train ? n : 0;
+  bool slow(FirstSlice& sl) {
+    if (++inWindow < kWatchWindow) return false;
+    const std::int64_t now = ticks();
+    const double total = static_cast<double>(now - windowStart);
+    const double wait = static_cast<double>(sl.waited);
+    windowStart = now;
+    inWindow = 0;
+    sl.waited = 0;
+    slowInRow = wait > kSlowWait * (total - wait) ? slowInRow + 1 : 0;
+    return slowInRow >= kSlowWindows;
   }
-  if (pending)
-    for (int t = 0; t < s.threads; ++t) eachBlock<PassOp>(*s.slice[t], s, pending, 0);
-  for (int t = 1; t < s.threads; ++t)
-    for (int q = 0; q < 612; ++q) s.slice[t]->pwei[q] = s.slice[0]->pwei[q];
-}
-
-// Thread 0's watch: whether, over the window just ended, its waits at the barriers outweighed
-// its own work (kSlowWait; with two threads each doing half, a wait of 0.8 times the work is
-// about where one thread would have been as fast). The window is long (some 15 ms on two cores):
-// a process that shares the cores takes them in time slices of a few milliseconds, so shorter
-// windows see its load as passing interruptions between quiet ones.
-bool slowBarriers(FirstSlice& sl, std::int64_t& windowStart, int& inWindow) {
-  if (++inWindow < kWatchWindow) return false;
-  const std::int64_t now = ticks();
-  const double total = static_cast<double>(now - windowStart);
-  const double wait = static_cast<double>(sl.waited);
-  windowStart = now;
-  inWindow = 0;
-  sl.waited = 0;
-  return wait > kSlowWait * (total - wait);
-}
+};
 
 int firstRange(FirstShared& s, int t, int first, int last, bool train) {
   FirstSlice& sl = *s.slice[t];
   int pending = 0;
-  std::int64_t windowStart = t == 0 ? ticks() : 0;
-  int inWindow = 0;
+  Watch watch;
   if (t == 0) sl.waited = 0;
   for (int n = first; n <= last; ++n) {
     eachBlock<PassOp>(sl, s, pending, n);
@@ -484,7 +452,7 @@ int firstRange(FirstShared& s, int t, int first, int last, bool train) {
     eachBlock<Layer2Op>(sl, s);
     activate(s, t, sl, sl.hid2, s.xhid2);
     // Thread 0 decides before the second barrier, the others read it after: all see the same.
-    if (t == 0 && n < last && s.threads > 1 && (n == s.forceSolo || slowBarriers(sl, windowStart, inWindow)))
+    if (t == 0 && n < last && s.threads > 1 && (n == s.forceSolo || watch.slow(sl)))
       __atomic_store_n(&s.solo, n, __ATOMIC_RELAXED);
     barrier(s, t, sl);
     if (s.threads > 1) gather(s, s.xhid2, sl.hid2);
@@ -492,7 +460,7 @@ int firstRange(FirstShared& s, int t, int first, int last, bool train) {
     pending = train ? n : 0;
     // The first residue of a range holds the other threads' wake-up from sleep: not a sign of load.
     if (t == 0 && n == first) {
-      windowStart = ticks();
+      watch.windowStart = ticks();
       sl.waited = 0;
     }
     if (s.threads > 1 && __atomic_load_n(&s.solo, __ATOMIC_RELAXED) == n) {
