@@ -107,8 +107,8 @@ void layOut(FirstLayout& L, const KernelSet& kernels, const Network& net, int th
   L.threads = threads;
   L.common = std::make_unique<Arena>(16 * threads + 2 * fast::kExchange * threads + fast::kPadded + 64);
   L.shared.arrival = reinterpret_cast<fast::Arrival*>(L.common->take(16 * threads));
-  L.shared.xhid1 = L.common->take(fast::kExchange * threads);
-  L.shared.xhid2 = L.common->take(fast::kExchange * threads);
+  L.shared.xhid1 = reinterpret_cast<fast::ExchangeLine*>(L.common->take(fast::kExchange * threads));
+  L.shared.xhid2 = reinterpret_cast<fast::ExchangeLine*>(L.common->take(fast::kExchange * threads));
   double* dcayout = L.common->take(fast::kPadded);
   L.shared.dcayout = dcayout;
   L.shared.threads = threads;

@@ -24,10 +24,19 @@ constexpr int kRows1 = 631;     // wei1 rows: (slot i, feature f) at 30*(i-1) + 
 constexpr int kBiasRow1 = 630;
 constexpr int kPadded = 104;    // room for 101 neurons padded to any vector width used
 constexpr int kExchange = 128;  // doubles per thread in the exchange buffers (1 KiB, own lines)
+constexpr int kLineValues = 7;
+constexpr int kExchangeLines = kExchange / (kLineValues + 1);  // room for 112 neurons
 
 // Arrival counter of one thread at the per-layer barrier, alone on its 128 bytes.
 struct alignas(128) Arrival {
   std::int64_t count;
+};
+
+// One cache line of an exchange buffer: seven published neurons and the barrier phase they
+// belong to, written after them, so that a reader sees the phase and the values at once.
+struct alignas(64) ExchangeLine {
+  double value[kLineValues];
+  std::int64_t phase;
 };
 
 struct FirstSlice {
@@ -71,8 +80,8 @@ struct FirstShared {
   int threads;
   FirstSlice* slice[kMaxThreads];
   Arrival* arrival;  // one per thread
-  double* xhid1;     // exchange: thread t's hidden-1 outputs at t*kExchange
-  double* xhid2;
+  ExchangeLine* xhid1;  // exchange: thread t's hidden-1 outputs in lines t*kExchangeLines..
+  ExchangeLine* xhid2;
   // Going on with one thread. Thread 0 times its waits at the barriers; after kSlowWindows
   // windows of kWatchWindow residues in a row, in each of which it waited longer than kSlowWait
   // times its own work (two threads then being slower than one; the first residue of a range,

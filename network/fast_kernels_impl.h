@@ -60,6 +60,20 @@ inline std::int64_t ticks() {
 #endif
 }
 
+// Spins until `word` (another thread's) reaches `goal`, yielding the core now and then.
+inline void awaitPhase(const std::int64_t& word, std::int64_t goal) {
+  int spins = 0;
+  while (__atomic_load_n(&word, __ATOMIC_ACQUIRE) < goal) {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+    if (++spins == 256) {
+      sched_yield();
+      spins = 0;
+    }
+  }
+}
+
 // Barrier between the threads of one range: each thread raises its own counter and waits until
 // every other counter has reached it. Thread 0 adds the time it waited to sl.waited.
 void barrier(FirstShared& s, int t, FirstSlice& sl) {
@@ -67,39 +81,44 @@ void barrier(FirstShared& s, int t, FirstSlice& sl) {
   const std::int64_t goal = ++sl.phase;
   __atomic_store_n(&s.arrival[t].count, goal, __ATOMIC_RELEASE);
   const std::int64_t start = t == 0 ? ticks() : 0;
-  for (int u = 0; u < s.threads; ++u) {
-    if (u == t) continue;
-    int spins = 0;
-    while (__atomic_load_n(&s.arrival[u].count, __ATOMIC_ACQUIRE) < goal) {
-#if defined(__x86_64__) || defined(__i386__)
-      __builtin_ia32_pause();
-#endif
-      if (++spins == 256) {
-        sched_yield();
-        spins = 0;
-      }
-    }
-  }
+  for (int u = 0; u < s.threads; ++u)
+    if (u != t) awaitPhase(s.arrival[u].count, goal);
   if (t == 0) sl.waited += ticks() - start;
 }
 
-// Copies every thread's published lanes into this thread's whole array.
-void gather(const FirstShared& s, const double* exchange, double* whole) {
-  for (int u = 0; u < s.threads; ++u) {
-    const FirstSlice& o = *s.slice[u];
-    const double* from = exchange + u * kExchange;
-    for (int q = 0; q < o.real; ++q) whole[o.base + q] = from[q];
-  }
-}
-
-// Applies tanh(gain * sum) to the slice's neurons and publishes them.
-void activate(FirstShared& s, int t, FirstSlice& sl, double* whole, double* exchange) {
-  double* mine = exchange + t * kExchange;
+// Applies tanh(gain * sum) to the slice's neurons and publishes them for the next phase, line by
+// line as each fills: another thread may take the first lines while this one is still at tanh.
+void activate(FirstShared& s, int t, FirstSlice& sl, double* whole, ExchangeLine* lines) {
+  ExchangeLine* mine = lines + t * kExchangeLines;
+  const std::int64_t goal = sl.phase + 1;
   for (int q = 0; q < sl.real; ++q) {
     const double h = std::tanh(s.gain * sl.sum[q]);
     whole[sl.base + q] = h;
-    mine[q] = h;
+    ExchangeLine& line = mine[q / kLineValues];
+    line.value[q % kLineValues] = h;
+    if (q % kLineValues == kLineValues - 1 || q == sl.real - 1) __atomic_store_n(&line.phase, goal, __ATOMIC_RELEASE);
   }
+}
+
+// The barrier after a layer and the gathering of its outputs in one: takes every other thread's
+// lines of this phase into this thread's whole array as each arrives, the phase in a line
+// standing for its values. Thread 0 adds the time it waited to sl.waited.
+void exchange(FirstShared& s, int t, FirstSlice& sl, const ExchangeLine* lines, double* whole) {
+  if (s.threads == 1) return;
+  const std::int64_t goal = ++sl.phase;
+  const std::int64_t start = t == 0 ? ticks() : 0;
+  for (int u = 0; u < s.threads; ++u) {
+    if (u == t) continue;
+    const FirstSlice& o = *s.slice[u];
+    const ExchangeLine* theirs = lines + u * kExchangeLines;
+    for (int q0 = 0; q0 < o.real; q0 += kLineValues) {
+      const ExchangeLine& line = theirs[q0 / kLineValues];
+      awaitPhase(line.phase, goal);
+      const int n = o.real - q0 < kLineValues ? o.real - q0 : kLineValues;
+      for (int v = 0; v < n; ++v) whole[o.base + q0 + v] = line.value[v];
+    }
+  }
+  if (t == 0) sl.waited += ticks() - start;
 }
 
 // A block is NB vectors of kLanes doubles, and with Tail one half vector more (kTail lanes): the
@@ -447,15 +466,14 @@ int firstRange(FirstShared& s, int t, int first, int last, bool train) {
   for (int n = first; n <= last; ++n) {
     eachBlock<PassOp>(sl, s, pending, n);
     activate(s, t, sl, sl.hid1, s.xhid1);
-    barrier(s, t, sl);
-    if (s.threads > 1) gather(s, s.xhid1, sl.hid1);
+    exchange(s, t, sl, s.xhid1, sl.hid1);
     eachBlock<Layer2Op>(sl, s);
-    activate(s, t, sl, sl.hid2, s.xhid2);
-    // Thread 0 decides before the second barrier, the others read it after: all see the same.
+    // Thread 0 decides before it publishes hidden 2, the others read it after they took it: all
+    // see the same.
     if (t == 0 && n < last && s.threads > 1 && (n == s.forceSolo || watch.slow(sl)))
       __atomic_store_n(&s.solo, n, __ATOMIC_RELAXED);
-    barrier(s, t, sl);
-    if (s.threads > 1) gather(s, s.xhid2, sl.hid2);
+    activate(s, t, sl, sl.hid2, s.xhid2);
+    exchange(s, t, sl, s.xhid2, sl.hid2);
     outputsAndBackward(s, t, sl, n, train);
     pending = train ? n : 0;
     // The first residue of a range holds the other threads' wake-up from sleep: not a sign of load.
