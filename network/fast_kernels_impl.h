@@ -300,16 +300,24 @@ void passBlock(const FirstShared& s, FirstSlice& sl, int b, int prev, int n) {
     if (up && fw) {
       const double* xu = residueRow(s.filin, prev + i - 11);
       const double* xf = residueRow(s.filin, n + i - 11);
+      // errh1 and dcayin of slot i stay in registers over its 30 rows: the rows then load only
+      // wei1 and owei1.
+      Sums<NB, Tail> ei, di;
+      eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
+        using V = typename decltype(kind)::type;
+        ei.template at<V>(j) = load<V>(e + o);
+        di.template at<V>(j) = load<V>(d + o);
+      });
       for (int f = 0; f < 30; ++f, w += bw, p += bw) {
         const double a = xu[f], x = xf[f];
         eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
           using V = typename decltype(kind)::type;
-          const V g = load<V>(e + o) * a;
+          const V g = ei.template at<V>(j) * a;
           const V delta = eta * g + mu * load<V>(p + o);
           const V nw = load<V>(w + o) + delta;
           store(w + o, nw);
           store(p + o, delta);
-          acc.template at<V>(j) += (x * nw) * load<V>(d + o);
+          acc.template at<V>(j) += (x * nw) * di.template at<V>(j);
         });
       }
     } else if (up) {
