@@ -222,16 +222,22 @@ void wei2Units(const FirstShared& s, FirstSlice& sl, int b, int from, int to) {
   constexpr int bw = blockLanes<NB, Tail>;
   const int c0 = sl.bcol[b];
   const double eta = s.rate, mu = s.momentum;
+  // The block's hidden-2 error terms and hidden-1 outputs, the same for every row.
+  Sums<NB, Tail> bkv, hmv;
+  eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
+    using V = typename decltype(kind)::type;
+    bkv.template at<V>(j) = load<V>(sl.birh2 + sl.base + c0 + o);
+    hmv.template at<V>(j) = load<V>(sl.hid1 + sl.base + c0 + o);
+  });
   for (int u = from; u < to; ++u) {
     if (u < 101) {
       double* w = sl.aw + 102 * c0 + u * bw;
       double* p = sl.ap + 102 * c0 + u * bw;
       const double* d = sl.ad + 101 * c0 + u * bw;
-      const double* bk = sl.birh2 + sl.base + c0;
       const double hm = sl.hid1[u];
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
         using V = typename decltype(kind)::type;
-        const V g = (load<V>(bk + o) * load<V>(d + o)) * hm;
+        const V g = (bkv.template at<V>(j) * load<V>(d + o)) * hm;
         const V delta = eta * g + mu * load<V>(p + o);
         store(w + o, load<V>(w + o) + delta);
         store(p + o, delta);
@@ -239,10 +245,9 @@ void wei2Units(const FirstShared& s, FirstSlice& sl, int b, int from, int to) {
     } else if (u == 101) {
       double* w = sl.aw + 102 * c0 + 101 * bw;
       double* p = sl.ap + 102 * c0 + 101 * bw;
-      const double* bk = sl.birh2 + sl.base + c0;
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
         using V = typename decltype(kind)::type;
-        const V delta = eta * load<V>(bk + o) + mu * load<V>(p + o);
+        const V delta = eta * bkv.template at<V>(j) + mu * load<V>(p + o);
         store(w + o, load<V>(w + o) + delta);
         store(p + o, delta);
       });
@@ -251,11 +256,10 @@ void wei2Units(const FirstShared& s, FirstSlice& sl, int b, int from, int to) {
       double* w = sl.bw + 101 * c0 + k * bw;
       double* p = sl.bp + 101 * c0 + k * bw;
       const double* d = sl.bd + 101 * c0 + k * bw;
-      const double* hm = sl.hid1 + sl.base + c0;
       const double bk = sl.birh2[k];
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
         using V = typename decltype(kind)::type;
-        const V g = (bk * load<V>(d + o)) * load<V>(hm + o);
+        const V g = (bk * load<V>(d + o)) * hmv.template at<V>(j);
         const V delta = eta * g + mu * load<V>(p + o);
         store(w + o, load<V>(w + o) + delta);
         store(p + o, delta);
