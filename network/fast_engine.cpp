@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <sched.h>
 #include <thread>
+#include <utility>
 
 #include "network/fast_kernels.h"
 
@@ -169,27 +170,28 @@ void layOut(FirstLayout& L, const KernelSet& kernels, const Network& net, int th
 }
 
 // The slice and lane of hidden neuron h (0-based) in a layout.
-std::pair<const FirstSlice*, int> lane(const FirstLayout& L, int h) {
+std::pair<int, int> lane(const FirstLayout& L, int h) {
   int t = 0;
   while (h >= L.slices[t].base + L.slices[t].width) ++t;
-  return {&L.slices[t], h - L.slices[t].base};
+  return {t, h - L.slices[t].base};
 }
 
 // Hands the weights and previous changes of one layout over to another, neuron by neuron.
 void handOver(const FirstLayout& from, FirstLayout& to) {
   for (int h = 0; h < kHidden; ++h) {
-    const auto [src, qs] = lane(from, h);
-    const auto [dst, qd] = lane(to, h);
-    FirstSlice& d = const_cast<FirstSlice&>(*dst);
+    const auto [ts, qs] = lane(from, h);
+    const auto [td, qd] = lane(to, h);
+    const FirstSlice& src = from.slices[ts];
+    FirstSlice& dst = to.slices[td];
     auto panel = [&](const double* a, double* b, int rows) {
-      for (int r = 0; r < rows; ++r) b[at(d, rows, qd, r)] = a[at(*src, rows, qs, r)];
+      for (int r = 0; r < rows; ++r) b[at(dst, rows, qd, r)] = a[at(src, rows, qs, r)];
     };
-    panel(src->w1, d.w1, kRows1);
-    panel(src->p1, d.p1, kRows1);
-    panel(src->aw, d.aw, 102);
-    panel(src->ap, d.ap, 102);
-    panel(src->bw, d.bw, 101);
-    panel(src->bp, d.bp, 101);
+    panel(src.w1, dst.w1, kRows1);
+    panel(src.p1, dst.p1, kRows1);
+    panel(src.aw, dst.aw, 102);
+    panel(src.ap, dst.ap, 102);
+    panel(src.bw, dst.bw, 101);
+    panel(src.bp, dst.bp, 101);
   }
   for (int t = 0; t < to.threads; ++t) std::copy(from.slices[0].pwei, from.slices[0].pwei + 612, to.slices[t].pwei);
 }
