@@ -179,10 +179,10 @@ std::pair<int, int> lane(const FirstLayout& L, int h) {
 // Hands the weights and previous changes of one layout over to another, neuron by neuron.
 void handOver(const FirstLayout& from, FirstLayout& to) {
   for (int h = 0; h < kHidden; ++h) {
-    const auto [ts, qs] = lane(from, h);
-    const auto [td, qd] = lane(to, h);
-    const FirstSlice& src = from.slices[ts];
-    FirstSlice& dst = to.slices[td];
+    const std::pair<int, int> s = lane(from, h), d = lane(to, h);
+    const FirstSlice& src = from.slices[s.first];
+    FirstSlice& dst = to.slices[d.first];
+    const int qs = s.second, qd = d.second;
     auto panel = [&](const double* a, double* b, int rows) {
       for (int r = 0; r < rows; ++r) b[at(dst, rows, qd, r)] = a[at(src, rows, qs, r)];
     };
