@@ -18,11 +18,13 @@ std::vector<const fast::KernelSet*> runnableKernelSets() {
 #if defined(KELVOR_X86_KERNELS)
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx512f")) v.push_back(fast::kernelsAvx512());
-    if (__builtin_cpu_supports("avx2")) v.push_back(fast::kernelsAvx2());
+    // The AVX2 sets are built with FMA too (their tanh uses it).
+    const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    if (avx2) v.push_back(fast::kernelsAvx2());
 #endif
     v.push_back(fast::kernelsBaseline());
 #if defined(KELVOR_X86_KERNELS)
-    if (__builtin_cpu_supports("avx2")) v.push_back(fast::kernelsAvx2Wide());
+    if (avx2) v.push_back(fast::kernelsAvx2Wide());
 #endif
     return v;
   }();

@@ -134,6 +134,10 @@ struct KernelSet {
   // Moves only the bytes a training step must move (wei1 and owei1 read and written once),
   // `steps` times, with one barrier per step: the floor that the training step is measured against.
   void (*floorSteps)(FirstShared& s, int t, int steps);
+  // tanh(gain * in[i]) into out[i] for i < n as the kernels compute it: the bits of std::tanh.
+  void (*tanhEach)(double gain, const double* in, double* out, int n);
+  // Whether tanhEach runs a vector at a time in this process (else value by value).
+  bool (*tanhInVectors)();
 };
 
 // Entry points of the ISA files; null when the build has no such file.

@@ -2,11 +2,13 @@
 // AVX2, where each vector takes two registers. Slower than the AVX2 set; it exists so that the
 // layout the AVX-512 set uses is proven bit-identical on CPUs without AVX-512 too.
 #include <cmath>
+#include <limits>
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <sched.h>
 #include <utility>
+#include <vector>
 
 #include "network/fast_kernels.h"
 
@@ -21,12 +23,13 @@ typedef double Vec __attribute__((vector_size(64)));
 // internal to this file, so no caller outside sees it.
 #pragma GCC diagnostic ignored "-Wpsabi"
 
+#define KELVOR_VECTOR_TANH 1
 #include "network/fast_kernels_impl.h"
 
 }  // namespace
 
 const KernelSet* kernelsAvx2Wide() {
-  static const KernelSet kernels{"avx2-wide", kLanes, kBlockVectors, kTailLanes, &firstRange, &filterRange, &floorSteps};
+  static const KernelSet kernels{"avx2-wide", kLanes, kBlockVectors, kTailLanes, &firstRange, &filterRange, &floorSteps, &tanhEach, &tanhInVectors};
   return &kernels;
 }
 

@@ -20,7 +20,7 @@ typedef double Vec __attribute__((vector_size(16)));
 }  // namespace
 
 const KernelSet* kernelsBaseline() {
-  static const KernelSet kernels{"sse2", kLanes, kBlockVectors, kTailLanes, &firstRange, &filterRange, &floorSteps};
+  static const KernelSet kernels{"sse2", kLanes, kBlockVectors, kTailLanes, &firstRange, &filterRange, &floorSteps, &tanhEach, &tanhInVectors};
   return &kernels;
 }
 

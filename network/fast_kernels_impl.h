@@ -39,6 +39,27 @@ inline void store(double* p, const V& v) {
   __builtin_memcpy(p, &v, sizeof v);
 }
 
+#if defined(KELVOR_VECTOR_TANH)
+#include "network/exact_tanh.h"
+#endif
+
+// tanh(gain * in[i]) into out[i] for i < n, each value the bits of std::tanh; in and out may be
+// the same.
+inline void tanhEach(double gain, const double* in, double* out, int n) {
+#if defined(KELVOR_VECTOR_TANH)
+  if (vectorTanhAgrees()) return tanhVector(gain, in, out, n);
+#endif
+  for (int i = 0; i < n; ++i) out[i] = std::tanh(gain * in[i]);
+}
+
+bool tanhInVectors() {
+#if defined(KELVOR_VECTOR_TANH)
+  return vectorTanhAgrees();
+#else
+  return false;
+#endif
+}
+
 inline double classCode(double o1, double o2, double o3) {
   if (o3 >= o2) return o3 >= o1 ? 0.5 : -0.6;
   return o2 > o1 ? -0.2 : -0.6;
@@ -87,16 +108,18 @@ void barrier(FirstShared& s, int t, FirstSlice& sl) {
 }
 
 // Applies tanh(gain * sum) to the slice's neurons and publishes them for the next phase, line by
-// line as each fills: another thread may take the first lines while this one is still at tanh.
+// line, the phase of a line written after its values.
 void activate(FirstShared& s, int t, FirstSlice& sl, double* whole, ExchangeLine* lines) {
   ExchangeLine* mine = lines + t * kExchangeLines;
   const std::int64_t goal = sl.phase + 1;
-  for (int q = 0; q < sl.real; ++q) {
-    const double h = std::tanh(s.gain * sl.sum[q]);
-    whole[sl.base + q] = h;
-    ExchangeLine& line = mine[q / kLineValues];
-    line.value[q % kLineValues] = h;
-    if (q % kLineValues == kLineValues - 1 || q == sl.real - 1) __atomic_store_n(&line.phase, goal, __ATOMIC_RELEASE);
+  double* h = whole + sl.base;
+  tanhEach(s.gain, sl.sum, h, sl.real);
+  if (s.threads == 1) return;
+  for (int q0 = 0; q0 < sl.real; q0 += kLineValues) {
+    ExchangeLine& line = mine[q0 / kLineValues];
+    const int n = sl.real - q0 < kLineValues ? sl.real - q0 : kLineValues;
+    for (int v = 0; v < n; ++v) line.value[v] = h[q0 + v];
+    __atomic_store_n(&line.phase, goal, __ATOMIC_RELEASE);
   }
 }
 
@@ -416,7 +439,8 @@ void outputsAndBackward(FirstShared& s, int t, FirstSlice& sl, int n, bool train
     sum[2] += (h * pwei[m + 204]) * dm;
   }
   double o[3];
-  for (int c = 0; c < 3; ++c) o[c] = std::tanh(s.gain * (sum[c] + pwei[101 + 102 * c] * s.h2bias));
+  for (int c = 0; c < 3; ++c) o[c] = sum[c] + pwei[101 + 102 * c] * s.h2bias;
+  tanhEach(s.gain, o, o, 3);
   if (t == 0) {
     double* out = s.outs + static_cast<std::ptrdiff_t>(n - 1) * 3;
     out[0] = o[0];
@@ -548,13 +572,13 @@ void filterForward(FilterState& f, int n) {
   }
 #pragma GCC unroll 16
   for (int j = 0; j < kFilterVectors; ++j) store(f.sum + j * kLanes, acc[j] + load(f.w1 + 63 * bw + j * kLanes));
-  for (int h = 0; h < 21; ++h) f.fhid[h] = std::tanh(f.gain * f.sum[h]);
+  tanhEach(f.gain, f.sum, f.fhid, 21);
   for (int c = 0; c < 3; ++c) {
     double sum = 0.0;
     for (int m = 0; m < 21; ++m) sum += (f.fhid[m] * f.w2[m + 22 * c]) * f.dcayout[m];
-    sum += f.w2[21 + 22 * c] * f.fbias;
-    f.fout[c] = std::tanh(f.gain * sum);
+    f.fout[c] = sum + f.w2[21 + 22 * c] * f.fbias;
   }
+  tanhEach(f.gain, f.fout, f.fout, 3);
   f.sscode[n - 1] += classCode(f.fout[0], f.fout[1], f.fout[2]);
   f.nsscode[n - 1] += 1;
 }

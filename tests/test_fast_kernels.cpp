@@ -3,12 +3,16 @@
 // activation bit for bit as the reference leaves them; and whole runs must write the same bytes.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
+#include <random>
 #include <filesystem>
 
 #include "network/engine.h"
 #include "network/fast_engine.h"
+#include "network/fast_kernels.h"
 #include "network/netinit.h"
 #include "run/text/errors.h"
 #include "tests/support/test_support.h"
@@ -302,6 +306,59 @@ TEST_F(FastKernels, CornerValuesOfTheLearningParametersMatch) {
       fast.trainFilter(1, 300);
       fast.exportWeights();
       EXPECT_EQ(compareWorlds(ref, w), "") << label(c) << " gain " << l.gain << " rate " << l.rate;
+    }
+  }
+}
+
+// The kernels' tanh against std::tanh, bit for bit: magnitudes from 2^-60 to 64 of either sign,
+// the neighbours of every branch point, and raw bit patterns (subnormals, infinities, NaNs). The
+// sets built with FMA must run it a vector at a time here: the C library this project builds
+// against is the one it reproduces.
+TEST(FastTanh, EveryKernelSetGivesTheBitsOfStdTanh) {
+  std::mt19937_64 random(20261208);
+  std::uniform_real_distribution<double> exponent(-60.0, 6.0);
+  std::vector<double> xs;
+  for (int i = 0; i < 1500000; ++i) xs.push_back((random() & 1 ? -1.0 : 1.0) * std::exp2(exponent(random)));
+  for (int i = 0; i < 100000; ++i) {
+    const std::uint64_t b = random();
+    double d;
+    std::memcpy(&d, &b, sizeof d);
+    xs.push_back(d);
+  }
+  const double ln2 = std::log(2.0);
+  for (double edge : {1.0, 22.0, 0.25 * ln2, 0.75 * ln2, 0x1p-55, 0x1p-1022, std::numeric_limits<double>::max()})
+    for (double sign : {1.0, -1.0}) {
+      double below = sign * edge, above = below;
+      for (int step = 0; step < 64; ++step) {
+        xs.insert(xs.end(), {below, above});
+        below = std::nextafter(below, 0.0);
+        above = std::nextafter(above, sign * std::numeric_limits<double>::infinity());
+      }
+    }
+  for (int k = 1; k <= 64; ++k) xs.push_back((k - 0.5) * ln2 / 2);
+  xs.insert(xs.end(), {0.0, -0.0, std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                       std::numeric_limits<double>::quiet_NaN()});
+
+  for (const fast::KernelSet* k : runnableKernelSets()) {
+    if (kernelSetName(*k) != "sse2") {
+      EXPECT_TRUE(k->tanhInVectors()) << kernelSetName(*k);
+    }
+    for (double gain : {1.0, 0.5}) {
+      std::vector<double> got(xs.size());
+      // Uneven lengths: the last vector of each call is partly padding.
+      for (std::size_t at = 0; at < xs.size(); at += 101) {
+        const int n = static_cast<int>(std::min<std::size_t>(101, xs.size() - at));
+        k->tanhEach(gain, xs.data() + at, got.data() + at, n);
+      }
+      int wrong = 0;
+      for (std::size_t i = 0; i < xs.size() && wrong < 5; ++i) {
+        const double want = std::tanh(gain * xs[i]);
+        if (std::memcmp(&want, &got[i], sizeof want) != 0) {
+          ++wrong;
+          ADD_FAILURE() << kernelSetName(*k) << " tanh(" << gain << " * " << xs[i] << "): " << got[i] << ", std::tanh "
+                        << want;
+        }
+      }
     }
   }
 }
