@@ -124,7 +124,7 @@ void activate(FirstShared& s, int t, FirstSlice& sl, double* whole, ExchangeLine
 }
 
 // The barrier after a layer and the gathering of its outputs in one: takes every other thread's
-// lines of this phase into this thread's whole array as each arrives, the phase in a line
+// lines of this phase into this thread's whole array once they are in, the phase in a line
 // standing for its values. Thread 0 adds the time it waited to sl.waited.
 void exchange(FirstShared& s, int t, FirstSlice& sl, const ExchangeLine* lines, double* whole) {
   if (s.threads == 1) return;
@@ -134,9 +134,11 @@ void exchange(FirstShared& s, int t, FirstSlice& sl, const ExchangeLine* lines, 
     if (u == t) continue;
     const FirstSlice& o = *s.slice[u];
     const ExchangeLine* theirs = lines + u * kExchangeLines;
+    // The lines come in a burst, the last one's phase written last: once it shows, the others
+    // are in, and their values are fetched together rather than one after another.
+    awaitPhase(theirs[(o.real - 1) / kLineValues].phase, goal);
     for (int q0 = 0; q0 < o.real; q0 += kLineValues) {
       const ExchangeLine& line = theirs[q0 / kLineValues];
-      awaitPhase(line.phase, goal);
       const int n = o.real - q0 < kLineValues ? o.real - q0 : kLineValues;
       for (int v = 0; v < n; ++v) whole[o.base + q0 + v] = line.value[v];
     }
