@@ -97,6 +97,17 @@ struct FirstLayout {
   std::unique_ptr<Arena> common;  // arrivals, exchange buffers, dcayout
 };
 
+// The band of dcayhid: its value for each distance k - m, checked to be the whole matrix's.
+void fillBand(double* band, const Network& net) {
+  for (int d = -(kHidden - 1); d <= kHidden - 1; ++d)
+    band[fast::kBandMiddle + d] = d >= 0 ? net.dcayhid[dhid(1, 1 + d)] : net.dcayhid[dhid(1 - d, 1)];
+  for (int m = 1; m <= kHidden; ++m)
+    for (int k = 1; k <= kHidden; ++k)
+      if (std::memcmp(&band[fast::kBandMiddle + k - m], &net.dcayhid[dhid(m, k)], sizeof(double)) != 0 ||
+          std::memcmp(&band[fast::kBandMiddle + m - k], &net.dcayhid[dhid(m, k)], sizeof(double)) != 0)
+        throw std::logic_error("fast engine: dcayhid is not a symmetric function of the distance m - k");
+}
+
 // Deals the hidden neurons out to `threads` slices, in units of half a vector where the kernels
 // take one, so that the slices differ by at most half a vector (every slice keeps at least one
 // whole vector); takes from the Network what the engine keeps for good: the attenuation factors
@@ -106,7 +117,7 @@ void layOut(FirstLayout& L, const KernelSet& kernels, const Network& net, int th
   const int unit = kernels.tailLanes > 0 ? kernels.tailLanes : lanes;
   const int units = (kHidden + unit - 1) / unit;
   L.threads = threads;
-  L.common = std::make_unique<Arena>(16 * threads + 2 * fast::kExchange * threads + fast::kPadded + 64);
+  L.common = std::make_unique<Arena>(16 * threads + 2 * fast::kExchange * threads + fast::kPadded + fast::kBand + 64);
   L.shared.arrival = reinterpret_cast<fast::Arrival*>(L.common->take(16 * threads));
   L.shared.xhid1 = reinterpret_cast<fast::ExchangeLine*>(L.common->take(fast::kExchange * threads));
   L.shared.xhid2 = reinterpret_cast<fast::ExchangeLine*>(L.common->take(fast::kExchange * threads));
@@ -114,6 +125,9 @@ void layOut(FirstLayout& L, const KernelSet& kernels, const Network& net, int th
   L.shared.dcayout = dcayout;
   L.shared.threads = threads;
   for (int m = 1; m <= kHidden; ++m) dcayout[m - 1] = net.dcayout[m];
+  double* band = L.common->take(fast::kBand);
+  L.shared.band = band;
+  fillBand(band, net);
 
   int base = 0;
   for (int t = 0; t < threads; ++t) {
@@ -127,7 +141,7 @@ void layOut(FirstLayout& L, const KernelSet& kernels, const Network& net, int th
     base += sl.width;
     const std::size_t w = sl.width;
     const std::size_t need = 2 * Arena::round(kRows1 * w) + 2 * Arena::round(21 * w) + 2 * Arena::round(102 * w) +
-                             4 * Arena::round(101 * w) + 2 * Arena::round(w) + Arena::round(612) +
+                             2 * Arena::round(101 * w) + 2 * Arena::round(w) + Arena::round(612) +
                              3 * Arena::round(fast::kPadded);
     L.arenas.push_back(std::make_unique<Arena>(need));
     Arena& a = *L.arenas.back();
@@ -137,10 +151,8 @@ void layOut(FirstLayout& L, const KernelSet& kernels, const Network& net, int th
     sl.e1 = a.take(21 * w);
     sl.aw = a.take(102 * w);
     sl.ap = a.take(102 * w);
-    sl.ad = a.take(101 * w);
     sl.bw = a.take(101 * w);
     sl.bp = a.take(101 * w);
-    sl.bd = a.take(101 * w);
     sl.sum = a.take(w);
     sl.birh1 = a.take(w);
     sl.pwei = a.take(612);
@@ -159,9 +171,7 @@ void layOut(FirstLayout& L, const KernelSet& kernels, const Network& net, int th
       sl.p1[at(sl, kRows1, q, kBiasRow1)] = net.owei1[w1(22, 1, h)];
       for (int m = 1; m <= 102; ++m) sl.ap[at(sl, 102, q, m - 1)] = net.owei2[w2(m, h)];
       for (int m = 1; m <= kHidden; ++m) {
-        sl.ad[at(sl, 101, q, m - 1)] = net.dcayhid[dhid(m, h)];
         sl.bp[at(sl, 101, q, m - 1)] = net.owei2[w2(h, m)];
-        sl.bd[at(sl, 101, q, m - 1)] = net.dcayhid[dhid(h, m)];
       }
     }
     for (int m = 1; m <= 102; ++m)

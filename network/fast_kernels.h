@@ -25,6 +25,8 @@ constexpr int kBiasRow1 = 630;
 constexpr int kPadded = 104;    // room for 101 neurons padded to any vector width used
 constexpr int kExchange = 128;  // doubles per thread in the exchange buffers (1 KiB, own lines)
 constexpr int kLineValues = 7;
+constexpr int kBandMiddle = 100;
+constexpr int kBand = 208;      // room for k - m from -100 to kPadded - 1
 constexpr int kExchangeLines = kExchange / (kLineValues + 1);  // room for 112 neurons
 
 // Arrival counter of one thread at the per-layer barrier, alone on its 128 bytes.
@@ -52,10 +54,8 @@ struct FirstSlice {
   double* e1;  // errh1(i, h) of the pending update: 21 rows
   double* aw;  // wei2(m, k) for the slice's k: 102 rows (m = 1..102)
   double* ap;  // owei2, the same
-  double* ad;  // dcayhid(m, k): 101 rows
   double* bw;  // wei2(h, k) for the slice's h: 101 rows (k = 1..101)
   double* bp;  // owei2, the same
-  double* bd;  // dcayhid(h, k): 101 rows
   double* sum;    // width: scratch sums
   double* birh1;  // width: error terms of the slice's hidden-1 neurons
   // Private copies of what every thread needs whole.
@@ -77,6 +77,9 @@ struct FirstShared {
   double gain, rate, momentum;
   double xbias, h1bias, h2bias;  // xin(22, 1), hid1(102), hid2(102)
   const double* dcayout;          // kPadded: dcayout(m) at m-1, zero beyond
+  // dcayhid(m, k), which depends only on |m - k|, at kBandMiddle + k - m (0-based m and k; zero
+  // where |m - k| > 100): a row of either copy of wei2 reads its factors as one run of lanes.
+  const double* band;
   int threads;
   FirstSlice* slice[kMaxThreads];
   Arrival* arrival;  // one per thread

@@ -124,7 +124,7 @@ void activate(FirstShared& s, int t, FirstSlice& sl, double* whole, ExchangeLine
 }
 
 // The barrier after a layer and the gathering of its outputs in one: takes every other thread's
-// lines of this phase into this thread's whole array once they are in, the phase in a line
+// lines of this phase into this thread's whole array as each arrives, the phase in a line
 // standing for its values. Thread 0 adds the time it waited to sl.waited.
 void exchange(FirstShared& s, int t, FirstSlice& sl, const ExchangeLine* lines, double* whole) {
   if (s.threads == 1) return;
@@ -134,11 +134,9 @@ void exchange(FirstShared& s, int t, FirstSlice& sl, const ExchangeLine* lines, 
     if (u == t) continue;
     const FirstSlice& o = *s.slice[u];
     const ExchangeLine* theirs = lines + u * kExchangeLines;
-    // The lines come in a burst, the last one's phase written last: once it shows, the others
-    // are in, and their values are fetched together rather than one after another.
-    awaitPhase(theirs[(o.real - 1) / kLineValues].phase, goal);
     for (int q0 = 0; q0 < o.real; q0 += kLineValues) {
       const ExchangeLine& line = theirs[q0 / kLineValues];
+      awaitPhase(line.phase, goal);
       const int n = o.real - q0 < kLineValues ? o.real - q0 : kLineValues;
       for (int v = 0; v < n; ++v) whole[o.base + q0 + v] = line.value[v];
     }
@@ -193,9 +191,9 @@ void layer2Block(const FirstShared& s, FirstSlice& sl, int b) {
   constexpr int bw = blockLanes<NB, Tail>;
   const int c0 = sl.bcol[b];
   const double* w = sl.aw + 102 * c0;
-  const double* d = sl.ad + 101 * c0;
+  const double* d = s.band + kBandMiddle + sl.base + c0;
   Sums<NB, Tail> acc;
-  for (int m = 0; m < 101; ++m, w += bw, d += bw) {
+  for (int m = 0; m < 101; ++m, w += bw, --d) {
     const double h = sl.hid1[m];
     eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
       using V = typename decltype(kind)::type;
@@ -215,9 +213,9 @@ void birh1Block(const FirstShared& s, FirstSlice& sl, int b, int n) {
   constexpr int bw = blockLanes<NB, Tail>;
   const int c0 = sl.bcol[b];
   const double* w = sl.bw + 101 * c0;
-  const double* d = sl.bd + 101 * c0;
+  const double* d = s.band + kBandMiddle + sl.base + c0;
   Sums<NB, Tail> acc;
-  for (int k = 0; k < 101; ++k, w += bw, d += bw) {
+  for (int k = 0; k < 101; ++k, w += bw, --d) {
     const double bk = sl.birh2[k];
     eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
       using V = typename decltype(kind)::type;
@@ -258,7 +256,7 @@ void wei2Units(const FirstShared& s, FirstSlice& sl, int b, int from, int to) {
     if (u < 101) {
       double* w = sl.aw + 102 * c0 + u * bw;
       double* p = sl.ap + 102 * c0 + u * bw;
-      const double* d = sl.ad + 101 * c0 + u * bw;
+      const double* d = s.band + kBandMiddle + sl.base + c0 - u;
       const double hm = sl.hid1[u];
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
         using V = typename decltype(kind)::type;
@@ -280,7 +278,7 @@ void wei2Units(const FirstShared& s, FirstSlice& sl, int b, int from, int to) {
       const int k = u - 102;
       double* w = sl.bw + 101 * c0 + k * bw;
       double* p = sl.bp + 101 * c0 + k * bw;
-      const double* d = sl.bd + 101 * c0 + k * bw;
+      const double* d = s.band + kBandMiddle + sl.base + c0 - k;
       const double bk = sl.birh2[k];
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
         using V = typename decltype(kind)::type;
