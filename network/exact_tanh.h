@@ -50,7 +50,7 @@ inline Vec scaleByPower(Vec v, LaneBits k) { return fromBits(bitsOf(v) + (k << 5
 
 // expm1(y) for 2^-54 <= |y| < 44 in every lane; `odd` marks the lanes the library would take
 // through its k = 1 branch, which tanh never reaches and which is not reproduced.
-inline Vec expm1Lanes(Vec y, LaneBits& odd) {
+__attribute__((always_inline)) inline Vec expm1Lanes(Vec y, LaneBits& odd) {
   const Vec one = splat(1.0), half = splat(0.5);
   const Vec ln2Hi = splat(0x1.62e42fee00000p-1), ln2Lo = splat(0x1.a39ef35793c76p-33);
   const LaneBits hy = highWord(y);
@@ -102,7 +102,7 @@ inline Vec expm1Lanes(Vec y, LaneBits& odd) {
 }
 
 // tanh of every lane of v; `special` marks the lanes that must go to std::tanh.
-inline Vec tanhLanes(Vec v, LaneBits& special) {
+__attribute__((always_inline)) inline Vec tanhLanes(Vec v, LaneBits& special) {
   const LaneBits bits = bitsOf(v);
   const LaneBits ix = highWord(v);
   const LaneBits magnitude = bits & 0x7fffffffffffffffLL;
@@ -114,7 +114,9 @@ inline Vec tanhLanes(Vec v, LaneBits& special) {
   LaneBits odd;
   const Vec t = expm1Lanes(y, odd);
   const Vec two = splat(2.0);
-  const Vec z = saturated ? splat(1.0) : belowOne ? -t / (t + two) : splat(1.0) - two / (t + two);
+  // One division for both forms: -t/(t + 2) below one, 1 - 2/(t + 2) above.
+  const Vec quotient = (belowOne ? -t : two) / (t + two);
+  const Vec z = saturated ? splat(1.0) : belowOne ? quotient : splat(1.0) - quotient;
   const Vec withSign = fromBits(bitsOf(z) ^ (bits & (LaneBits{} + (1LL << 63))));
   const LaneBits zero = magnitude == 0;
   special = ((ix < 0x3c800000) & ~zero) | (ix > 0x7fefffff) | (odd & ~saturated);
@@ -164,17 +166,21 @@ inline bool vectorTanhAgrees() {
   return agrees;
 }
 
-// tanh(gain * in[i]) into out[i] for i < n, a vector at a time; in and out may be the same.
-inline void tanhVector(double gain, const double* in, double* out, int n) {
-  for (int q = 0; q < n; q += kLanes) {
-    const int lanes = n - q < kLanes ? n - q : kLanes;
-    Vec x{};
-    __builtin_memcpy(&x, in + q, lanes * sizeof(double));
-    x = gain * x;
-    LaneBits special;
-    Vec h = tanh_detail::tanhLanes(x, special);
+// tanh(gain * in[i]) into out[i] for i < n, two vectors at a time (their chains of dependent
+// operations overlap); in and out may be the same.
+__attribute__((noinline)) void tanhVector(double gain, const double* in, double* out, int n) {
+  for (int q = 0; q < n; q += 2 * kLanes) {
+    const int lanes = n - q < 2 * kLanes ? n - q : 2 * kLanes;
+    Vec x[2] = {};
+    __builtin_memcpy(x, in + q, lanes * sizeof(double));
+    x[0] = gain * x[0];
+    x[1] = gain * x[1];
+    LaneBits special[2];
+    Vec h[2];
+    h[0] = tanh_detail::tanhLanes(x[0], special[0]);
+    if (lanes > kLanes) h[1] = tanh_detail::tanhLanes(x[1], special[1]);
     for (int l = 0; l < lanes; ++l)
-      if (special[l]) h[l] = std::tanh(x[l]);
-    __builtin_memcpy(out + q, &h, lanes * sizeof(double));
+      if (special[l / kLanes][l % kLanes]) h[l / kLanes][l % kLanes] = std::tanh(x[l / kLanes][l % kLanes]);
+    __builtin_memcpy(out + q, h, lanes * sizeof(double));
   }
 }
