@@ -2,7 +2,7 @@
 //   1. microseconds per residue on a synthetic data set of realistic shape: trained first-stage
 //      residue (full window), forward-only residue, trained filter residue; the reference and
 //      every fast kernel set with 1 and 2 threads; the floor (a step that only moves wei1 and
-//      owei1) and the cost of the 205 tanh calls of a residue;
+//      owei1) and the cost of the 205 tanh calls of a residue, by std::tanh and by each kernel set;
 //   2. one whole epoch of both stages on the example set, and the other costs of a run that grow
 //      with the data: reading the data set, initphi, the final pass, scoring, weight files;
 //   3. at three synthetic data-set sizes written as files (each size in a child process): reading
@@ -231,7 +231,22 @@ void perResidue(int reps) {
     sink = acc;
   });
   (void)sink;
-  std::printf("  %-16s %8.2f µs per residue (205 calls)\n\n", "std::tanh", tanhTime / 64 * 1e6);
+  std::printf("  %-16s %8.2f µs per residue (205 calls)\n", "std::tanh", tanhTime / 64 * 1e6);
+  // The same values through each kernel set's tanh (the same bits, a vector at a time where it can):
+  // the layers call it on 52 or 101 neurons at once.
+  std::vector<double> y(x.size());
+  for (const fast::KernelSet* k : runnableKernelSets()) {
+    const double t = best(reps, [&] {
+      for (std::size_t at = 0; at < x.size(); at += 205) {
+        k->tanhEach(0.5, x.data() + at, y.data() + at, 101);
+        k->tanhEach(0.5, x.data() + at + 101, y.data() + at + 101, 101);
+        k->tanhEach(0.5, x.data() + at + 202, y.data() + at + 202, 3);
+      }
+    });
+    std::printf("  %-16s %8.2f µs per residue (%s)\n", ("tanh fast-" + kernelSetName(*k)).c_str(), t / 64 * 1e6,
+                k->tanhInVectors() ? "vectors" : "std::tanh");
+  }
+  std::printf("\n");
 }
 
 // The example set: one epoch of each stage per kernel set, and what else a run spends per epoch.
