@@ -21,13 +21,13 @@ typedef int LaneInt __attribute__((vector_size(sizeof(Vec) / 2)));
 
 namespace tanh_detail {
 
-inline LaneBits bitsOf(Vec v) {
+inline LaneBits bitsOf(const Vec& v) {
   LaneBits b;
   __builtin_memcpy(&b, &v, sizeof b);
   return b;
 }
 
-inline Vec fromBits(LaneBits b) {
+inline Vec fromBits(const LaneBits& b) {
   Vec v;
   __builtin_memcpy(&v, &b, sizeof v);
   return v;
@@ -36,21 +36,21 @@ inline Vec fromBits(LaneBits b) {
 inline Vec splat(double d) { return Vec{} + d; }
 
 // a*b + c with one rounding, lane by lane (one instruction per vector where the ISA has FMA).
-inline Vec fused(Vec a, Vec b, Vec c) {
+inline Vec fused(const Vec& a, const Vec& b, const Vec& c) {
   Vec r;
   for (int l = 0; l < kLanes; ++l) r[l] = __builtin_fma(a[l], b[l], c[l]);
   return r;
 }
 
 // The high word of |v|, which the library's branches compare.
-inline LaneBits highWord(Vec v) { return (bitsOf(v) >> 32) & 0x7fffffff; }
+inline LaneBits highWord(const Vec& v) { return (bitsOf(v) >> 32) & 0x7fffffff; }
 
 // Multiplies by 2^k the library's way: k added to the exponent field.
-inline Vec scaleByPower(Vec v, LaneBits k) { return fromBits(bitsOf(v) + (k << 52)); }
+inline Vec scaleByPower(const Vec& v, const LaneBits& k) { return fromBits(bitsOf(v) + (k << 52)); }
 
 // expm1(y) for 2^-54 <= |y| < 44 in every lane; `odd` marks the lanes the library would take
 // through its k = 1 branch, which tanh never reaches and which is not reproduced.
-__attribute__((always_inline)) inline Vec expm1Lanes(Vec y, LaneBits& odd) {
+__attribute__((always_inline)) inline Vec expm1Lanes(const Vec& y, LaneBits& odd) {
   const Vec one = splat(1.0), half = splat(0.5);
   const Vec ln2Hi = splat(0x1.62e42fee00000p-1), ln2Lo = splat(0x1.a39ef35793c76p-33);
   const LaneBits hy = highWord(y);
@@ -102,7 +102,7 @@ __attribute__((always_inline)) inline Vec expm1Lanes(Vec y, LaneBits& odd) {
 }
 
 // tanh of every lane of v; `special` marks the lanes that must go to std::tanh.
-__attribute__((always_inline)) inline Vec tanhLanes(Vec v, LaneBits& special) {
+__attribute__((always_inline)) inline Vec tanhLanes(const Vec& v, LaneBits& special) {
   const LaneBits bits = bitsOf(v);
   const LaneBits ix = highWord(v);
   const LaneBits magnitude = bits & 0x7fffffffffffffffLL;
