@@ -2,7 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <random>
+#include <vector>
 
 #include "run/text/freeform_writer.h"
 
@@ -41,6 +47,59 @@ TEST(FreeformWriter, RoundingDecidesTheFormAcrossPowersOfTen) {
   EXPECT_EQ(formatReal(999999999999999.9), "  0.100000000000000E+016");
   EXPECT_EQ(formatReal(0.0999999999999994), "  0.999999999999994E-001");
   EXPECT_EQ(formatReal(0.12345678901234567), "  0.123456789012346     ");
+}
+
+// G24.15E3 as printf forms it: two conversions, the exponent of the first picking the form.
+std::string realByPrintf(double v) {
+  char sci[64], fixed[400], out[448];
+  std::snprintf(sci, sizeof sci, "%.14e", std::fabs(v));
+  const int e = std::atoi(std::strchr(sci, 'e') + 1) + 1;
+  if (e >= 0 && e <= 15) {
+    std::snprintf(fixed, sizeof fixed, "%#.*f", 15 - e, v);
+    std::snprintf(out, sizeof out, "%19s     ", fixed);
+    return out;
+  }
+  char digits[16] = {sci[0]};
+  std::memcpy(digits + 1, sci + 2, 14);
+  std::snprintf(out, sizeof out, "%s0.%sE%c%03d", v < 0 ? "-" : "", digits, e < 0 ? '-' : '+', std::abs(e));
+  return std::string(24 - std::strlen(out), ' ') + out;
+}
+
+TEST(FreeformWriter, RealsHaveTheBytesOfPrintfEverywhere) {
+  std::vector<double> values;
+  std::mt19937_64 rng(77);
+  for (int i = 0; i < 300000; ++i) {  // every finite bit pattern is as likely
+    const std::uint64_t bits = rng();
+    double v;
+    std::memcpy(&v, &bits, sizeof v);
+    if (std::isfinite(v) && v != 0.0) values.push_back(v);
+  }
+  std::uniform_real_distribution<double> weight(-3.0, 3.0);
+  for (int i = 0; i < 200000; ++i) values.push_back(weight(rng));  // the values weight files hold
+  // Exact ties at the 15th digit, which round to even: 2^-22 and its odd multiples have 16
+  // digits, as have 15-digit integers plus a half, 14-digit ones plus a quarter and 16-digit
+  // integers ending in 5.
+  for (int k = 0; k <= 24; ++k)
+    for (int j = 1; j <= 4000; ++j) values.push_back(std::ldexp(j * 1.0, -k) * (j % 2 ? 1 : -1));
+  std::uniform_int_distribution<std::int64_t> digits15(100000000000000, 999999999999999);
+  for (int i = 0; i < 20000; ++i) {
+    const double n = static_cast<double>(digits15(rng));
+    values.push_back(n + 0.5);
+    values.push_back(-(std::floor(n / 10) + 0.25));
+    values.push_back(n * 10 + 5);
+  }
+  for (int k = -323; k <= 308; ++k)  // around every power of ten and where 15 digits carry into it
+    for (double m : {1.0, 1.0 - 5e-16, 1.0 - 4e-16, 1.0 - 6e-16}) {
+      double v = std::pow(10.0, k) * m;
+      for (int s = 0; s < 4; ++s) v = std::nextafter(v, 0.0);
+      for (int s = 0; s < 8 && std::isfinite(v); ++s, v = std::nextafter(v, INFINITY)) values.push_back(v);
+    }
+  values.push_back(std::numeric_limits<double>::denorm_min());
+  values.push_back(-std::numeric_limits<double>::max());
+  int wrong = 0;
+  for (double v : values)
+    if (formatReal(v) != realByPrintf(v) && ++wrong <= 5) ADD_FAILURE() << formatReal(v) << " | " << realByPrintf(v);
+  EXPECT_EQ(wrong, 0) << "of " << values.size();
 }
 
 TEST(FreeformWriter, ZeroAndValuesThatAreNotNumbers) {

@@ -11,7 +11,7 @@ namespace {
 
 void appendLine(std::string& out, double v) {
   out += ' ';
-  out += formatReal(v);
+  appendReal(out, v);
   out += '\n';
 }
 
@@ -70,7 +70,7 @@ std::string formatFirstStage79(const Network& net) {
   std::string s;
   for (int m = 1; m <= 102; ++m) {
     s += ' ';
-    for (int c = 1; c <= 3; ++c) s += formatReal(net.pwei[pw(m, c)]);
+    for (int c = 1; c <= 3; ++c) appendReal(s, net.pwei[pw(m, c)]);
     s += '\n';
   }
   return s;

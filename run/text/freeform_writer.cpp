@@ -1,5 +1,6 @@
 #include "run/text/freeform_writer.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -35,27 +36,64 @@ void scientific(double v, int digits, std::string& mantissa, int& exp10) {
 
 std::string formatInteger(int value) { return rightJustify(std::to_string(value), 12); }
 
-std::string formatReal(double v) {
-  if (!std::isfinite(v)) return nonFinite(v, 24);
-  if (v == 0.0) return rightJustify(std::signbit(v) ? "-0.00000000000000" : "0.00000000000000", 19) +
-                       "     ";
-  std::string digits;
-  int e = 0;
-  scientific(v, 15, digits, e);
-  // 0.1 <= |v| < 10^15 after rounding: fixed notation, 15 - e decimals, in 19 columns + 5 blanks.
-  if (e >= 0 && e <= 15) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%#.*f", 15 - e, v);
-    return rightJustify(buf, 19) + "     ";
+// G24.15E3 straight into `out`. One correctly rounded conversion to 15 significant digits (the
+// same digits printf gives, ties to even) decides the form; the fixed form rounds at the same
+// digit, so it is those digits with the point moved, never a second conversion. Weight files
+// are some 75 000 of these each.
+void appendReal(std::string& out, double v) {
+  if (!std::isfinite(v)) {
+    out += nonFinite(v, 24);
+    return;
   }
-  std::string s = v < 0 ? "-0." : "0.";
-  s += digits;
-  s += 'E';
-  s += e < 0 ? '-' : '+';
-  char ebuf[16];
-  std::snprintf(ebuf, sizeof ebuf, "%03d", std::abs(e));
-  s += ebuf;
-  return rightJustify(s, 24);
+  if (v == 0.0) {
+    out += std::signbit(v) ? "  -0.00000000000000     " : "   0.00000000000000     ";
+    return;
+  }
+  char sci[32];
+  const std::to_chars_result r = std::to_chars(sci, sci + sizeof sci, std::fabs(v), std::chars_format::scientific, 14);
+  // sci: d.dddddddddddddde[+-]xx[x]; the value is 0.d1d2...d15 x 10^e.
+  char digits[15];
+  digits[0] = sci[0];
+  std::memcpy(digits + 1, sci + 2, 14);
+  int e = 0;
+  for (const char* p = sci + 18; p < r.ptr; ++p) e = e * 10 + (*p - '0');
+  e = (sci[17] == '-' ? -e : e) + 1;
+
+  char field[24];
+  int n = 0;
+  if (v < 0) field[n++] = '-';
+  if (e >= 0 && e <= 15) {
+    // 0.1 <= |v| < 10^15 after rounding: fixed notation, 15 - e decimals, in 19 columns + 5 blanks.
+    if (e == 0) field[n++] = '0';
+    std::memcpy(field + n, digits, static_cast<std::size_t>(e));
+    n += e;
+    field[n++] = '.';
+    std::memcpy(field + n, digits + e, static_cast<std::size_t>(15 - e));
+    n += 15 - e;
+    out.append(static_cast<std::size_t>(19 - n), ' ');
+    out.append(field, static_cast<std::size_t>(n));
+    out.append(5, ' ');
+    return;
+  }
+  field[n++] = '0';
+  field[n++] = '.';
+  std::memcpy(field + n, digits, 15);
+  n += 15;
+  field[n++] = 'E';
+  field[n++] = e < 0 ? '-' : '+';
+  const int a = e < 0 ? -e : e;  // at most 324
+  field[n++] = static_cast<char>('0' + a / 100);
+  field[n++] = static_cast<char>('0' + a / 10 % 10);
+  field[n++] = static_cast<char>('0' + a % 10);
+  out.append(static_cast<std::size_t>(24 - n), ' ');
+  out.append(field, static_cast<std::size_t>(n));
+}
+
+std::string formatReal(double v) {
+  std::string s;
+  s.reserve(24);
+  appendReal(s, v);
+  return s;
 }
 
 std::string formatScoreD(double v) {
