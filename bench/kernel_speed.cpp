@@ -11,7 +11,8 @@
 // the one least disturbed.
 //
 //   kernel_speed [--reps N] [--only 1|2|3|4] [--sizes 500000,1500000,3000000] [--examples DIR]
-//                [--no-sizes] [--no-reference] [--whole-pairs N]
+//                [--no-sizes] [--no-reference] [--set NAME] [--whole-pairs N]
+//   (--set limits sections 1 and 2 to one kernel set, by its name: avx512, avx2, ...)
 //   4. whole two-stage runs of the program on the example set, default kernels and reference
 //      alternately (N pairs, default 1; 0 skips), with a byte comparison of everything written.
 #include <sys/resource.h>
@@ -138,6 +139,16 @@ void initialState(Network& net, DataStore& store) {
   net.outs.assign(static_cast<std::size_t>(store.nta) * 3, 0.0);
 }
 
+bool gSkipReference = false;
+std::string gOnlySet;  // --set: one kernel set by name, "" for every set this CPU runs
+
+std::vector<const fast::KernelSet*> benchSets() {
+  std::vector<const fast::KernelSet*> v;
+  for (const fast::KernelSet* k : runnableKernelSets())
+    if (gOnlySet.empty() || gOnlySet == k->name) v.push_back(k);
+  return v;
+}
+
 struct Candidate {
   std::string label;
   std::function<std::unique_ptr<Engine>(Network&, DataStore&)> make;
@@ -148,7 +159,7 @@ struct Candidate {
 std::vector<Candidate> candidates() {
   std::vector<Candidate> v;
   v.push_back({"reference", [](Network& n, DataStore& s) { return std::make_unique<ReferenceEngine>(n, s); }, false, 1});
-  for (const fast::KernelSet* k : runnableKernelSets())
+  for (const fast::KernelSet* k : benchSets())
     for (int t : {1, 2})
       v.push_back({"fast-" + kernelSetName(*k) + " x" + std::to_string(t),
                    [k, t](Network& n, DataStore& s) { return std::make_unique<FastEngine>(n, s, *k, t); }, true, t});
@@ -171,8 +182,6 @@ void epoch(Engine& e, DataStore& s, bool filter) {
   calcerr(s, s.ntatrain + 1, s.ntatrval);
   calcerr(s, s.ntatrval + 1, s.nta);
 }
-
-bool gSkipReference = false;
 
 void perResidue(int reps) {
   DataStore store;
@@ -209,7 +218,7 @@ void perResidue(int reps) {
 
   std::printf("\nFloor: wei1 and owei1 read and written once per step (2 x %.0f KiB each way), nothing else\n",
               2.0 * fast::kRows1 * 104 * 8 / 1024);
-  for (const fast::KernelSet* k : runnableKernelSets())
+  for (const fast::KernelSet* k : benchSets())
     for (int t : {1, 2}) {
       Network n = net;
       DataStore s = store;
@@ -235,7 +244,7 @@ void perResidue(int reps) {
   // The same values through each kernel set's tanh (the same bits, a vector at a time where it can):
   // the layers call it on 52 or 101 neurons at once.
   std::vector<double> y(x.size());
-  for (const fast::KernelSet* k : runnableKernelSets()) {
+  for (const fast::KernelSet* k : benchSets()) {
     const double t = best(reps, [&] {
       for (std::size_t at = 0; at < x.size(); at += 205) {
         k->tanhEach(0.5, x.data() + at, y.data() + at, 101);
@@ -434,12 +443,18 @@ int main(int argc, char** argv) {
       only = std::atoi(argv[++i]);
     } else if (a == "--whole-pairs" && i + 1 < argc) {
       wholePairs = std::max(0, std::atoi(argv[++i]));
+    } else if (a == "--set" && i + 1 < argc) {
+      kelvor::gOnlySet = argv[++i];
     } else if (a == "--no-reference") {
       kelvor::gSkipReference = true;
     } else {
-      std::fprintf(stderr, "usage: %s [--reps N] [--only 1|2|3|4] [--sizes a,b,c] [--examples DIR] [--no-sizes] [--no-reference] [--whole-pairs N]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--reps N] [--only 1|2|3|4] [--sizes a,b,c] [--examples DIR] [--no-sizes] [--no-reference] [--set NAME] [--whole-pairs N]\n", argv[0]);
       return 1;
     }
+  }
+  if (kelvor::benchSets().empty()) {
+    std::fprintf(stderr, "%s: no kernel set named \"%s\" runs on this CPU\n", argv[0], kelvor::gOnlySet.c_str());
+    return 1;
   }
   std::printf("kernel sets this CPU runs:");
   for (const kelvor::fast::KernelSet* k : kelvor::runnableKernelSets()) std::printf(" %s", k->name);
