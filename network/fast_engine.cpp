@@ -117,10 +117,12 @@ void layOut(FirstLayout& L, const KernelSet& kernels, const Network& net, int th
   const int unit = kernels.tailLanes > 0 ? kernels.tailLanes : lanes;
   const int units = (kHidden + unit - 1) / unit;
   L.threads = threads;
-  L.common = std::make_unique<Arena>(16 * threads + 2 * fast::kExchange * threads + fast::kPadded + fast::kBand + 64);
+  L.common = std::make_unique<Arena>(16 * threads + 4 * fast::kExchange * threads + fast::kPadded + fast::kBand + 64);
   L.shared.arrival = reinterpret_cast<fast::Arrival*>(L.common->take(16 * threads));
   L.shared.xhid1 = reinterpret_cast<fast::ExchangeLine*>(L.common->take(fast::kExchange * threads));
   L.shared.xhid2 = reinterpret_cast<fast::ExchangeLine*>(L.common->take(fast::kExchange * threads));
+  L.shared.xhid1B = reinterpret_cast<fast::ExchangeLine*>(L.common->take(fast::kExchange * threads));
+  L.shared.xhid2B = reinterpret_cast<fast::ExchangeLine*>(L.common->take(fast::kExchange * threads));
   double* dcayout = L.common->take(fast::kPadded);
   L.shared.dcayout = dcayout;
   L.shared.threads = threads;
@@ -141,8 +143,8 @@ void layOut(FirstLayout& L, const KernelSet& kernels, const Network& net, int th
     base += sl.width;
     const std::size_t w = sl.width;
     const std::size_t need = 2 * Arena::round(kRows1 * w) + 2 * Arena::round(21 * w) + 2 * Arena::round(102 * w) +
-                             2 * Arena::round(101 * w) + 2 * Arena::round(w) + Arena::round(612) +
-                             3 * Arena::round(fast::kPadded);
+                             2 * Arena::round(101 * w) + 3 * Arena::round(w) + Arena::round(612) +
+                             5 * Arena::round(fast::kPadded);
     L.arenas.push_back(std::make_unique<Arena>(need));
     Arena& a = *L.arenas.back();
     sl.w1 = a.take(kRows1 * w);
@@ -154,10 +156,13 @@ void layOut(FirstLayout& L, const KernelSet& kernels, const Network& net, int th
     sl.bw = a.take(101 * w);
     sl.bp = a.take(101 * w);
     sl.sum = a.take(w);
+    sl.sumB = a.take(w);
     sl.birh1 = a.take(w);
     sl.pwei = a.take(612);
     sl.hid1 = a.take(fast::kPadded);
     sl.hid2 = a.take(fast::kPadded);
+    sl.hid1B = a.take(fast::kPadded);
+    sl.hid2B = a.take(fast::kPadded);
     sl.birh2 = a.take(fast::kPadded);
     L.shared.slice[t] = &sl;
 

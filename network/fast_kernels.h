@@ -57,11 +57,14 @@ struct FirstSlice {
   double* bw;  // wei2(h, k) for the slice's h: 101 rows (k = 1..101)
   double* bp;  // owei2, the same
   double* sum;    // width: scratch sums
+  double* sumB;   // width: the sums of the first residue of a forward pair
   double* birh1;  // width: error terms of the slice's hidden-1 neurons
   // Private copies of what every thread needs whole.
   double* pwei;   // 612: the output layer, layout of Network::pwei
   double* hid1;   // kPadded: hid1(m) at m-1; lanes 101.. stay zero
   double* hid2;   // kPadded
+  double* hid1B;  // kPadded: hid1 and hid2 of the first residue of a forward pair
+  double* hid2B;  // kPadded
   double* birh2;  // kPadded
   std::int64_t phase;   // barriers passed
   std::int64_t waited;  // clock ticks spent waiting at barriers (thread 0's watch)
@@ -85,6 +88,8 @@ struct FirstShared {
   Arrival* arrival;  // one per thread
   ExchangeLine* xhid1;  // exchange: thread t's hidden-1 outputs in lines t*kExchangeLines..
   ExchangeLine* xhid2;
+  ExchangeLine* xhid1B;  // the same for the first residue of a forward pair
+  ExchangeLine* xhid2B;
   // Going on with one thread. Thread 0 times its waits at the barriers; after kSlowWindows
   // windows of kWatchWindow residues in a row, in each of which it waited longer than kSlowWait
   // times its own work (two threads then being slower than one; the first residue of a range,

@@ -16,6 +16,7 @@ namespace {
 
 constexpr int kLanes = 4;
 constexpr int kBlockVectors = 6;
+constexpr int kPairVectors = 0;  // no forward pairs: two sets of sums do not fit sixteen registers
 typedef double Vec __attribute__((vector_size(32)));
 
 #define KELVOR_VECTOR_TANH 1

@@ -17,6 +17,7 @@ namespace {
 
 constexpr int kLanes = 8;
 constexpr int kBlockVectors = 13;
+constexpr int kPairVectors = 8;  // forward pairs for blocks of up to 8 vectors (two sets of sums in registers)
 typedef double Vec __attribute__((vector_size(64)));
 
 // Vectors wider than the registers change the calling convention; every function here is

@@ -16,6 +16,7 @@ namespace {
 
 constexpr int kLanes = 8;
 constexpr int kBlockVectors = 13;
+constexpr int kPairVectors = 8;  // forward pairs for blocks of up to 8 vectors (two sets of sums in registers)
 typedef double Vec __attribute__((vector_size(64)));
 
 #define KELVOR_VECTOR_TANH 1

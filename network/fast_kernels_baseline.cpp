@@ -13,6 +13,7 @@ namespace {
 
 constexpr int kLanes = 2;
 constexpr int kBlockVectors = 6;
+constexpr int kPairVectors = 0;  // no forward pairs: two sets of sums do not fit sixteen registers
 typedef double Vec __attribute__((vector_size(16)));
 
 #include "network/fast_kernels_impl.h"

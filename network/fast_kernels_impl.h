@@ -109,11 +109,11 @@ void barrier(FirstShared& s, int t, FirstSlice& sl) {
 
 // Applies tanh(gain * sum) to the slice's neurons and publishes them for the next phase, line by
 // line, the phase of a line written after its values.
-void activate(FirstShared& s, int t, FirstSlice& sl, double* whole, ExchangeLine* lines) {
+void activate(FirstShared& s, int t, FirstSlice& sl, const double* sums, double* whole, ExchangeLine* lines) {
   ExchangeLine* mine = lines + t * kExchangeLines;
   const std::int64_t goal = sl.phase + 1;
   double* h = whole + sl.base;
-  tanhEach(s.gain, sl.sum, h, sl.real);
+  tanhEach(s.gain, sums, h, sl.real);
   if (s.threads == 1) return;
   for (int q0 = 0; q0 < sl.real; q0 += kLineValues) {
     ExchangeLine& line = mine[q0 / kLineValues];
@@ -123,13 +123,9 @@ void activate(FirstShared& s, int t, FirstSlice& sl, double* whole, ExchangeLine
   }
 }
 
-// The barrier after a layer and the gathering of its outputs in one: takes every other thread's
-// lines of this phase into this thread's whole array as each arrives, the phase in a line
-// standing for its values. Thread 0 adds the time it waited to sl.waited.
-void exchange(FirstShared& s, int t, FirstSlice& sl, const ExchangeLine* lines, double* whole) {
-  if (s.threads == 1) return;
-  const std::int64_t goal = ++sl.phase;
-  const std::int64_t start = t == 0 ? ticks() : 0;
+// Takes every other thread's lines of phase `goal` into this thread's whole array as each arrives,
+// the phase in a line standing for its values.
+void gather(const FirstShared& s, int t, std::int64_t goal, const ExchangeLine* lines, double* whole) {
   for (int u = 0; u < s.threads; ++u) {
     if (u == t) continue;
     const FirstSlice& o = *s.slice[u];
@@ -141,6 +137,18 @@ void exchange(FirstShared& s, int t, FirstSlice& sl, const ExchangeLine* lines, 
       for (int v = 0; v < n; ++v) whole[o.base + q0 + v] = line.value[v];
     }
   }
+}
+
+// The barrier after a layer and the gathering of its outputs in one (with `linesB`, those of the
+// first residue of a forward pair as well, published in the same phase). Thread 0 adds the time
+// it waited to sl.waited.
+void exchange(FirstShared& s, int t, FirstSlice& sl, const ExchangeLine* lines, double* whole,
+              const ExchangeLine* linesB = nullptr, double* wholeB = nullptr) {
+  if (s.threads == 1) return;
+  const std::int64_t goal = ++sl.phase;
+  const std::int64_t start = t == 0 ? ticks() : 0;
+  if (linesB) gather(s, t, goal, linesB, wholeB);
+  gather(s, t, goal, lines, whole);
   if (t == 0) sl.waited += ticks() - start;
 }
 
@@ -203,6 +211,93 @@ void layer2Block(const FirstShared& s, FirstSlice& sl, int b) {
   eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
     using V = typename decltype(kind)::type;
     store(sl.sum + c0 + o, acc.template at<V>(j) + load<V>(w + o) * s.h1bias);
+  });
+}
+
+// Forward pairs. Outside training the residues are independent, so two of them share each pass
+// over the weights and each exchange: the first residue of a pair in the B arrays, the second in
+// the usual ones (which then hold the later residue, as after a single step). Each residue's
+// sums keep their own order and grouping.
+
+// The 30 rows of a window slot that only one residue of a pair has.
+template <int NB, bool Tail>
+inline void oneResidueRows(const double* w, const double* d, const double* x, Sums<NB, Tail>& acc) {
+  constexpr int bw = blockLanes<NB, Tail>;
+  for (int f = 0; f < 30; ++f, w += bw) {
+    const double xf = x[f];
+    eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
+      using V = typename decltype(kind)::type;
+      acc.template at<V>(j) += (xf * load<V>(w + o)) * load<V>(d + o);
+    });
+  }
+}
+
+// Hidden-1 sums of residues n (into sumB) and n + 1 (into sum), one pass over wei1.
+template <int NB, bool Tail>
+void pairPassBlock(const FirstShared& s, FirstSlice& sl, int b, int n) {
+  constexpr int bw = blockLanes<NB, Tail>;
+  const int c0 = sl.bcol[b];
+  const double* const W = sl.w1 + kRows1 * c0;
+  const double* const D = sl.d1 + 21 * c0;
+  const int alo = s.winlo[n - 1], ahi = s.winhi[n - 1];
+  const int blo = s.winlo[n], bhi = s.winhi[n];
+  const int ilo = alo < blo ? alo : blo;
+  const int ihi = ahi > bhi ? ahi : bhi;
+  Sums<NB, Tail> accA, accB;
+  for (int i = ilo; i <= ihi; ++i) {
+    const bool ina = alo <= i && i <= ahi;
+    const bool inb = blo <= i && i <= bhi;
+    const double* w = W + (i - 1) * 30 * bw;
+    const double* d = D + (i - 1) * bw;
+    if (ina && inb) {
+      const double* xa = residueRow(s.filin, n + i - 11);
+      const double* xb = residueRow(s.filin, n + 1 + i - 11);
+      for (int f = 0; f < 30; ++f, w += bw) {
+        const double a = xa[f], x = xb[f];
+        eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
+          using V = typename decltype(kind)::type;
+          const V wv = load<V>(w + o), dv = load<V>(d + o);
+          accA.template at<V>(j) += (a * wv) * dv;
+          accB.template at<V>(j) += (x * wv) * dv;
+        });
+      }
+    } else if (ina) {
+      oneResidueRows<NB, Tail>(w, d, residueRow(s.filin, n + i - 11), accA);
+    } else {
+      oneResidueRows<NB, Tail>(w, d, residueRow(s.filin, n + 1 + i - 11), accB);
+    }
+  }
+  const double* w = W + kBiasRow1 * bw;
+  eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
+    using V = typename decltype(kind)::type;
+    const V bias = load<V>(w + o);
+    store(sl.sumB + c0 + o, accA.template at<V>(j) + bias * s.xbias);
+    store(sl.sum + c0 + o, accB.template at<V>(j) + bias * s.xbias);
+  });
+}
+
+// Hidden-2 sums of a pair: hid1B into sumB, hid1 into sum, one pass over copy A of wei2.
+template <int NB, bool Tail>
+void pairLayer2Block(const FirstShared& s, FirstSlice& sl, int b) {
+  constexpr int bw = blockLanes<NB, Tail>;
+  const int c0 = sl.bcol[b];
+  const double* w = sl.aw + 102 * c0;
+  const double* d = s.band + kBandMiddle + sl.base + c0;
+  Sums<NB, Tail> accA, accB;
+  for (int m = 0; m < 101; ++m, w += bw, --d) {
+    const double ha = sl.hid1B[m], hb = sl.hid1[m];
+    eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
+      using V = typename decltype(kind)::type;
+      const V wv = load<V>(w + o), dv = load<V>(d + o);
+      accA.template at<V>(j) += (ha * wv) * dv;
+      accB.template at<V>(j) += (hb * wv) * dv;
+    });
+  }
+  eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
+    using V = typename decltype(kind)::type;
+    const V bias = load<V>(w + o);
+    store(sl.sumB + c0 + o, accA.template at<V>(j) + bias * s.h1bias);
+    store(sl.sum + c0 + o, accB.template at<V>(j) + bias * s.h1bias);
   });
 }
 
@@ -412,6 +507,14 @@ struct PassOp {
   static void run(FirstSlice& sl, int b, const FirstShared& s, int prev, int n) { passBlock<NB, Tail>(s, sl, b, prev, n); }
 };
 template <int NB, bool Tail>
+struct PairPassOp {
+  static void run(FirstSlice& sl, int b, const FirstShared& s, int n) { pairPassBlock<NB, Tail>(s, sl, b, n); }
+};
+template <int NB, bool Tail>
+struct PairLayer2Op {
+  static void run(FirstSlice& sl, int b, const FirstShared& s) { pairLayer2Block<NB, Tail>(s, sl, b); }
+};
+template <int NB, bool Tail>
 struct Layer2Op {
   static void run(FirstSlice& sl, int b, const FirstShared& s) { layer2Block<NB, Tail>(s, sl, b); }
 };
@@ -428,17 +531,17 @@ inline void update(double& w, double& p, double rate, double momentum, double g)
 
 // Step C: the outputs of n (thread 0 stores them and scores), then with `train` the error terms
 // and every update of this thread's share except wei1.
-void outputsAndBackward(FirstShared& s, int t, FirstSlice& sl, int n, bool train) {
+// The three outputs of n from hid2 (thread 0 stores them and scores).
+void outputs(FirstShared& s, int t, const FirstSlice& sl, const double* hid2, int n, double o[3]) {
   const double* pwei = sl.pwei;
   // The three sums side by side, each in its own order: three chains of additions overlap.
   double sum[3] = {0.0, 0.0, 0.0};
   for (int m = 0; m < 101; ++m) {
-    const double h = sl.hid2[m], dm = s.dcayout[m];
+    const double h = hid2[m], dm = s.dcayout[m];
     sum[0] += (h * pwei[m]) * dm;
     sum[1] += (h * pwei[m + 102]) * dm;
     sum[2] += (h * pwei[m + 204]) * dm;
   }
-  double o[3];
   for (int c = 0; c < 3; ++c) o[c] = sum[c] + pwei[101 + 102 * c] * s.h2bias;
   tanhEach(s.gain, o, o, 3);
   if (t == 0) {
@@ -449,8 +552,14 @@ void outputsAndBackward(FirstShared& s, int t, FirstSlice& sl, int n, bool train
     s.sscode[n - 1] += classCode(o[0], o[1], o[2]);
     s.nsscode[n - 1] += 1;
   }
+}
+
+void outputsAndBackward(FirstShared& s, int t, FirstSlice& sl, int n, bool train) {
+  double o[3];
+  outputs(s, t, sl, sl.hid2, n, o);
   if (!train) return;
 
+  const double* pwei = sl.pwei;
   const double g = s.gain, eta = s.rate, mu = s.momentum;
   const double* targ = residueRow(s.filin, n) + 32;
   double biro2[3];
@@ -481,8 +590,9 @@ struct Watch {
   int inWindow = 0;
   int slowInRow = 0;
 
-  bool slow(FirstSlice& sl) {
-    if (++inWindow < kWatchWindow) return false;
+  bool slow(FirstSlice& sl, int residues = 1) {
+    inWindow += residues;
+    if (inWindow < kWatchWindow) return false;
     const std::int64_t now = ticks();
     const double total = static_cast<double>(now - windowStart);
     const double wait = static_cast<double>(sl.waited);
@@ -494,21 +604,55 @@ struct Watch {
   }
 };
 
+// Whether every thread's blocks are narrow enough for the pair kernels to keep both residues'
+// sums in registers (the same answer on every thread).
+bool pairsFit(const FirstShared& s) {
+  if (kPairVectors == 0) return false;
+  for (int u = 0; u < s.threads; ++u)
+    for (int b = 0; b < s.slice[u]->blocks; ++b)
+      if (s.slice[u]->bwidth[b] > kPairVectors * kLanes) return false;
+  return true;
+}
+
 int firstRange(FirstShared& s, int t, int first, int last, bool train) {
   FirstSlice& sl = *s.slice[t];
   int pending = 0;
   Watch watch;
   if (t == 0) sl.waited = 0;
-  for (int n = first; n <= last; ++n) {
+  int n = first;
+  if (!train && pairsFit(s)) {
+    for (; n < last; n += 2) {
+      eachBlock<PairPassOp>(sl, s, n);
+      activate(s, t, sl, sl.sumB, sl.hid1B, s.xhid1B);
+      activate(s, t, sl, sl.sum, sl.hid1, s.xhid1);
+      exchange(s, t, sl, s.xhid1, sl.hid1, s.xhid1B, sl.hid1B);
+      eachBlock<PairLayer2Op>(sl, s);
+      if (t == 0 && n + 1 < last && s.threads > 1 &&
+          (n == s.forceSolo || n + 1 == s.forceSolo || watch.slow(sl, 2)))
+        __atomic_store_n(&s.solo, n + 1, __ATOMIC_RELAXED);
+      activate(s, t, sl, sl.sumB, sl.hid2B, s.xhid2B);
+      activate(s, t, sl, sl.sum, sl.hid2, s.xhid2);
+      exchange(s, t, sl, s.xhid2, sl.hid2, s.xhid2B, sl.hid2B);
+      double o[3];
+      outputs(s, t, sl, sl.hid2B, n, o);
+      outputs(s, t, sl, sl.hid2, n + 1, o);
+      if (t == 0 && n == first) {
+        watch.windowStart = ticks();
+        sl.waited = 0;
+      }
+      if (s.threads > 1 && __atomic_load_n(&s.solo, __ATOMIC_RELAXED) == n + 1) return n + 1;
+    }
+  }
+  for (; n <= last; ++n) {
     eachBlock<PassOp>(sl, s, pending, n);
-    activate(s, t, sl, sl.hid1, s.xhid1);
+    activate(s, t, sl, sl.sum, sl.hid1, s.xhid1);
     exchange(s, t, sl, s.xhid1, sl.hid1);
     eachBlock<Layer2Op>(sl, s);
     // Thread 0 decides before it publishes hidden 2, the others read it after they took it: all
     // see the same.
     if (t == 0 && n < last && s.threads > 1 && (n == s.forceSolo || watch.slow(sl)))
       __atomic_store_n(&s.solo, n, __ATOMIC_RELAXED);
-    activate(s, t, sl, sl.hid2, s.xhid2);
+    activate(s, t, sl, sl.sum, sl.hid2, s.xhid2);
     exchange(s, t, sl, s.xhid2, sl.hid2);
     outputsAndBackward(s, t, sl, n, train);
     pending = train ? n : 0;

@@ -236,7 +236,7 @@ TEST_F(FastKernels, RangesOfOneResidueAndRangesStartingAtProteinEndsMatch) {
   ReferenceEngine r(ref.net, ref.store);
   for (auto [a, b] : ranges) {
     r.trainFirst(a, b);
-    r.predictFirst(b, b);
+    r.predictFirst(a, b);
   }
   for (auto [a, b] : ranges) r.trainFilter(a, b);
   for (const Config& c : configs()) {
@@ -244,7 +244,7 @@ TEST_F(FastKernels, RangesOfOneResidueAndRangesStartingAtProteinEndsMatch) {
     FastEngine fast(w.net, w.store, *c.kernels, c.threads);
     for (auto [a, b] : ranges) {
       fast.trainFirst(a, b);
-      fast.predictFirst(b, b);
+      fast.predictFirst(a, b);
     }
     for (auto [a, b] : ranges) fast.trainFilter(a, b);
     fast.exportWeights();
