@@ -166,21 +166,48 @@ inline bool vectorTanhAgrees() {
   return agrees;
 }
 
-// tanh(gain * in[i]) into out[i] for i < n, two vectors at a time (their chains of dependent
-// operations overlap); in and out may be the same.
+// Whether any lane of v is nonzero.
+inline bool anyLane(const LaneBits& v) {
+  unsigned long long word[kLanes];
+  __builtin_memcpy(word, &v, sizeof v);
+  unsigned long long any = 0;
+  for (int l = 0; l < kLanes; ++l) any |= word[l];
+  return any != 0;
+}
+
+// tanh of the two vectors at x, in place, their chains of dependent operations overlapping; the
+// lanes that std::tanh must take (rare) are looked for only when there are any.
+__attribute__((always_inline)) inline void tanhPair(Vec x[2]) {
+  LaneBits special[2];
+  Vec h[2];
+  h[0] = tanh_detail::tanhLanes(x[0], special[0]);
+  h[1] = tanh_detail::tanhLanes(x[1], special[1]);
+  if (anyLane(special[0] | special[1]))
+    for (int l = 0; l < 2 * kLanes; ++l)
+      if (special[l / kLanes][l % kLanes]) h[l / kLanes][l % kLanes] = std::tanh(x[l / kLanes][l % kLanes]);
+  x[0] = h[0];
+  x[1] = h[1];
+}
+
+// tanh(gain * in[i]) into out[i] for i < n, two vectors at a time, the last (partial) pair lane
+// by lane, its missing lanes zero; in and out may be the same.
 __attribute__((noinline)) void tanhVector(double gain, const double* in, double* out, int n) {
-  for (int q = 0; q < n; q += 2 * kLanes) {
-    const int lanes = n - q < 2 * kLanes ? n - q : 2 * kLanes;
-    Vec x[2] = {};
-    __builtin_memcpy(x, in + q, lanes * sizeof(double));
+  int q = 0;
+  for (; q + 2 * kLanes <= n; q += 2 * kLanes) {
+    Vec x[2];
+    __builtin_memcpy(x, in + q, sizeof x);
     x[0] = gain * x[0];
     x[1] = gain * x[1];
-    LaneBits special[2];
-    Vec h[2];
-    h[0] = tanh_detail::tanhLanes(x[0], special[0]);
-    if (lanes > kLanes) h[1] = tanh_detail::tanhLanes(x[1], special[1]);
-    for (int l = 0; l < lanes; ++l)
-      if (special[l / kLanes][l % kLanes]) h[l / kLanes][l % kLanes] = std::tanh(x[l / kLanes][l % kLanes]);
-    __builtin_memcpy(out + q, h, lanes * sizeof(double));
+    tanhPair(x);
+    __builtin_memcpy(out + q, x, sizeof x);
+  }
+  if (q < n) {
+    const int lanes = n - q;
+    Vec x[2] = {};
+    for (int l = 0; l < lanes; ++l) x[l / kLanes][l % kLanes] = in[q + l];
+    x[0] = gain * x[0];
+    x[1] = gain * x[1];
+    tanhPair(x);
+    for (int l = 0; l < lanes; ++l) out[q + l] = x[l / kLanes][l % kLanes];
   }
 }
