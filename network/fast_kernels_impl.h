@@ -219,6 +219,19 @@ void layer2Block(const FirstShared& s, FirstSlice& sl, int b) {
 // the usual ones (which then hold the later residue, as after a single step). Each residue's
 // sums keep their own order and grouping.
 
+// The sums of a pair plus the bias row times its input: the first residue's into sumB, the
+// second's into sum.
+template <int NB, bool Tail>
+inline void storePair(FirstSlice& sl, int c0, const double* bias, double input, Sums<NB, Tail>& accA,
+                      Sums<NB, Tail>& accB) {
+  eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
+    using V = typename decltype(kind)::type;
+    const V b = load<V>(bias + o);
+    store(sl.sumB + c0 + o, accA.template at<V>(j) + b * input);
+    store(sl.sum + c0 + o, accB.template at<V>(j) + b * input);
+  });
+}
+
 // The 30 rows of a window slot that only one residue of a pair has.
 template <int NB, bool Tail>
 inline void oneResidueRows(const double* w, const double* d, const double* x, Sums<NB, Tail>& acc) {
@@ -267,13 +280,7 @@ void pairPassBlock(const FirstShared& s, FirstSlice& sl, int b, int n) {
       oneResidueRows<NB, Tail>(w, d, residueRow(s.filin, n + 1 + i - 11), accB);
     }
   }
-  const double* w = W + kBiasRow1 * bw;
-  eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
-    using V = typename decltype(kind)::type;
-    const V bias = load<V>(w + o);
-    store(sl.sumB + c0 + o, accA.template at<V>(j) + bias * s.xbias);
-    store(sl.sum + c0 + o, accB.template at<V>(j) + bias * s.xbias);
-  });
+  storePair(sl, c0, W + kBiasRow1 * bw, s.xbias, accA, accB);
 }
 
 // Hidden-2 sums of a pair: hid1B into sumB, hid1 into sum, one pass over copy A of wei2.
@@ -293,12 +300,7 @@ void pairLayer2Block(const FirstShared& s, FirstSlice& sl, int b) {
       accB.template at<V>(j) += (hb * wv) * dv;
     });
   }
-  eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
-    using V = typename decltype(kind)::type;
-    const V bias = load<V>(w + o);
-    store(sl.sumB + c0 + o, accA.template at<V>(j) + bias * s.h1bias);
-    store(sl.sum + c0 + o, accB.template at<V>(j) + bias * s.h1bias);
-  });
+  storePair(sl, c0, w, s.h1bias, accA, accB);
 }
 
 // Error terms of the slice's hidden-1 neurons, from wei2 as it stands (copy B), then errh1 for
