@@ -144,7 +144,7 @@ void layOut(FirstLayout& L, const KernelSet& kernels, const Network& net, int th
     const std::size_t w = sl.width;
     const std::size_t need = 2 * Arena::round(kRows1 * w) + 2 * Arena::round(21 * w) + 2 * Arena::round(102 * w) +
                              2 * Arena::round(101 * w) + 3 * Arena::round(w) + Arena::round(612) +
-                             5 * Arena::round(fast::kPadded);
+                             7 * Arena::round(fast::kPadded);
     L.arenas.push_back(std::make_unique<Arena>(need));
     Arena& a = *L.arenas.back();
     sl.w1 = a.take(kRows1 * w);
@@ -164,6 +164,8 @@ void layOut(FirstLayout& L, const KernelSet& kernels, const Network& net, int th
     sl.hid1B = a.take(fast::kPadded);
     sl.hid2B = a.take(fast::kPadded);
     sl.birh2 = a.take(fast::kPadded);
+    sl.hid1P = a.take(fast::kPadded);
+    sl.birh2P = a.take(fast::kPadded);
     L.shared.slice[t] = &sl;
 
     for (int q = 0; q < sl.real; ++q) {

@@ -66,6 +66,8 @@ struct FirstSlice {
   double* hid1B;  // kPadded: hid1 and hid2 of the first residue of a forward pair
   double* hid2B;  // kPadded
   double* birh2;  // kPadded
+  double* hid1P;   // kPadded: hid1 and birh2 of the trained residue whose wei2 update is pending
+  double* birh2P;  // kPadded
   std::int64_t phase;   // barriers passed
   std::int64_t waited;  // clock ticks spent waiting at barriers (thread 0's watch)
 };

@@ -9,18 +9,20 @@
 // sum, and every multiply and add is a separate IEEE double operation (no contraction).
 //
 // A training step of residue n, per thread, on the thread's slice of the hidden neurons:
-//   A  the pending updates of the previous trained residue: wei1 and, in the same pass over its
-//      rows, the hidden-1 sums of n (its window is known), with the slice's share of the wei2
-//      update interleaved; tanh; publish the slice's hid1
+//   A  the pending wei1 update of the previous trained residue and, in the same pass over its
+//      rows, the hidden-1 sums of n (its window is known); tanh; publish the slice's hid1
 //   -- barrier --
-//   B  hidden-2 sums of the slice's neurons; tanh; publish
+//   B  hidden-2 sums of the slice's neurons, each row of copy A taking the pending wei2 update
+//      just before it serves them; tanh; publish
 //   -- barrier --
 //   C  the three outputs and the output error terms (every thread, the same values), the
 //      hidden-2 error terms (every thread, all of them), the output weights (every thread its
-//      own copy), and the slice's hidden-1 error terms from wei2 as it stands.
+//      own copy), and the slice's hidden-1 error terms from wei2 with the previous residue's
+//      update (copy B, each row updated just before it is read).
 // The slice's share of wei2 is held twice: copy A by the columns k it sums in B, copy B by the
-// rows h whose error terms it forms in C. The updates of n wait for step A of n+1, or for the end
-// of the range; no weight is read by a later residue before its update.
+// rows h whose error terms it forms in C. The updates of n wait for step n+1 (a weight row then
+// moves between cache and core once where it moved twice), or for the end of the range, where
+// step A alone applies them; no weight is read by a later residue before its update.
 //
 // This file must not be included anywhere else.
 
@@ -194,23 +196,57 @@ __attribute__((always_inline)) inline void eachVector(Step&& step) {
 
 #define KELVOR_VECTOR_STEP [&](auto kind, int o, [[maybe_unused]] int j) __attribute__((always_inline))
 
+// Hidden-2 sums of the slice's neurons from copy A of wei2; with `pending`, the wei2 update of
+// the previous trained residue applied to each row first.
 template <int NB, bool Tail>
-void layer2Block(const FirstShared& s, FirstSlice& sl, int b) {
+void layer2Block(const FirstShared& s, FirstSlice& sl, int b, bool pending) {
   constexpr int bw = blockLanes<NB, Tail>;
   const int c0 = sl.bcol[b];
-  const double* w = sl.aw + 102 * c0;
+  double* w = sl.aw + 102 * c0;
   const double* d = s.band + kBandMiddle + sl.base + c0;
   Sums<NB, Tail> acc;
-  for (int m = 0; m < 101; ++m, w += bw, --d) {
-    const double h = sl.hid1[m];
+  if (!pending) {
+    for (int m = 0; m < 101; ++m, w += bw, --d) {
+      const double h = sl.hid1[m];
+      eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
+        using V = typename decltype(kind)::type;
+        acc.template at<V>(j) += (h * load<V>(w + o)) * load<V>(d + o);
+      });
+    }
     eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
       using V = typename decltype(kind)::type;
-      acc.template at<V>(j) += (h * load<V>(w + o)) * load<V>(d + o);
+      store(sl.sum + c0 + o, acc.template at<V>(j) + load<V>(w + o) * s.h1bias);
+    });
+    return;
+  }
+  // Each row of copy A first takes the pending update, then serves the sums.
+  const double eta = s.rate, mu = s.momentum;
+  double* p = sl.ap + 102 * c0;
+  Sums<NB, Tail> bkv;
+  eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
+    using V = typename decltype(kind)::type;
+    bkv.template at<V>(j) = load<V>(sl.birh2P + sl.base + c0 + o);
+  });
+  for (int m = 0; m < 101; ++m, w += bw, p += bw, --d) {
+    const double h = sl.hid1[m], hm = sl.hid1P[m];
+    eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
+      using V = typename decltype(kind)::type;
+      const V dv = load<V>(d + o);
+      const V g = (bkv.template at<V>(j) * dv) * hm;
+      const V delta = eta * g + mu * load<V>(p + o);
+      const V nw = load<V>(w + o) + delta;
+      store(w + o, nw);
+      store(p + o, delta);
+      acc.template at<V>(j) += (h * nw) * dv;
     });
   }
   eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
     using V = typename decltype(kind)::type;
-    store(sl.sum + c0 + o, acc.template at<V>(j) + load<V>(w + o) * s.h1bias);
+    const V delta = eta * bkv.template at<V>(j) + mu * load<V>(p + o);
+    const V nw = load<V>(w + o) + delta;
+    store(w + o, nw);
+    store(p + o, delta);
+    store(sl.sum + c0 + o, acc.template at<V>(j) + nw * s.h1bias);
   });
 }
 
@@ -303,21 +339,45 @@ void pairLayer2Block(const FirstShared& s, FirstSlice& sl, int b) {
   storePair(sl, c0, w, s.h1bias, accA, accB);
 }
 
-// Error terms of the slice's hidden-1 neurons, from wei2 as it stands (copy B), then errh1 for
-// the window of n.
+// Error terms of the slice's hidden-1 neurons from copy B of wei2 (with `pending`, each row
+// first takes the previous trained residue's update), then errh1 for the window of n.
 template <int NB, bool Tail>
-void birh1Block(const FirstShared& s, FirstSlice& sl, int b, int n) {
+void birh1Block(const FirstShared& s, FirstSlice& sl, int b, int n, bool pending) {
   constexpr int bw = blockLanes<NB, Tail>;
   const int c0 = sl.bcol[b];
-  const double* w = sl.bw + 101 * c0;
+  double* w = sl.bw + 101 * c0;
   const double* d = s.band + kBandMiddle + sl.base + c0;
   Sums<NB, Tail> acc;
-  for (int k = 0; k < 101; ++k, w += bw, --d) {
-    const double bk = sl.birh2[k];
+  if (!pending) {
+    for (int k = 0; k < 101; ++k, w += bw, --d) {
+      const double bk = sl.birh2[k];
+      eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
+        using V = typename decltype(kind)::type;
+        acc.template at<V>(j) += load<V>(w + o) * (bk * load<V>(d + o));
+      });
+    }
+  } else {
+    // Each row of copy B first takes the pending update, then serves the sums.
+    const double eta = s.rate, mu = s.momentum;
+    double* p = sl.bp + 101 * c0;
+    Sums<NB, Tail> hmv;
     eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
       using V = typename decltype(kind)::type;
-      acc.template at<V>(j) += load<V>(w + o) * (bk * load<V>(d + o));
+      hmv.template at<V>(j) = load<V>(sl.hid1P + sl.base + c0 + o);
     });
+    for (int k = 0; k < 101; ++k, w += bw, p += bw, --d) {
+      const double bk = sl.birh2[k], bkp = sl.birh2P[k];
+      eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
+        using V = typename decltype(kind)::type;
+        const V dv = load<V>(d + o);
+        const V g = (bkp * dv) * hmv.template at<V>(j);
+        const V delta = eta * g + mu * load<V>(p + o);
+        const V nw = load<V>(w + o) + delta;
+        store(w + o, nw);
+        store(p + o, delta);
+        acc.template at<V>(j) += nw * (bk * dv);
+      });
+    }
   }
   const double g = s.gain;
   const int lo = s.winlo[n - 1], hi = s.winhi[n - 1];
@@ -334,7 +394,9 @@ void birh1Block(const FirstShared& s, FirstSlice& sl, int b, int n) {
 // The slice's share of the wei2 update of a trained residue, in both copies (the same values
 // in each), as row units of one block: units 0..100 are the rows m of copy A (the slice's
 // columns k), unit 101 its bias row, units 102..202 the rows k of copy B (the slice's columns h).
-// They run interleaved with the next step A, whose streaming of wei1 leaves the cores idle.
+// At the end of a range they run interleaved with the last step A, whose streaming of wei1
+// leaves the cores idle; inside a range steps B and C apply them row by row instead. The
+// residue's hid1 and birh2 are read from hid1P and birh2P.
 constexpr int kWei2Units = 203;
 
 template <int NB, bool Tail>
@@ -346,15 +408,15 @@ void wei2Units(const FirstShared& s, FirstSlice& sl, int b, int from, int to) {
   Sums<NB, Tail> bkv, hmv;
   eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
     using V = typename decltype(kind)::type;
-    bkv.template at<V>(j) = load<V>(sl.birh2 + sl.base + c0 + o);
-    hmv.template at<V>(j) = load<V>(sl.hid1 + sl.base + c0 + o);
+    bkv.template at<V>(j) = load<V>(sl.birh2P + sl.base + c0 + o);
+    hmv.template at<V>(j) = load<V>(sl.hid1P + sl.base + c0 + o);
   });
   for (int u = from; u < to; ++u) {
     if (u < 101) {
       double* w = sl.aw + 102 * c0 + u * bw;
       double* p = sl.ap + 102 * c0 + u * bw;
       const double* d = s.band + kBandMiddle + sl.base + c0 - u;
-      const double hm = sl.hid1[u];
+      const double hm = sl.hid1P[u];
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
         using V = typename decltype(kind)::type;
         const V g = (bkv.template at<V>(j) * load<V>(d + o)) * hm;
@@ -376,7 +438,7 @@ void wei2Units(const FirstShared& s, FirstSlice& sl, int b, int from, int to) {
       double* w = sl.bw + 101 * c0 + k * bw;
       double* p = sl.bp + 101 * c0 + k * bw;
       const double* d = s.band + kBandMiddle + sl.base + c0 - k;
-      const double bk = sl.birh2[k];
+      const double bk = sl.birh2P[k];
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
         using V = typename decltype(kind)::type;
         const V g = (bk * load<V>(d + o)) * hmv.template at<V>(j);
@@ -389,8 +451,9 @@ void wei2Units(const FirstShared& s, FirstSlice& sl, int b, int from, int to) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Step A on one block. `prev` (0: none) is the trained residue whose updates of wei1 and wei2
-// are pending, `n` (0: none) the residue whose hidden-1 sums are formed.
+// Step A on one block. `prev` (0: none) is the trained residue whose updates are pending, `n`
+// (0: none) the residue whose hidden-1 sums are formed. The wei2 update of prev runs here only
+// when there is no n (the end of a range); otherwise steps B and C of n apply it.
 template <int NB, bool Tail>
 void passBlock(const FirstShared& s, FirstSlice& sl, int b, int prev, int n) {
   constexpr int bw = blockLanes<NB, Tail>;
@@ -410,7 +473,7 @@ void passBlock(const FirstShared& s, FirstSlice& sl, int b, int prev, int n) {
   Sums<NB, Tail> acc;
   int units = 0;
   for (int i = ilo; i <= ihi; ++i) {
-    if (prev) {
+    if (prev && !n) {
       const int upto = kWei2Units * (i - ilo + 1) / (ihi - ilo + 1);
       wei2Units<NB, Tail>(s, sl, b, units, upto);
       units = upto;
@@ -518,11 +581,13 @@ struct PairLayer2Op {
 };
 template <int NB, bool Tail>
 struct Layer2Op {
-  static void run(FirstSlice& sl, int b, const FirstShared& s) { layer2Block<NB, Tail>(s, sl, b); }
+  static void run(FirstSlice& sl, int b, const FirstShared& s, bool pending) { layer2Block<NB, Tail>(s, sl, b, pending); }
 };
 template <int NB, bool Tail>
 struct Birh1Op {
-  static void run(FirstSlice& sl, int b, const FirstShared& s, int n) { birh1Block<NB, Tail>(s, sl, b, n); }
+  static void run(FirstSlice& sl, int b, const FirstShared& s, int n, bool pending) {
+    birh1Block<NB, Tail>(s, sl, b, n, pending);
+  }
 };
 
 inline void update(double& w, double& p, double rate, double momentum, double g) {
@@ -556,7 +621,7 @@ void outputs(FirstShared& s, int t, const FirstSlice& sl, const double* hid2, in
   }
 }
 
-void outputsAndBackward(FirstShared& s, int t, FirstSlice& sl, int n, bool train) {
+void outputsAndBackward(FirstShared& s, int t, FirstSlice& sl, int n, bool train, bool pending) {
   double o[3];
   outputs(s, t, sl, sl.hid2, n, o);
   if (!train) return;
@@ -572,12 +637,14 @@ void outputsAndBackward(FirstShared& s, int t, FirstSlice& sl, int n, bool train
     for (int c = 0; c < 3; ++c) sum += pwei[k + 102 * c] * (biro2[c] * s.dcayout[k]);
     birh2[k] = g * (1.0 - sl.hid2[k] * sl.hid2[k]) * sum;
   }
-  eachBlock<Birh1Op>(sl, s, n);
+  eachBlock<Birh1Op>(sl, s, n, pending);
   double* pw = sl.pwei;
   for (int c = 0; c < 3; ++c)
     for (int k = 0; k < 101; ++k)
       update(pw[k + 102 * c], pw[k + 102 * (c + 3)], eta, mu, (biro2[c] * s.dcayout[k]) * sl.hid2[k]);
   for (int c = 0; c < 3; ++c) update(pw[101 + 102 * c], pw[101 + 102 * (c + 3)], eta, mu, biro2[c]);
+  __builtin_memcpy(sl.hid1P, sl.hid1, kPadded * sizeof(double));
+  __builtin_memcpy(sl.birh2P, sl.birh2, kPadded * sizeof(double));
 }
 
 // Thread 0's watch: whether the windows just ended, kSlowWindows of them in a row, each had its
@@ -649,14 +716,14 @@ int firstRange(FirstShared& s, int t, int first, int last, bool train) {
     eachBlock<PassOp>(sl, s, pending, n);
     activate(s, t, sl, sl.sum, sl.hid1, s.xhid1);
     exchange(s, t, sl, s.xhid1, sl.hid1);
-    eachBlock<Layer2Op>(sl, s);
+    eachBlock<Layer2Op>(sl, s, pending != 0);
     // Thread 0 decides before it publishes hidden 2, the others read it after they took it: all
     // see the same.
     if (t == 0 && n < last && s.threads > 1 && (n == s.forceSolo || watch.slow(sl)))
       __atomic_store_n(&s.solo, n, __ATOMIC_RELAXED);
     activate(s, t, sl, sl.sum, sl.hid2, s.xhid2);
     exchange(s, t, sl, s.xhid2, sl.hid2);
-    outputsAndBackward(s, t, sl, n, train);
+    outputsAndBackward(s, t, sl, n, train, pending != 0);
     pending = train ? n : 0;
     // The first residue of a range holds the other threads' wake-up from sleep: not a sign of load.
     if (t == 0 && n == first) {
