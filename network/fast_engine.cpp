@@ -55,7 +55,7 @@ class Arena {
 std::size_t at(const FirstSlice& sl, int rows, int q, int r) {
   int b = 0;
   while (q >= sl.bcol[b] + sl.bwidth[b]) ++b;
-  return static_cast<std::size_t>(rows) * sl.bcol[b] + static_cast<std::size_t>(r) * sl.bwidth[b] + (q - sl.bcol[b]);
+  return static_cast<std::size_t>(rows) * sl.bcol[b] + static_cast<std::size_t>(r) * sl.bstride[b] + (q - sl.bcol[b]);
 }
 
 // Splits `vectors` vectors into blocks of at most `most`, as even as possible.
@@ -140,8 +140,9 @@ void layOut(FirstLayout& L, const KernelSet& kernels, const Network& net, int th
     if (sl.width < lanes) throw std::logic_error("fast engine: a slice narrower than a vector");
     makeBlocks(sl, sl.width / lanes, lanes, kernels.blockVectors);
     sl.bwidth[sl.blocks - 1] += sl.width % lanes;
+    for (int b = 0; b < sl.blocks; ++b) sl.bstride[b] = (sl.bwidth[b] + lanes - 1) / lanes * lanes;
     base += sl.width;
-    const std::size_t w = sl.width;
+    const std::size_t w = (sl.width + lanes - 1) / lanes * lanes;  // the panels' lanes, padding included
     const std::size_t need = 2 * Arena::round(kRows1 * w) + 2 * Arena::round(21 * w) + 2 * Arena::round(102 * w) +
                              2 * Arena::round(101 * w) + 3 * Arena::round(w) + Arena::round(612) +
                              7 * Arena::round(fast::kPadded);

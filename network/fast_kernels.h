@@ -10,8 +10,12 @@
 // Its arrays are "panels": a matrix of R rows whose columns are the thread's neurons, stored
 // block after block (a block is up to a few SIMD vectors wide, the last one of a slice perhaps
 // half a vector more), each block row-major:
-//   element (row r, slice lane q) with q in block b lies at R*bcol[b] + r*bwidth[b] + (q-bcol[b]).
-// Every panel is 128-byte aligned and owned by one thread, so no two cores write near each other.
+//   element (row r, slice lane q) with q in block b lies at R*bcol[b] + r*bstride[b] + (q-bcol[b]),
+// bstride[b] being the block's lanes rounded up to whole vectors: a block that ends in half a
+// vector (only a slice's last one does) keeps the rest of its rows' last vector as padding, so
+// that every row starts on a vector boundary (a cache line on AVX-512) and no load or store of
+// the passes straddles two lines. Every panel is 128-byte aligned and owned by one thread, so no
+// two cores write near each other.
 #pragma once
 
 #include <cstdint>
@@ -48,6 +52,7 @@ struct FirstSlice {
   int blocks;
   int bcol[kMaxBlocks];    // first lane of each block
   int bwidth[kMaxBlocks];  // lanes of each block
+  int bstride[kMaxBlocks];  // doubles from one row of a block's panels to the next
   double* w1;  // wei1(i, f, h): kRows1 rows
   double* p1;  // owei1, the same
   double* d1;  // dcayin(i, h): 21 rows

@@ -162,8 +162,10 @@ constexpr int kTail = kLanes / 2;
 constexpr int kTailLanes = kLanes >= 4 ? kTail : 0;  // half vectors are used from four lanes up
 typedef double Half __attribute__((vector_size(kTail * sizeof(double))));
 
+// Doubles from one row of a block's panels to the next: its half vector padded to a whole one
+// (the layout's bstride).
 template <int NB, bool Tail>
-constexpr int blockLanes = NB * kLanes + (Tail ? kTail : 0);
+constexpr int blockStride = NB * kLanes + (Tail ? kLanes : 0);
 
 // One accumulator per vector of a block, zero to begin with.
 template <int NB, bool Tail>
@@ -200,7 +202,7 @@ __attribute__((always_inline)) inline void eachVector(Step&& step) {
 // the previous trained residue applied to each row first.
 template <int NB, bool Tail>
 void layer2Block(const FirstShared& s, FirstSlice& sl, int b, bool pending) {
-  constexpr int bw = blockLanes<NB, Tail>;
+  constexpr int bw = blockStride<NB, Tail>;
   const int c0 = sl.bcol[b];
   double* w = sl.aw + 102 * c0;
   const double* d = s.band + kBandMiddle + sl.base + c0;
@@ -271,7 +273,7 @@ inline void storePair(FirstSlice& sl, int c0, const double* bias, double input, 
 // The 30 rows of a window slot that only one residue of a pair has.
 template <int NB, bool Tail>
 inline void oneResidueRows(const double* w, const double* d, const double* x, Sums<NB, Tail>& acc) {
-  constexpr int bw = blockLanes<NB, Tail>;
+  constexpr int bw = blockStride<NB, Tail>;
   for (int f = 0; f < 30; ++f, w += bw) {
     const double xf = x[f];
     eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
@@ -284,7 +286,7 @@ inline void oneResidueRows(const double* w, const double* d, const double* x, Su
 // Hidden-1 sums of residues n (into sumB) and n + 1 (into sum), one pass over wei1.
 template <int NB, bool Tail>
 void pairPassBlock(const FirstShared& s, FirstSlice& sl, int b, int n) {
-  constexpr int bw = blockLanes<NB, Tail>;
+  constexpr int bw = blockStride<NB, Tail>;
   const int c0 = sl.bcol[b];
   const double* const W = sl.w1 + kRows1 * c0;
   const double* const D = sl.d1 + 21 * c0;
@@ -322,7 +324,7 @@ void pairPassBlock(const FirstShared& s, FirstSlice& sl, int b, int n) {
 // Hidden-2 sums of a pair: hid1B into sumB, hid1 into sum, one pass over copy A of wei2.
 template <int NB, bool Tail>
 void pairLayer2Block(const FirstShared& s, FirstSlice& sl, int b) {
-  constexpr int bw = blockLanes<NB, Tail>;
+  constexpr int bw = blockStride<NB, Tail>;
   const int c0 = sl.bcol[b];
   const double* w = sl.aw + 102 * c0;
   const double* d = s.band + kBandMiddle + sl.base + c0;
@@ -343,7 +345,7 @@ void pairLayer2Block(const FirstShared& s, FirstSlice& sl, int b) {
 // first takes the previous trained residue's update), then errh1 for the window of n.
 template <int NB, bool Tail>
 void birh1Block(const FirstShared& s, FirstSlice& sl, int b, int n, bool pending) {
-  constexpr int bw = blockLanes<NB, Tail>;
+  constexpr int bw = blockStride<NB, Tail>;
   const int c0 = sl.bcol[b];
   double* w = sl.bw + 101 * c0;
   const double* d = s.band + kBandMiddle + sl.base + c0;
@@ -401,7 +403,7 @@ constexpr int kWei2Units = 203;
 
 template <int NB, bool Tail>
 void wei2Units(const FirstShared& s, FirstSlice& sl, int b, int from, int to) {
-  constexpr int bw = blockLanes<NB, Tail>;
+  constexpr int bw = blockStride<NB, Tail>;
   const int c0 = sl.bcol[b];
   const double eta = s.rate, mu = s.momentum;
   // The block's hidden-2 error terms and hidden-1 outputs, the same for every row.
@@ -456,7 +458,7 @@ void wei2Units(const FirstShared& s, FirstSlice& sl, int b, int from, int to) {
 // when there is no n (the end of a range); otherwise steps B and C of n apply it.
 template <int NB, bool Tail>
 void passBlock(const FirstShared& s, FirstSlice& sl, int b, int prev, int n) {
-  constexpr int bw = blockLanes<NB, Tail>;
+  constexpr int bw = blockStride<NB, Tail>;
   const int c0 = sl.bcol[b];
   double* const W = sl.w1 + kRows1 * c0;
   double* const P = sl.p1 + kRows1 * c0;
