@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -44,6 +45,16 @@ class Arena {
     return p;
   }
   static std::size_t round(std::size_t doubles) { return (doubles + 15) / 16 * 16; }
+  // A piece whose start lies half a page (mod 4096 bytes) from `from`'s: a pass that loads and
+  // stores both at the same offsets then never sees a load of one alias a pending store to the
+  // other (such pairs, 4K apart, wait for the store). Needs kApartSlack doubles of room.
+  double* takeApart(std::size_t doubles, const double* from) {
+    const std::uintptr_t want = (reinterpret_cast<std::uintptr_t>(from) + 2048) % 4096;
+    const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(base_ + used_) % 4096;
+    used_ += (want + 4096 - at) % 4096 / sizeof(double);
+    return take(doubles);
+  }
+  static constexpr std::size_t kApartSlack = 4096 / sizeof(double);
 
  private:
   double* base_ = nullptr;
@@ -145,17 +156,17 @@ void layOut(FirstLayout& L, const KernelSet& kernels, const Network& net, int th
     const std::size_t w = (sl.width + lanes - 1) / lanes * lanes;  // the panels' lanes, padding included
     const std::size_t need = 2 * Arena::round(kRows1 * w) + 2 * Arena::round(21 * w) + 2 * Arena::round(102 * w) +
                              2 * Arena::round(101 * w) + 3 * Arena::round(w) + Arena::round(612) +
-                             7 * Arena::round(fast::kPadded);
+                             7 * Arena::round(fast::kPadded) + 3 * Arena::kApartSlack;
     L.arenas.push_back(std::make_unique<Arena>(need));
     Arena& a = *L.arenas.back();
     sl.w1 = a.take(kRows1 * w);
-    sl.p1 = a.take(kRows1 * w);
+    sl.p1 = a.takeApart(kRows1 * w, sl.w1);
     sl.d1 = a.take(21 * w);
     sl.e1 = a.take(21 * w);
     sl.aw = a.take(102 * w);
-    sl.ap = a.take(102 * w);
+    sl.ap = a.takeApart(102 * w, sl.aw);
     sl.bw = a.take(101 * w);
-    sl.bp = a.take(101 * w);
+    sl.bp = a.takeApart(101 * w, sl.bw);
     sl.sum = a.take(w);
     sl.sumB = a.take(w);
     sl.birh1 = a.take(w);
