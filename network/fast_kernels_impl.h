@@ -41,6 +41,17 @@ inline void store(double* p, const V& v) {
   __builtin_memcpy(p, &v, sizeof v);
 }
 
+// The update of one vector of weights at w with their previous changes at p, for gradient
+// terms g: delta = rate * g + momentum * p, w + delta stored and returned, delta kept in p.
+template <typename V>
+inline V updateVector(double* w, double* p, const V& g, double rate, double momentum) {
+  const V delta = rate * g + momentum * load<V>(p);
+  const V nw = load<V>(w) + delta;
+  store(w, nw);
+  store(p, delta);
+  return nw;
+}
+
 #if defined(KELVOR_VECTOR_TANH)
 #include "network/exact_tanh.h"
 #endif
@@ -234,20 +245,13 @@ void layer2Block(const FirstShared& s, FirstSlice& sl, int b, bool pending) {
     eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
       using V = typename decltype(kind)::type;
       const V dv = load<V>(d + o);
-      const V g = (bkv.template at<V>(j) * dv) * hm;
-      const V delta = eta * g + mu * load<V>(p + o);
-      const V nw = load<V>(w + o) + delta;
-      store(w + o, nw);
-      store(p + o, delta);
+      const V nw = updateVector<V>(w + o, p + o, (bkv.template at<V>(j) * dv) * hm, eta, mu);
       acc.template at<V>(j) += (h * nw) * dv;
     });
   }
   eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
     using V = typename decltype(kind)::type;
-    const V delta = eta * bkv.template at<V>(j) + mu * load<V>(p + o);
-    const V nw = load<V>(w + o) + delta;
-    store(w + o, nw);
-    store(p + o, delta);
+    const V nw = updateVector<V>(w + o, p + o, bkv.template at<V>(j), eta, mu);
     store(sl.sum + c0 + o, acc.template at<V>(j) + nw * s.h1bias);
   });
 }
@@ -372,11 +376,7 @@ void birh1Block(const FirstShared& s, FirstSlice& sl, int b, int n, bool pending
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
         using V = typename decltype(kind)::type;
         const V dv = load<V>(d + o);
-        const V g = (bkp * dv) * hmv.template at<V>(j);
-        const V delta = eta * g + mu * load<V>(p + o);
-        const V nw = load<V>(w + o) + delta;
-        store(w + o, nw);
-        store(p + o, delta);
+        const V nw = updateVector<V>(w + o, p + o, (bkp * dv) * hmv.template at<V>(j), eta, mu);
         acc.template at<V>(j) += nw * (bk * dv);
       });
     }
@@ -421,19 +421,14 @@ void wei2Units(const FirstShared& s, FirstSlice& sl, int b, int from, int to) {
       const double hm = sl.hid1P[u];
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
         using V = typename decltype(kind)::type;
-        const V g = (bkv.template at<V>(j) * load<V>(d + o)) * hm;
-        const V delta = eta * g + mu * load<V>(p + o);
-        store(w + o, load<V>(w + o) + delta);
-        store(p + o, delta);
+        updateVector<V>(w + o, p + o, (bkv.template at<V>(j) * load<V>(d + o)) * hm, eta, mu);
       });
     } else if (u == 101) {
       double* w = sl.aw + 102 * c0 + 101 * bw;
       double* p = sl.ap + 102 * c0 + 101 * bw;
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
         using V = typename decltype(kind)::type;
-        const V delta = eta * bkv.template at<V>(j) + mu * load<V>(p + o);
-        store(w + o, load<V>(w + o) + delta);
-        store(p + o, delta);
+        updateVector<V>(w + o, p + o, bkv.template at<V>(j), eta, mu);
       });
     } else {
       const int k = u - 102;
@@ -443,10 +438,7 @@ void wei2Units(const FirstShared& s, FirstSlice& sl, int b, int from, int to) {
       const double bk = sl.birh2P[k];
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
         using V = typename decltype(kind)::type;
-        const V g = (bk * load<V>(d + o)) * hmv.template at<V>(j);
-        const V delta = eta * g + mu * load<V>(p + o);
-        store(w + o, load<V>(w + o) + delta);
-        store(p + o, delta);
+        updateVector<V>(w + o, p + o, (bk * load<V>(d + o)) * hmv.template at<V>(j), eta, mu);
       });
     }
   }
