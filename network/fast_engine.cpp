@@ -154,8 +154,10 @@ void layOut(FirstLayout& L, const KernelSet& kernels, const Network& net, int th
     for (int b = 0; b < sl.blocks; ++b) sl.bstride[b] = (sl.bwidth[b] + lanes - 1) / lanes * lanes;
     base += sl.width;
     const std::size_t w = (sl.width + lanes - 1) / lanes * lanes;  // the panels' lanes, padding included
+    // One thread keeps no copy B of wei2: its kernels read copy A the other way round.
+    const bool copyB = threads > 1;
     const std::size_t need = 2 * Arena::round(kRows1 * w) + 2 * Arena::round(21 * w) + 2 * Arena::round(102 * w) +
-                             2 * Arena::round(101 * w) + 3 * Arena::round(w) + Arena::round(612) +
+                             (copyB ? 2 * Arena::round(101 * w) : 0) + 3 * Arena::round(w) + Arena::round(612) +
                              7 * Arena::round(fast::kPadded) + 3 * Arena::kApartSlack;
     L.arenas.push_back(std::make_unique<Arena>(need));
     Arena& a = *L.arenas.back();
@@ -165,8 +167,8 @@ void layOut(FirstLayout& L, const KernelSet& kernels, const Network& net, int th
     sl.e1 = a.take(21 * w);
     sl.aw = a.take(102 * w);
     sl.ap = a.takeApart(102 * w, sl.aw);
-    sl.bw = a.take(101 * w);
-    sl.bp = a.takeApart(101 * w, sl.bw);
+    sl.bw = copyB ? a.take(101 * w) : nullptr;
+    sl.bp = copyB ? a.takeApart(101 * w, sl.bw) : nullptr;
     sl.sum = a.take(w);
     sl.sumB = a.take(w);
     sl.birh1 = a.take(w);
@@ -189,9 +191,8 @@ void layOut(FirstLayout& L, const KernelSet& kernels, const Network& net, int th
       }
       sl.p1[at(sl, kRows1, q, kBiasRow1)] = net.owei1[w1(22, 1, h)];
       for (int m = 1; m <= 102; ++m) sl.ap[at(sl, 102, q, m - 1)] = net.owei2[w2(m, h)];
-      for (int m = 1; m <= kHidden; ++m) {
-        sl.bp[at(sl, 101, q, m - 1)] = net.owei2[w2(h, m)];
-      }
+      if (copyB)
+        for (int k = 1; k <= kHidden; ++k) sl.bp[at(sl, 101, q, k - 1)] = net.owei2[w2(h, k)];
     }
     for (int m = 1; m <= 102; ++m)
       for (int c = 4; c <= 6; ++c) sl.pwei[pw(m, c)] = net.pwei[pw(m, c)];
@@ -205,7 +206,9 @@ std::pair<int, int> lane(const FirstLayout& L, int h) {
   return {t, h - L.slices[t].base};
 }
 
-// Hands the weights and previous changes of one layout over to another, neuron by neuron.
+// Hands the weights and previous changes of one layout over to another, neuron by neuron. Copy B
+// of wei2, where the new layout keeps one, is built from copy A (the copies agree between
+// ranges; a layout of one thread has no copy B).
 void handOver(const FirstLayout& from, FirstLayout& to) {
   for (int h = 0; h < kHidden; ++h) {
     const std::pair<int, int> s = lane(from, h), d = lane(to, h);
@@ -219,8 +222,15 @@ void handOver(const FirstLayout& from, FirstLayout& to) {
     panel(src.p1, dst.p1, kRows1);
     panel(src.aw, dst.aw, 102);
     panel(src.ap, dst.ap, 102);
-    panel(src.bw, dst.bw, 101);
-    panel(src.bp, dst.bp, 101);
+    if (dst.bw == nullptr) continue;
+    // Row k of copy B at neuron h is row h of copy A at neuron k.
+    for (int k = 0; k < kHidden; ++k) {
+      const std::pair<int, int> c = lane(from, k);
+      const FirstSlice& col = from.slices[c.first];
+      const std::size_t a = at(col, 102, c.second, h), b = at(dst, 101, qd, k);
+      dst.bw[b] = col.aw[a];
+      dst.bp[b] = col.ap[a];
+    }
   }
   for (int t = 0; t < to.threads; ++t) std::copy(from.slices[0].pwei, from.slices[0].pwei + 612, to.slices[t].pwei);
 }
@@ -365,7 +375,8 @@ void FastEngine::importWeights() {
         for (int f = 1; f <= kFeatures; ++f) sl.w1[at(sl, kRows1, q, 30 * (i - 1) + f - 1)] = net.wei1[w1(i, f, h)];
       sl.w1[at(sl, kRows1, q, kBiasRow1)] = net.wei1[w1(22, 1, h)];
       for (int m = 1; m <= 102; ++m) sl.aw[at(sl, 102, q, m - 1)] = net.wei2[w2(m, h)];
-      for (int k = 1; k <= kHidden; ++k) sl.bw[at(sl, 101, q, k - 1)] = net.wei2[w2(h, k)];
+      if (sl.bw != nullptr)
+        for (int k = 1; k <= kHidden; ++k) sl.bw[at(sl, 101, q, k - 1)] = net.wei2[w2(h, k)];
     }
     for (int m = 1; m <= 102; ++m)
       for (int c = 1; c <= 3; ++c) sl.pwei[pw(m, c)] = net.pwei[pw(m, c)];
