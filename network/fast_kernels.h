@@ -59,7 +59,7 @@ struct FirstSlice {
   double* e1;  // errh1(i, h) of the pending update: 21 rows
   double* aw;  // wei2(m, k) for the slice's k: 102 rows (m = 1..102)
   double* ap;  // owei2, the same
-  double* bw;  // wei2(h, k) for the slice's h: 101 rows (k = 1..101)
+  double* bw;  // wei2(h, k) for the slice's h: 101 rows (k = 1..101); none with one thread
   double* bp;  // owei2, the same
   double* sum;    // width: scratch sums
   double* sumB;   // width: the sums of the first residue of a forward pair
