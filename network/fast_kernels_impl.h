@@ -656,8 +656,16 @@ inline void blockOf(int vectors, bool tail, FirstSlice& sl, int b, const Args&..
 }
 
 template <template <int, bool> class Op, typename... Args>
+void blocksInOrder(FirstSlice& sl, bool backwards, const Args&... args) {
+  for (int q = 0; q < sl.blocks; ++q) {
+    const int b = backwards ? sl.blocks - 1 - q : q;
+    blockOf<Op, 1>(sl.bwidth[b] / kLanes, sl.bwidth[b] % kLanes != 0, sl, b, args...);
+  }
+}
+
+template <template <int, bool> class Op, typename... Args>
 void eachBlock(FirstSlice& sl, const Args&... args) {
-  for (int b = 0; b < sl.blocks; ++b) blockOf<Op, 1>(sl.bwidth[b] / kLanes, sl.bwidth[b] % kLanes != 0, sl, b, args...);
+  blocksInOrder<Op>(sl, false, args...);
 }
 
 template <int NB, bool Tail>
@@ -806,7 +814,9 @@ int firstRange(FirstShared& s, int t, int first, int last, bool train) {
     }
   }
   for (; n <= last; ++n) {
-    eachBlock<PassOp>(sl, s, pending, n);
+    // Odd residues pass over the blocks last first: where a slice's panels of wei1 and owei1
+    // exceed L2 (one thread), a step then begins on the block the last one ended on, still there.
+    blocksInOrder<PassOp>(sl, (n & 1) != 0, s, pending, n);
     activate(s, t, sl, sl.sum, sl.hid1, s.xhid1);
     exchange(s, t, sl, s.xhid1, sl.hid1);
     eachBlock<Layer2Op>(sl, s, pending != 0);
