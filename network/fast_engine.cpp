@@ -62,11 +62,16 @@ class Arena {
   std::size_t used_ = 0;
 };
 
-// Position of (row r, slice lane q) in a panel of R rows.
+// Position of (row r, slice lane q) in a panel of R rows: the whole vectors of a block row by
+// row, then (in a block that ends in half a vector) the half vectors row by row.
 std::size_t at(const FirstSlice& sl, int rows, int q, int r) {
   int b = 0;
   while (q >= sl.bcol[b] + sl.bwidth[b]) ++b;
-  return static_cast<std::size_t>(rows) * sl.bcol[b] + static_cast<std::size_t>(r) * sl.bstride[b] + (q - sl.bcol[b]);
+  const std::size_t block = static_cast<std::size_t>(rows) * sl.bcol[b];
+  const int lane = q - sl.bcol[b], whole = sl.bstride[b];
+  if (lane < whole) return block + static_cast<std::size_t>(r) * whole + lane;
+  return block + static_cast<std::size_t>(rows) * whole + static_cast<std::size_t>(r) * (sl.bwidth[b] - whole) +
+         (lane - whole);
 }
 
 // Splits `vectors` vectors into blocks of at most `most`, as even as possible.
@@ -125,7 +130,8 @@ void fillBand(double* band, const Network& net) {
 // and the previous changes.
 void layOut(FirstLayout& L, const KernelSet& kernels, const Network& net, int threads) {
   const int lanes = kernels.lanes;
-  const int unit = kernels.tailLanes > 0 ? kernels.tailLanes : lanes;
+  // One thread takes whole vectors: its hidden-1 error terms read copy A in square tiles.
+  const int unit = kernels.tailLanes > 0 && threads > 1 ? kernels.tailLanes : lanes;
   const int units = (kHidden + unit - 1) / unit;
   L.threads = threads;
   L.common = std::make_unique<Arena>(16 * threads + 4 * fast::kExchange * threads + fast::kPadded + fast::kBand + 64);
@@ -151,7 +157,7 @@ void layOut(FirstLayout& L, const KernelSet& kernels, const Network& net, int th
     if (sl.width < lanes) throw std::logic_error("fast engine: a slice narrower than a vector");
     makeBlocks(sl, sl.width / lanes, lanes, kernels.blockVectors);
     sl.bwidth[sl.blocks - 1] += sl.width % lanes;
-    for (int b = 0; b < sl.blocks; ++b) sl.bstride[b] = (sl.bwidth[b] + lanes - 1) / lanes * lanes;
+    for (int b = 0; b < sl.blocks; ++b) sl.bstride[b] = sl.bwidth[b] / lanes * lanes;
     base += sl.width;
     const std::size_t w = (sl.width + lanes - 1) / lanes * lanes;  // the panels' lanes, padding included
     // One thread keeps no copy B of wei2: its kernels read copy A the other way round.

@@ -11,10 +11,12 @@
 // block after block (a block is up to a few SIMD vectors wide, the last one of a slice perhaps
 // half a vector more), each block row-major:
 //   element (row r, slice lane q) with q in block b lies at R*bcol[b] + r*bstride[b] + (q-bcol[b]),
-// bstride[b] being the block's lanes rounded up to whole vectors: a block that ends in half a
-// vector (only a slice's last one does) keeps the rest of its rows' last vector as padding, so
-// that every row starts on a vector boundary (a cache line on AVX-512) and no load or store of
-// the passes straddles two lines. Every panel is 128-byte aligned and owned by one thread, so no
+// bstride[b] being the block's whole vectors' lanes. A block that ends in half a vector (only a
+// slice's last one does, and only with more than one thread) keeps the half vectors of its rows
+// after all the rows' whole vectors, row by row (lane q at R*bcol[b] + R*bstride[b] +
+// r*(bwidth[b]-bstride[b]) + (q-bcol[b]-bstride[b])): every row starts on a vector boundary (a
+// cache line on AVX-512), no load or store of the passes straddles two lines, and no padding
+// lane moves with the weights. Every panel is 128-byte aligned and owned by one thread, so no
 // two cores write near each other.
 #pragma once
 

@@ -174,10 +174,30 @@ constexpr int kTail = kLanes / 2;
 constexpr int kTailLanes = kLanes >= 4 ? kTail : 0;  // half vectors are used from four lanes up
 typedef double Half __attribute__((vector_size(kTail * sizeof(double))));
 
-// Doubles from one row of a block's panels to the next: its half vector padded to a whole one
-// (the layout's bstride).
-template <int NB, bool Tail>
-constexpr int blockStride = NB * kLanes + (Tail ? kLanes : 0);
+// A cursor over the rows of one block's panel of R rows (`block` its first double): the whole
+// vectors of row r at block + r * NB * kLanes and, with Tail, the half vector at
+// block + R * NB * kLanes + r * kTail, after every row's whole vectors (the layout's bstride is
+// NB * kLanes). `at<V>(o)` is the vector of type V at lane o of the current row.
+template <int NB, bool Tail, typename T>
+struct Rows {
+  T* w;
+  T* h;
+  Rows(T* block, int R, int r) : w(block + r * NB * kLanes), h(block + R * NB * kLanes + r * kTail) {}
+  void next() {
+    w += NB * kLanes;
+    if constexpr (Tail) h += kTail;
+  }
+  template <typename V>
+  T* at(int o) const {
+    if constexpr (sizeof(V) == sizeof(Vec)) return w + o;
+    else return h;
+  }
+};
+
+template <int NB, bool Tail, typename T>
+Rows<NB, Tail, T> rows(T* block, int R, int r) {
+  return Rows<NB, Tail, T>(block, R, r);
+}
 
 // One accumulator per vector of a block, zero to begin with.
 template <int NB, bool Tail>
@@ -214,45 +234,44 @@ __attribute__((always_inline)) inline void eachVector(Step&& step) {
 // the previous trained residue applied to each row first.
 template <int NB, bool Tail>
 void layer2Block(const FirstShared& s, FirstSlice& sl, int b, bool pending) {
-  constexpr int bw = blockStride<NB, Tail>;
   const int c0 = sl.bcol[b];
-  double* w = sl.aw + 102 * c0;
+  auto w = rows<NB, Tail>(sl.aw + 102 * c0, 102, 0);
   const double* d = s.band + kBandMiddle + sl.base + c0;
   Sums<NB, Tail> acc;
   if (!pending) {
-    for (int m = 0; m < 101; ++m, w += bw, --d) {
+    for (int m = 0; m < 101; ++m, w.next(), --d) {
       const double h = sl.hid1[m];
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
         using V = typename decltype(kind)::type;
-        acc.template at<V>(j) += (h * load<V>(w + o)) * load<V>(d + o);
+        acc.template at<V>(j) += (h * load<V>(w.template at<V>(o))) * load<V>(d + o);
       });
     }
     eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
       using V = typename decltype(kind)::type;
-      store(sl.sum + c0 + o, acc.template at<V>(j) + load<V>(w + o) * s.h1bias);
+      store(sl.sum + c0 + o, acc.template at<V>(j) + load<V>(w.template at<V>(o)) * s.h1bias);
     });
     return;
   }
   // Each row of copy A first takes the pending update, then serves the sums.
   const double eta = s.rate, mu = s.momentum;
-  double* p = sl.ap + 102 * c0;
+  auto p = rows<NB, Tail>(sl.ap + 102 * c0, 102, 0);
   Sums<NB, Tail> bkv;
   eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
     using V = typename decltype(kind)::type;
     bkv.template at<V>(j) = load<V>(sl.birh2P + sl.base + c0 + o);
   });
-  for (int m = 0; m < 101; ++m, w += bw, p += bw, --d) {
+  for (int m = 0; m < 101; ++m, w.next(), p.next(), --d) {
     const double h = sl.hid1[m], hm = sl.hid1P[m];
     eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
       using V = typename decltype(kind)::type;
       const V dv = load<V>(d + o);
-      const V nw = updateVector<V>(w + o, p + o, (bkv.template at<V>(j) * dv) * hm, eta, mu);
+      const V nw = updateVector<V>(w.template at<V>(o), p.template at<V>(o), (bkv.template at<V>(j) * dv) * hm, eta, mu);
       acc.template at<V>(j) += (h * nw) * dv;
     });
   }
   eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
     using V = typename decltype(kind)::type;
-    const V nw = updateVector<V>(w + o, p + o, bkv.template at<V>(j), eta, mu);
+    const V nw = updateVector<V>(w.template at<V>(o), p.template at<V>(o), bkv.template at<V>(j), eta, mu);
     store(sl.sum + c0 + o, acc.template at<V>(j) + nw * s.h1bias);
   });
 }
@@ -265,11 +284,11 @@ void layer2Block(const FirstShared& s, FirstSlice& sl, int b, bool pending) {
 // The sums of a pair plus the bias row times its input: the first residue's into sumB, the
 // second's into sum.
 template <int NB, bool Tail>
-inline void storePair(FirstSlice& sl, int c0, const double* bias, double input, Sums<NB, Tail>& accA,
-                      Sums<NB, Tail>& accB) {
+inline void storePair(FirstSlice& sl, int c0, const Rows<NB, Tail, const double>& bias, double input,
+                      Sums<NB, Tail>& accA, Sums<NB, Tail>& accB) {
   eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
     using V = typename decltype(kind)::type;
-    const V b = load<V>(bias + o);
+    const V b = load<V>(bias.template at<V>(o));
     store(sl.sumB + c0 + o, accA.template at<V>(j) + b * input);
     store(sl.sum + c0 + o, accB.template at<V>(j) + b * input);
   });
@@ -277,13 +296,13 @@ inline void storePair(FirstSlice& sl, int c0, const double* bias, double input, 
 
 // The 30 rows of a window slot that only one residue of a pair has.
 template <int NB, bool Tail>
-inline void oneResidueRows(const double* w, const double* d, const double* x, Sums<NB, Tail>& acc) {
-  constexpr int bw = blockStride<NB, Tail>;
-  for (int f = 0; f < 30; ++f, w += bw) {
+inline void oneResidueRows(Rows<NB, Tail, const double> w, const Rows<NB, Tail, const double>& d, const double* x,
+                           Sums<NB, Tail>& acc) {
+  for (int f = 0; f < 30; ++f, w.next()) {
     const double xf = x[f];
     eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
       using V = typename decltype(kind)::type;
-      acc.template at<V>(j) += (xf * load<V>(w + o)) * load<V>(d + o);
+      acc.template at<V>(j) += (xf * load<V>(w.template at<V>(o))) * load<V>(d.template at<V>(o));
     });
   }
 }
@@ -291,7 +310,6 @@ inline void oneResidueRows(const double* w, const double* d, const double* x, Su
 // Hidden-1 sums of residues n (into sumB) and n + 1 (into sum), one pass over wei1.
 template <int NB, bool Tail>
 void pairPassBlock(const FirstShared& s, FirstSlice& sl, int b, int n) {
-  constexpr int bw = blockStride<NB, Tail>;
   const int c0 = sl.bcol[b];
   const double* const W = sl.w1 + kRows1 * c0;
   const double* const D = sl.d1 + 21 * c0;
@@ -303,16 +321,16 @@ void pairPassBlock(const FirstShared& s, FirstSlice& sl, int b, int n) {
   for (int i = ilo; i <= ihi; ++i) {
     const bool ina = alo <= i && i <= ahi;
     const bool inb = blo <= i && i <= bhi;
-    const double* w = W + (i - 1) * 30 * bw;
-    const double* d = D + (i - 1) * bw;
+    auto w = rows<NB, Tail>(W, kRows1, (i - 1) * 30);
+    const auto d = rows<NB, Tail>(D, 21, i - 1);
     if (ina && inb) {
       const double* xa = residueRow(s.filin, n + i - 11);
       const double* xb = residueRow(s.filin, n + 1 + i - 11);
-      for (int f = 0; f < 30; ++f, w += bw) {
+      for (int f = 0; f < 30; ++f, w.next()) {
         const double a = xa[f], x = xb[f];
         eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
           using V = typename decltype(kind)::type;
-          const V wv = load<V>(w + o), dv = load<V>(d + o);
+          const V wv = load<V>(w.template at<V>(o)), dv = load<V>(d.template at<V>(o));
           accA.template at<V>(j) += (a * wv) * dv;
           accB.template at<V>(j) += (x * wv) * dv;
         });
@@ -323,22 +341,21 @@ void pairPassBlock(const FirstShared& s, FirstSlice& sl, int b, int n) {
       oneResidueRows<NB, Tail>(w, d, residueRow(s.filin, n + 1 + i - 11), accB);
     }
   }
-  storePair(sl, c0, W + kBiasRow1 * bw, s.xbias, accA, accB);
+  storePair(sl, c0, rows<NB, Tail>(W, kRows1, kBiasRow1), s.xbias, accA, accB);
 }
 
 // Hidden-2 sums of a pair: hid1B into sumB, hid1 into sum, one pass over copy A of wei2.
 template <int NB, bool Tail>
 void pairLayer2Block(const FirstShared& s, FirstSlice& sl, int b) {
-  constexpr int bw = blockStride<NB, Tail>;
   const int c0 = sl.bcol[b];
-  const double* w = sl.aw + 102 * c0;
+  auto w = rows<NB, Tail>(static_cast<const double*>(sl.aw) + 102 * c0, 102, 0);
   const double* d = s.band + kBandMiddle + sl.base + c0;
   Sums<NB, Tail> accA, accB;
-  for (int m = 0; m < 101; ++m, w += bw, --d) {
+  for (int m = 0; m < 101; ++m, w.next(), --d) {
     const double ha = sl.hid1B[m], hb = sl.hid1[m];
     eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
       using V = typename decltype(kind)::type;
-      const V wv = load<V>(w + o), dv = load<V>(d + o);
+      const V wv = load<V>(w.template at<V>(o)), dv = load<V>(d + o);
       accA.template at<V>(j) += (ha * wv) * dv;
       accB.template at<V>(j) += (hb * wv) * dv;
     });
@@ -436,33 +453,32 @@ void copyASums(const FirstShared& s, const FirstSlice& sl, int b, Sums<NB, Tail>
 // the previous trained residue's update.
 template <int NB, bool Tail>
 void copyBSums(const FirstShared& s, FirstSlice& sl, int b, bool pending, Sums<NB, Tail>& acc) {
-  constexpr int bw = blockStride<NB, Tail>;
   const int c0 = sl.bcol[b];
-  double* w = sl.bw + 101 * c0;
+  auto w = rows<NB, Tail>(sl.bw + 101 * c0, 101, 0);
   const double* d = s.band + kBandMiddle + sl.base + c0;
   if (!pending) {
-    for (int k = 0; k < 101; ++k, w += bw, --d) {
+    for (int k = 0; k < 101; ++k, w.next(), --d) {
       const double bk = sl.birh2[k];
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
         using V = typename decltype(kind)::type;
-        acc.template at<V>(j) += load<V>(w + o) * (bk * load<V>(d + o));
+        acc.template at<V>(j) += load<V>(w.template at<V>(o)) * (bk * load<V>(d + o));
       });
     }
     return;
   }
   const double eta = s.rate, mu = s.momentum;
-  double* p = sl.bp + 101 * c0;
+  auto p = rows<NB, Tail>(sl.bp + 101 * c0, 101, 0);
   Sums<NB, Tail> hmv;
   eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
     using V = typename decltype(kind)::type;
     hmv.template at<V>(j) = load<V>(sl.hid1P + sl.base + c0 + o);
   });
-  for (int k = 0; k < 101; ++k, w += bw, p += bw, --d) {
+  for (int k = 0; k < 101; ++k, w.next(), p.next(), --d) {
     const double bk = sl.birh2[k], bkp = sl.birh2P[k];
     eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
       using V = typename decltype(kind)::type;
       const V dv = load<V>(d + o);
-      const V nw = updateVector<V>(w + o, p + o, (bkp * dv) * hmv.template at<V>(j), eta, mu);
+      const V nw = updateVector<V>(w.template at<V>(o), p.template at<V>(o), (bkp * dv) * hmv.template at<V>(j), eta, mu);
       acc.template at<V>(j) += nw * (bk * dv);
     });
   }
@@ -472,7 +488,6 @@ void copyBSums(const FirstShared& s, FirstSlice& sl, int b, bool pending, Sums<N
 // errh1 for the window of n.
 template <int NB, bool Tail>
 void birh1Block(const FirstShared& s, FirstSlice& sl, int b, int n, bool pending) {
-  constexpr int bw = blockStride<NB, Tail>;
   const int c0 = sl.bcol[b];
   Sums<NB, Tail> acc;
   if (s.threads == 1) copyASums<NB, Tail>(s, sl, b, acc);
@@ -485,7 +500,8 @@ void birh1Block(const FirstShared& s, FirstSlice& sl, int b, int n, bool pending
     const V bi = (g * (1.0 - h * h)) * acc.template at<V>(j);
     store(sl.birh1 + c0 + o, bi);
     for (int i = lo; i <= hi; ++i)
-      store(sl.e1 + 21 * c0 + (i - 1) * bw + o, bi * load<V>(sl.d1 + 21 * c0 + (i - 1) * bw + o));
+      store(rows<NB, Tail>(sl.e1 + 21 * c0, 21, i - 1).template at<V>(o),
+            bi * load<V>(rows<NB, Tail>(sl.d1 + 21 * c0, 21, i - 1).template at<V>(o)));
   });
 }
 
@@ -502,7 +518,6 @@ inline int wei2UnitCount(const FirstShared& s) { return s.threads > 1 ? kWei2Uni
 
 template <int NB, bool Tail>
 void wei2Units(const FirstShared& s, FirstSlice& sl, int b, int from, int to) {
-  constexpr int bw = blockStride<NB, Tail>;
   const int c0 = sl.bcol[b];
   const double eta = s.rate, mu = s.momentum;
   // The block's hidden-2 error terms and hidden-1 outputs, the same for every row.
@@ -514,30 +529,27 @@ void wei2Units(const FirstShared& s, FirstSlice& sl, int b, int from, int to) {
   });
   for (int u = from; u < to; ++u) {
     if (u < 101) {
-      double* w = sl.aw + 102 * c0 + u * bw;
-      double* p = sl.ap + 102 * c0 + u * bw;
+      const auto w = rows<NB, Tail>(sl.aw + 102 * c0, 102, u), p = rows<NB, Tail>(sl.ap + 102 * c0, 102, u);
       const double* d = s.band + kBandMiddle + sl.base + c0 - u;
       const double hm = sl.hid1P[u];
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
         using V = typename decltype(kind)::type;
-        updateVector<V>(w + o, p + o, (bkv.template at<V>(j) * load<V>(d + o)) * hm, eta, mu);
+        updateVector<V>(w.template at<V>(o), p.template at<V>(o), (bkv.template at<V>(j) * load<V>(d + o)) * hm, eta, mu);
       });
     } else if (u == 101) {
-      double* w = sl.aw + 102 * c0 + 101 * bw;
-      double* p = sl.ap + 102 * c0 + 101 * bw;
+      const auto w = rows<NB, Tail>(sl.aw + 102 * c0, 102, 101), p = rows<NB, Tail>(sl.ap + 102 * c0, 102, 101);
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
         using V = typename decltype(kind)::type;
-        updateVector<V>(w + o, p + o, bkv.template at<V>(j), eta, mu);
+        updateVector<V>(w.template at<V>(o), p.template at<V>(o), bkv.template at<V>(j), eta, mu);
       });
     } else {
       const int k = u - 102;
-      double* w = sl.bw + 101 * c0 + k * bw;
-      double* p = sl.bp + 101 * c0 + k * bw;
+      const auto w = rows<NB, Tail>(sl.bw + 101 * c0, 101, k), p = rows<NB, Tail>(sl.bp + 101 * c0, 101, k);
       const double* d = s.band + kBandMiddle + sl.base + c0 - k;
       const double bk = sl.birh2P[k];
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
         using V = typename decltype(kind)::type;
-        updateVector<V>(w + o, p + o, (bk * load<V>(d + o)) * hmv.template at<V>(j), eta, mu);
+        updateVector<V>(w.template at<V>(o), p.template at<V>(o), (bk * load<V>(d + o)) * hmv.template at<V>(j), eta, mu);
       });
     }
   }
@@ -549,7 +561,6 @@ void wei2Units(const FirstShared& s, FirstSlice& sl, int b, int from, int to) {
 // when there is no n (the end of a range); otherwise steps B and C of n apply it.
 template <int NB, bool Tail>
 void passBlock(const FirstShared& s, FirstSlice& sl, int b, int prev, int n) {
-  constexpr int bw = blockStride<NB, Tail>;
   const int c0 = sl.bcol[b];
   double* const W = sl.w1 + kRows1 * c0;
   double* const P = sl.p1 + kRows1 * c0;
@@ -573,10 +584,8 @@ void passBlock(const FirstShared& s, FirstSlice& sl, int b, int prev, int n) {
     }
     const bool up = ulo <= i && i <= uhi;
     const bool fw = flo <= i && i <= fhi;
-    double* w = W + (i - 1) * 30 * bw;
-    double* p = P + (i - 1) * 30 * bw;
-    const double* d = D + (i - 1) * bw;
-    const double* e = E + (i - 1) * bw;
+    auto w = rows<NB, Tail>(W, kRows1, (i - 1) * 30), p = rows<NB, Tail>(P, kRows1, (i - 1) * 30);
+    const auto d = rows<NB, Tail>(D, 21, i - 1), e = rows<NB, Tail>(E, 21, i - 1);
     if (up && fw) {
       const double* xu = residueRow(s.filin, prev + i - 11);
       const double* xf = residueRow(s.filin, n + i - 11);
@@ -585,55 +594,60 @@ void passBlock(const FirstShared& s, FirstSlice& sl, int b, int prev, int n) {
       Sums<NB, Tail> ei, di;
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
         using V = typename decltype(kind)::type;
-        ei.template at<V>(j) = load<V>(e + o);
-        di.template at<V>(j) = load<V>(d + o);
+        ei.template at<V>(j) = load<V>(e.template at<V>(o));
+        di.template at<V>(j) = load<V>(d.template at<V>(o));
       });
-      for (int f = 0; f < 30; ++f, w += bw, p += bw) {
+      for (int f = 0; f < 30; ++f, w.next(), p.next()) {
         const double a = xu[f], x = xf[f];
         eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
           using V = typename decltype(kind)::type;
+          double* const wo = w.template at<V>(o);
+          double* const po = p.template at<V>(o);
           const V g = ei.template at<V>(j) * a;
-          const V delta = eta * g + mu * load<V>(p + o);
-          const V nw = load<V>(w + o) + delta;
-          store(w + o, nw);
-          store(p + o, delta);
+          const V delta = eta * g + mu * load<V>(po);
+          const V nw = load<V>(wo) + delta;
+          store(wo, nw);
+          store(po, delta);
           acc.template at<V>(j) += (x * nw) * di.template at<V>(j);
         });
       }
     } else if (up) {
       const double* xu = residueRow(s.filin, prev + i - 11);
-      for (int f = 0; f < 30; ++f, w += bw, p += bw) {
+      for (int f = 0; f < 30; ++f, w.next(), p.next()) {
         const double a = xu[f];
         eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
           using V = typename decltype(kind)::type;
-          const V g = load<V>(e + o) * a;
-          const V delta = eta * g + mu * load<V>(p + o);
-          store(w + o, load<V>(w + o) + delta);
-          store(p + o, delta);
+          double* const wo = w.template at<V>(o);
+          double* const po = p.template at<V>(o);
+          const V g = load<V>(e.template at<V>(o)) * a;
+          const V delta = eta * g + mu * load<V>(po);
+          store(wo, load<V>(wo) + delta);
+          store(po, delta);
         });
       }
     } else if (fw) {
       const double* xf = residueRow(s.filin, n + i - 11);
-      for (int f = 0; f < 30; ++f, w += bw) {
+      for (int f = 0; f < 30; ++f, w.next()) {
         const double x = xf[f];
         eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
           using V = typename decltype(kind)::type;
-          acc.template at<V>(j) += (x * load<V>(w + o)) * load<V>(d + o);
+          acc.template at<V>(j) += (x * load<V>(w.template at<V>(o))) * load<V>(d.template at<V>(o));
         });
       }
     }
   }
 
-  double* w = W + kBiasRow1 * bw;
-  double* p = P + kBiasRow1 * bw;
+  const auto w = rows<NB, Tail>(W, kRows1, kBiasRow1), p = rows<NB, Tail>(P, kRows1, kBiasRow1);
   eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
     using V = typename decltype(kind)::type;
-    V bias = load<V>(w + o);
+    double* const wo = w.template at<V>(o);
+    double* const po = p.template at<V>(o);
+    V bias = load<V>(wo);
     if (prev) {
-      const V delta = eta * load<V>(sl.birh1 + c0 + o) + mu * load<V>(p + o);
+      const V delta = eta * load<V>(sl.birh1 + c0 + o) + mu * load<V>(po);
       bias = bias + delta;
-      store(w + o, bias);
-      store(p + o, delta);
+      store(wo, bias);
+      store(po, delta);
     }
     if (n) store(sl.sum + c0 + o, acc.template at<V>(j) + bias * s.xbias);
   });
