@@ -182,7 +182,7 @@ template <int NB, bool Tail, typename T>
 struct Rows {
   T* w;
   T* h;
-  Rows(T* block, int R, int r) : w(block + r * NB * kLanes), h(block + R * NB * kLanes + r * kTail) {}
+  Rows(T* block, int R, int r) : w(block + r * NB * kLanes), h(Tail ? block + R * NB * kLanes + r * kTail : nullptr) {}
   void next() {
     w += NB * kLanes;
     if constexpr (Tail) h += kTail;
