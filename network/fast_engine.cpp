@@ -159,7 +159,7 @@ void layOut(FirstLayout& L, const KernelSet& kernels, const Network& net, int th
     sl.bwidth[sl.blocks - 1] += sl.width % lanes;
     for (int b = 0; b < sl.blocks; ++b) sl.bstride[b] = sl.bwidth[b] / lanes * lanes;
     base += sl.width;
-    const std::size_t w = (sl.width + lanes - 1) / lanes * lanes;  // the panels' lanes, padding included
+    const std::size_t w = (sl.width + lanes - 1) / lanes * lanes;  // room for the panels, a whole last vector
     // One thread keeps no copy B of wei2: its kernels read copy A the other way round.
     const bool copyB = threads > 1;
     const std::size_t need = 2 * Arena::round(kRows1 * w) + 2 * Arena::round(21 * w) + 2 * Arena::round(102 * w) +

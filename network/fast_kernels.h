@@ -54,7 +54,7 @@ struct FirstSlice {
   int blocks;
   int bcol[kMaxBlocks];    // first lane of each block
   int bwidth[kMaxBlocks];  // lanes of each block
-  int bstride[kMaxBlocks];  // doubles from one row of a block's panels to the next
+  int bstride[kMaxBlocks];  // doubles from one row of a block's whole vectors to the next
   double* w1;  // wei1(i, f, h): kRows1 rows
   double* p1;  // owei1, the same
   double* d1;  // dcayin(i, h): 21 rows
