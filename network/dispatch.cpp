@@ -6,8 +6,8 @@
 #include <thread>
 
 #include "network/engine.h"
-#include "network/fast_engine.h"
-#include "network/fast_kernels.h"
+#include "network/fast/engine.h"
+#include "network/fast/kernel_set.h"
 #include "run/text/errors.h"
 
 namespace kelvor {

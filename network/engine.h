@@ -36,7 +36,7 @@ class Engine {
   DataStore& store_;
 };
 
-// The plain kernels of network/reference.h.
+// The plain kernels of network/reference/kernels.h.
 class ReferenceEngine : public Engine {
  public:
   using Engine::Engine;

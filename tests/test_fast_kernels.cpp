@@ -11,8 +11,8 @@
 #include <filesystem>
 
 #include "network/engine.h"
-#include "network/fast_engine.h"
-#include "network/fast_kernels.h"
+#include "network/fast/engine.h"
+#include "network/fast/kernel_set.h"
 #include "network/netinit.h"
 #include "run/text/errors.h"
 #include "tests/support/test_support.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "network/netinit.h"
-#include "network/reference.h"
+#include "network/reference/kernels.h"
 #include "run/scores.h"
 
 namespace kelvor {

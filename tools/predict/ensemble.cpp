@@ -1,7 +1,7 @@
 #include "tools/predict/ensemble.h"
 
 #include "network/engine.h"
-#include "network/reference.h"
+#include "network/reference/kernels.h"
 #include "run/scores.h"
 
 namespace kelvor::predict {

@@ -1,5 +1,5 @@
 #include "network/engine.h"
-#include "network/reference.h"
+#include "network/reference/kernels.h"
 
 namespace kelvor {
 

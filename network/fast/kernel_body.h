@@ -54,7 +54,7 @@ inline V updateVector(double* w, double* p, const V& g, double rate, double mome
 }
 
 #if defined(KELVOR_VECTOR_TANH)
-#include "network/exact_tanh.h"
+#include "network/fast/exact_tanh.h"
 #endif
 
 // tanh(gain * in[i]) into out[i] for i < n, each value the bits of std::tanh; in and out may be

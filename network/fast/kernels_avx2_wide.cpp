@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "network/fast_kernels.h"
+#include "network/fast/kernel_set.h"
 
 namespace kelvor::fast {
 namespace {
@@ -28,7 +28,7 @@ typedef double Vec __attribute__((vector_size(64)));
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 #define KELVOR_VECTOR_TANH 1
-#include "network/fast_kernels_impl.h"
+#include "network/fast/kernel_body.h"
 
 }  // namespace
 

@@ -1,5 +1,5 @@
 // Reference forward passes of both networks.
-#include "network/reference.h"
+#include "network/reference/kernels.h"
 
 namespace kelvor {
 

@@ -2,7 +2,7 @@
 // between persistent threads. Bit-identical to the reference kernels for any thread count.
 //
 // The engine keeps its own copies of the weights and previous changes, in layouts of its own
-// (network/fast_kernels.h), taken from the Network when it is made. importWeights() takes the
+// (network/fast/kernel_set.h), taken from the Network when it is made. importWeights() takes the
 // weights again (wei1, wei2, pwei columns 1..3, fwei1, fwei2: what the weight-file readers
 // replace); the previous changes stay the engine's, as they stay in the Network when a weight
 // file is read. exportWeights() writes weights and previous changes back into the Network.
@@ -50,7 +50,7 @@ class FastEngine : public Engine {
   // barriers switch the same way by themselves.
   void goSoloAt(int residue, long residues);
 
-  struct State;  // layouts, threads (network/fast_engine.cpp)
+  struct State;  // layouts, threads (network/fast/engine.cpp)
 
  private:
   std::unique_ptr<State> s_;

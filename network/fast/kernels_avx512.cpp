@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "network/fast_kernels.h"
+#include "network/fast/kernel_set.h"
 
 namespace kelvor::fast {
 namespace {
@@ -23,7 +23,7 @@ constexpr int kPairVectors = 8;
 typedef double Vec __attribute__((vector_size(64)));
 
 #define KELVOR_VECTOR_TANH 1
-#include "network/fast_kernels_impl.h"
+#include "network/fast/kernel_body.h"
 
 }  // namespace
 

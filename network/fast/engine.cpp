@@ -1,6 +1,6 @@
 // The fast engine: owns the kernels' layouts, moves the weights between them and the Network,
 // and runs the first stage on persistent threads (this thread is thread 0).
-#include "network/fast_engine.h"
+#include "network/fast/engine.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -14,7 +14,7 @@
 #include <thread>
 #include <utility>
 
-#include "network/fast_kernels.h"
+#include "network/fast/kernel_set.h"
 
 namespace kelvor {
 namespace {

@@ -1,7 +1,7 @@
 // The interface between the fast engine and its kernels.
 //
-// The kernels are compiled once per instruction set (fast_kernels_*.cpp, each with its own ISA
-// flags) from one body (fast_kernels_impl.h). Everything those files define lives in an
+// The kernels are compiled once per instruction set (fast/kernels_*.cpp, each with its own ISA
+// flags) from one body (fast/kernel_body.h). Everything those files define lives in an
 // anonymous namespace except their one entry point; this header therefore holds only plain
 // data and declarations, no inline code that an ISA-flagged file could emit for the others.
 //

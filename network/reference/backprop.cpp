@@ -2,7 +2,7 @@
 // at the call, then Δ = η·G + μ·p, w += Δ, p = Δ.
 #include <array>
 
-#include "network/reference.h"
+#include "network/reference/kernels.h"
 
 namespace kelvor {
 namespace {

@@ -6,7 +6,7 @@
 #include <sched.h>
 #include <utility>
 
-#include "network/fast_kernels.h"
+#include "network/fast/kernel_set.h"
 
 namespace kelvor::fast {
 namespace {
@@ -16,7 +16,7 @@ constexpr int kBlockVectors = 6;
 constexpr int kPairVectors = 0;  // no forward pairs: two sets of sums do not fit sixteen registers
 typedef double Vec __attribute__((vector_size(16)));
 
-#include "network/fast_kernels_impl.h"
+#include "network/fast/kernel_body.h"
 
 }  // namespace
 
