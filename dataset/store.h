@@ -10,20 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "dataset/shapes.h"
+
 namespace kelvor {
 
 constexpr int kMaxProteins = 2147483647;
 constexpr int kMaxResidues = 2147483647;
 constexpr int kNameLength = 120;
-constexpr int kWindow = 21;     // input window slots
-constexpr int kWinCentre = 11;  // the slot of the residue itself
-constexpr int kSlots = 22;      // window slots plus the bias slot
-constexpr int kFeatures = 30;   // features per window slot
-constexpr int kColumns = 38;    // encoded columns per residue
-// Column of the outputs that learn nothing from the residue: bit c-1 set for output c, as a
-// double 0..7. The trainer never fills it (0: every output learns); the angle network marks
-// there the outputs whose target is undefined.
-constexpr int kSilentColumn = 37;
 
 struct DataStore {
   // sinout
@@ -36,7 +29,7 @@ struct DataStore {
   std::vector<int> iorder;         // iorder[k-1]: list line of the protein at position k
   std::vector<std::string> pname;  // pname[k-1]: its name, 120 characters, blank-padded
 
-  // filin (nta, 38), stored residue by residue: column c of residue r at (r-1)*38 + c-1.
+  // filin (nta, kColumns), stored residue by residue: column c of residue r at (r-1)*kColumns + c-1.
   std::vector<double> filin;
   double& fin(int r, int c) { return filin[static_cast<std::size_t>(r - 1) * kColumns + (c - 1)]; }
   double fin(int r, int c) const { return filin[static_cast<std::size_t>(r - 1) * kColumns + (c - 1)]; }
@@ -51,12 +44,12 @@ struct DataStore {
   std::vector<double> sscode;  // sum of predicted class codes of residue r
   std::vector<int> nsscode;    // number of codes added
 
-  // inout: xin (22, 30), slot fastest, then targ (3).
-  std::array<double, 663> inout{};
+  // inout: xin (kSlots, kFeatures), slot fastest, then targ (kOutputs).
+  std::array<double, kSlots * kFeatures + kOutputs> inout{};
   double& xin(int s, int f) { return inout[(s - 1) + kSlots * (f - 1)]; }
   double xin(int s, int f) const { return inout[(s - 1) + kSlots * (f - 1)]; }
-  double& targ(int c) { return inout[660 + (c - 1)]; }
-  double targ(int c) const { return inout[660 + (c - 1)]; }
+  double& targ(int c) { return inout[kSlots * kFeatures + (c - 1)]; }
+  double targ(int c) const { return inout[kSlots * kFeatures + (c - 1)]; }
 
   // misc: fields 1..5 (4: latest score, 5: test fraction), then the generator state.
   std::array<double, 5> misc{};
@@ -72,7 +65,7 @@ struct DataStore {
   // ConfigError, naming the residues and bytes needed, past the numbering or out of memory.
   void addResidue();
   // Bytes that the per-residue arrays of the store and the network's outputs take per residue.
-  static constexpr long long kBytesPerResidue = kColumns * 8 + 4 * 4 + 8 + 4 + 3 * 8;
+  static constexpr long long kBytesPerResidue = kColumns * 8 + 4 * 4 + 8 + 4 + kOutputs * 8;
 };
 
 }  // namespace kelvor

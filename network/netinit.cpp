@@ -54,31 +54,31 @@ void drawWeights(Network& net, int& seed) {
     w = r - 0.5;
     prev = (r - 0.5) / 10.0;
   };
-  for (int i = 1; i <= 22; ++i)
-    for (int f = 1; f <= 30; ++f)
-      for (int h = 1; h <= 101; ++h) draw(net.wei1[w1(i, f, h)], net.owei1[w1(i, f, h)]);
-  for (int m = 1; m <= 102; ++m)
-    for (int k = 1; k <= 101; ++k) draw(net.wei2[w2(m, k)], net.owei2[w2(m, k)]);
-  for (int m = 1; m <= 102; ++m)
-    for (int c = 1; c <= 3; ++c) draw(net.pwei[pw(m, c)], net.pwei[pw(m, c + 3)]);
-  for (int i = 1; i <= 22; ++i)
-    for (int c = 1; c <= 3; ++c)
-      for (int h = 1; h <= 21; ++h) draw(net.fwei1[fw1(i, c, h)], net.ofwei1[fw1(i, c, h)]);
-  for (int m = 1; m <= 22; ++m)
-    for (int c = 1; c <= 3; ++c) draw(net.fwei2[fw2(m, c)], net.ofwei2[fw2(m, c)]);
+  for (int i = 1; i <= kSlots; ++i)
+    for (int f = 1; f <= kFeatures; ++f)
+      for (int h = 1; h <= kHidden; ++h) draw(net.wei1[w1(i, f, h)], net.owei1[w1(i, f, h)]);
+  for (int m = 1; m <= kHiddenBias; ++m)
+    for (int k = 1; k <= kHidden; ++k) draw(net.wei2[w2(m, k)], net.owei2[w2(m, k)]);
+  for (int m = 1; m <= kHiddenBias; ++m)
+    for (int c = 1; c <= kOutputs; ++c) draw(net.pwei[pw(m, c)], net.pwei[pw(m, c + kOutputs)]);
+  for (int i = 1; i <= kSlots; ++i)
+    for (int c = 1; c <= kOutputs; ++c)
+      for (int h = 1; h <= kFHidden; ++h) draw(net.fwei1[fw1(i, c, h)], net.ofwei1[fw1(i, c, h)]);
+  for (int m = 1; m <= kFHiddenBias; ++m)
+    for (int c = 1; c <= kOutputs; ++c) draw(net.fwei2[fw2(m, c)], net.ofwei2[fw2(m, c)]);
 }
 
 void attenuation(Network& net) {
   const double d = net.dcay;
-  for (int i = 1; i <= 21; ++i)
-    for (int h = 1; h <= 101; ++h) net.dcayin[din(i, h)] = q(d, (1 - i) + 0.2 * (h - 1));
-  for (int m = 1; m <= 101; ++m)
-    for (int k = 1; k <= 101; ++k)
+  for (int i = 1; i <= kWindow; ++i)
+    for (int h = 1; h <= kHidden; ++h) net.dcayin[din(i, h)] = q(d, (1 - i) + 0.2 * (h - 1));
+  for (int m = 1; m <= kHidden; ++m)
+    for (int k = 1; k <= kHidden; ++k)
       net.dcayhid[dhid(m, k)] = d / std::sqrt(1.0 + 0.04000000000000001 * ((m - k) * (m - k)));
-  for (int m = 1; m <= 101; ++m) net.dcayout[m] = q(d, 0.2 * (m - 51));
-  for (int i = 1; i <= 21; ++i)
-    for (int h = 1; h <= 21; ++h) net.fdcayin[fdin(i, h)] = q(d, h - i);
-  for (int m = 1; m <= 21; ++m) net.fdcayout[m] = q(d, m - 11);
+  for (int m = 1; m <= kHidden; ++m) net.dcayout[m] = q(d, 0.2 * (m - (kHidden + 1) / 2));
+  for (int i = 1; i <= kWindow; ++i)
+    for (int h = 1; h <= kFHidden; ++h) net.fdcayin[fdin(i, h)] = q(d, h - i);
+  for (int m = 1; m <= kFHidden; ++m) net.fdcayout[m] = q(d, m - (kFHidden + 1) / 2);
 }
 
 void netinit(Network& net, DataStore& store, int offset) {
@@ -92,10 +92,10 @@ void netinit(Network& net, DataStore& store, int offset) {
   store.seed = *seed;
   writeStdout(Line().text("random seed = ").integer(store.seed).str());
 
-  store.xin(22, 1) = 1.0;
-  net.hid2[102] = 1.0;
-  net.hid1[102] = 1.0;
-  net.fhid[22] = 1.0;
+  store.xin(kBiasSlot, 1) = 1.0;
+  net.hid2[kHiddenBias] = 1.0;
+  net.hid1[kHiddenBias] = 1.0;
+  net.fhid[kFHiddenBias] = 1.0;
 
   drawWeights(net, store.seed);
   attenuation(net);

@@ -58,11 +58,11 @@ void columnSums(const FirstShared& s, const FirstSlice& sl, int h0, Vec* out) {
   Vec sum[G] = {};
   for (int kb = 0; kb < sl.blocks; ++kb) {
     const int kc0 = sl.bcol[kb], ks = sl.bstride[kb];
-    for (int kk = 0; kk < sl.bwidth[kb] && kc0 + kk < 101; kk += kLanes) {
+    for (int kk = 0; kk < sl.bwidth[kb] && kc0 + kk < kHidden; kk += kLanes) {
       const int k0 = kc0 + kk;
-      const double* A = sl.aw + 102 * kc0 + kk;
-      if (k0 + kLanes <= 101) addTiles<G, true, Edge>(s, sl, h0, A, ks, k0, kLanes, sum);
-      else addTiles<G, false, Edge>(s, sl, h0, A, ks, k0, 101 - k0, sum);
+      const double* A = sl.aw + kRowsA * kc0 + kk;
+      if (k0 + kLanes <= kHidden) addTiles<G, true, Edge>(s, sl, h0, A, ks, k0, kLanes, sum);
+      else addTiles<G, false, Edge>(s, sl, h0, A, ks, k0, kHidden - k0, sum);
     }
   }
 #pragma GCC unroll 8
@@ -93,10 +93,10 @@ void copyASums(const FirstShared& s, const FirstSlice& sl, int b, Sums<NB, Tail>
 template <int NB, bool Tail>
 void copyBSums(const FirstShared& s, FirstSlice& sl, int b, bool pending, Sums<NB, Tail>& acc) {
   const int c0 = sl.bcol[b];
-  auto w = rows<NB, Tail>(sl.bw + 101 * c0, 101, 0);
+  auto w = rows<NB, Tail>(sl.bw + kRowsB * c0, kRowsB, 0);
   const double* d = s.band + kBandMiddle + sl.base + c0;
   if (!pending) {
-    for (int k = 0; k < 101; ++k, w.next(), --d) {
+    for (int k = 0; k < kHidden; ++k, w.next(), --d) {
       const double bk = sl.birh2[k];
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
         using V = typename decltype(kind)::type;
@@ -106,13 +106,13 @@ void copyBSums(const FirstShared& s, FirstSlice& sl, int b, bool pending, Sums<N
     return;
   }
   const double eta = s.rate, mu = s.momentum;
-  auto p = rows<NB, Tail>(sl.bp + 101 * c0, 101, 0);
+  auto p = rows<NB, Tail>(sl.bp + kRowsB * c0, kRowsB, 0);
   Sums<NB, Tail> hmv;
   eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
     using V = typename decltype(kind)::type;
     hmv.template at<V>(j) = load<V>(sl.hid1P + sl.base + c0 + o);
   });
-  for (int k = 0; k < 101; ++k, w.next(), p.next(), --d) {
+  for (int k = 0; k < kHidden; ++k, w.next(), p.next(), --d) {
     const double bk = sl.birh2[k], bkp = sl.birh2P[k];
     eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
       using V = typename decltype(kind)::type;
@@ -139,8 +139,8 @@ void birh1Block(const FirstShared& s, FirstSlice& sl, int b, int n, bool pending
     const V bi = (g * (1.0 - h * h)) * acc.template at<V>(j);
     store(sl.birh1 + c0 + o, bi);
     for (int i = lo; i <= hi; ++i)
-      store(rows<NB, Tail>(sl.e1 + 21 * c0, 21, i - 1).template at<V>(o),
-            bi * load<V>(rows<NB, Tail>(sl.d1 + 21 * c0, 21, i - 1).template at<V>(o)));
+      store(rows<NB, Tail>(sl.e1 + kRowsIn * c0, kRowsIn, i - 1).template at<V>(o),
+            bi * load<V>(rows<NB, Tail>(sl.d1 + kRowsIn * c0, kRowsIn, i - 1).template at<V>(o)));
   });
 }
 
@@ -151,9 +151,9 @@ void birh1Block(const FirstShared& s, FirstSlice& sl, int b, int n, bool pending
 // leaves the cores idle; inside a range steps B and C apply them row by row instead. The
 // residue's hid1 and birh2 are read from hid1P and birh2P. One thread, without copy B, has
 // only the first 102 units.
-constexpr int kWei2Units = 203;
+constexpr int kWei2Units = kRowsA + kRowsB;
 
-inline int wei2UnitCount(const FirstShared& s) { return s.threads > 1 ? kWei2Units : 102; }
+inline int wei2UnitCount(const FirstShared& s) { return s.threads > 1 ? kWei2Units : kRowsA; }
 
 template <int NB, bool Tail>
 void wei2Units(const FirstShared& s, FirstSlice& sl, int b, int from, int to) {
@@ -167,23 +167,23 @@ void wei2Units(const FirstShared& s, FirstSlice& sl, int b, int from, int to) {
     hmv.template at<V>(j) = load<V>(sl.hid1P + sl.base + c0 + o);
   });
   for (int u = from; u < to; ++u) {
-    if (u < 101) {
-      const auto w = rows<NB, Tail>(sl.aw + 102 * c0, 102, u), p = rows<NB, Tail>(sl.ap + 102 * c0, 102, u);
+    if (u < kHidden) {
+      const auto w = rows<NB, Tail>(sl.aw + kRowsA * c0, kRowsA, u), p = rows<NB, Tail>(sl.ap + kRowsA * c0, kRowsA, u);
       const double* d = s.band + kBandMiddle + sl.base + c0 - u;
       const double hm = sl.hid1P[u];
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
         using V = typename decltype(kind)::type;
         updateVector<V>(w.template at<V>(o), p.template at<V>(o), (bkv.template at<V>(j) * load<V>(d + o)) * hm, eta, mu);
       });
-    } else if (u == 101) {
-      const auto w = rows<NB, Tail>(sl.aw + 102 * c0, 102, 101), p = rows<NB, Tail>(sl.ap + 102 * c0, 102, 101);
+    } else if (u == kHidden) {
+      const auto w = rows<NB, Tail>(sl.aw + kRowsA * c0, kRowsA, kHidden), p = rows<NB, Tail>(sl.ap + kRowsA * c0, kRowsA, kHidden);
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
         using V = typename decltype(kind)::type;
         updateVector<V>(w.template at<V>(o), p.template at<V>(o), bkv.template at<V>(j), eta, mu);
       });
     } else {
-      const int k = u - 102;
-      const auto w = rows<NB, Tail>(sl.bw + 101 * c0, 101, k), p = rows<NB, Tail>(sl.bp + 101 * c0, 101, k);
+      const int k = u - kRowsA;
+      const auto w = rows<NB, Tail>(sl.bw + kRowsB * c0, kRowsB, k), p = rows<NB, Tail>(sl.bp + kRowsB * c0, kRowsB, k);
       const double* d = s.band + kBandMiddle + sl.base + c0 - k;
       const double bk = sl.birh2P[k];
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {

@@ -6,11 +6,11 @@
 template <int NB, bool Tail>
 void layer2Block(const FirstShared& s, FirstSlice& sl, int b, bool pending) {
   const int c0 = sl.bcol[b];
-  auto w = rows<NB, Tail>(sl.aw + 102 * c0, 102, 0);
+  auto w = rows<NB, Tail>(sl.aw + kRowsA * c0, kRowsA, 0);
   const double* d = s.band + kBandMiddle + sl.base + c0;
   Sums<NB, Tail> acc;
   if (!pending) {
-    for (int m = 0; m < 101; ++m, w.next(), --d) {
+    for (int m = 0; m < kHidden; ++m, w.next(), --d) {
       const double h = sl.hid1[m];
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
         using V = typename decltype(kind)::type;
@@ -25,13 +25,13 @@ void layer2Block(const FirstShared& s, FirstSlice& sl, int b, bool pending) {
   }
   // Each row of copy A first takes the pending update, then serves the sums.
   const double eta = s.rate, mu = s.momentum;
-  auto p = rows<NB, Tail>(sl.ap + 102 * c0, 102, 0);
+  auto p = rows<NB, Tail>(sl.ap + kRowsA * c0, kRowsA, 0);
   Sums<NB, Tail> bkv;
   eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
     using V = typename decltype(kind)::type;
     bkv.template at<V>(j) = load<V>(sl.birh2P + sl.base + c0 + o);
   });
-  for (int m = 0; m < 101; ++m, w.next(), p.next(), --d) {
+  for (int m = 0; m < kHidden; ++m, w.next(), p.next(), --d) {
     const double h = sl.hid1[m], hm = sl.hid1P[m];
     eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
       using V = typename decltype(kind)::type;

@@ -23,7 +23,7 @@ inline void storePair(FirstSlice& sl, int c0, const Rows<NB, Tail, const double>
 template <int NB, bool Tail>
 inline void oneResidueRows(Rows<NB, Tail, const double> w, const Rows<NB, Tail, const double>& d, const double* x,
                            Sums<NB, Tail>& acc) {
-  for (int f = 0; f < 30; ++f, w.next()) {
+  for (int f = 0; f < kFeatures; ++f, w.next()) {
     const double xf = x[f];
     eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
       using V = typename decltype(kind)::type;
@@ -37,7 +37,7 @@ template <int NB, bool Tail>
 void pairPassBlock(const FirstShared& s, FirstSlice& sl, int b, int n) {
   const int c0 = sl.bcol[b];
   const double* const W = sl.w1 + kRows1 * c0;
-  const double* const D = sl.d1 + 21 * c0;
+  const double* const D = sl.d1 + kRowsIn * c0;
   const int alo = s.winlo[n - 1], ahi = s.winhi[n - 1];
   const int blo = s.winlo[n], bhi = s.winhi[n];
   const int ilo = alo < blo ? alo : blo;
@@ -46,12 +46,12 @@ void pairPassBlock(const FirstShared& s, FirstSlice& sl, int b, int n) {
   for (int i = ilo; i <= ihi; ++i) {
     const bool ina = alo <= i && i <= ahi;
     const bool inb = blo <= i && i <= bhi;
-    auto w = rows<NB, Tail>(W, kRows1, (i - 1) * 30);
-    const auto d = rows<NB, Tail>(D, 21, i - 1);
+    auto w = rows<NB, Tail>(W, kRows1, (i - 1) * kFeatures);
+    const auto d = rows<NB, Tail>(D, kRowsIn, i - 1);
     if (ina && inb) {
-      const double* xa = residueRow(s.filin, n + i - 11);
-      const double* xb = residueRow(s.filin, n + 1 + i - 11);
-      for (int f = 0; f < 30; ++f, w.next()) {
+      const double* xa = residueRow(s.filin, n + i - kWinCentre);
+      const double* xb = residueRow(s.filin, n + 1 + i - kWinCentre);
+      for (int f = 0; f < kFeatures; ++f, w.next()) {
         const double a = xa[f], x = xb[f];
         eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
           using V = typename decltype(kind)::type;
@@ -61,9 +61,9 @@ void pairPassBlock(const FirstShared& s, FirstSlice& sl, int b, int n) {
         });
       }
     } else if (ina) {
-      oneResidueRows<NB, Tail>(w, d, residueRow(s.filin, n + i - 11), accA);
+      oneResidueRows<NB, Tail>(w, d, residueRow(s.filin, n + i - kWinCentre), accA);
     } else {
-      oneResidueRows<NB, Tail>(w, d, residueRow(s.filin, n + 1 + i - 11), accB);
+      oneResidueRows<NB, Tail>(w, d, residueRow(s.filin, n + 1 + i - kWinCentre), accB);
     }
   }
   storePair(sl, c0, rows<NB, Tail>(W, kRows1, kBiasRow1), s.xbias, accA, accB);
@@ -73,10 +73,10 @@ void pairPassBlock(const FirstShared& s, FirstSlice& sl, int b, int n) {
 template <int NB, bool Tail>
 void pairLayer2Block(const FirstShared& s, FirstSlice& sl, int b) {
   const int c0 = sl.bcol[b];
-  auto w = rows<NB, Tail>(static_cast<const double*>(sl.aw) + 102 * c0, 102, 0);
+  auto w = rows<NB, Tail>(static_cast<const double*>(sl.aw) + kRowsA * c0, kRowsA, 0);
   const double* d = s.band + kBandMiddle + sl.base + c0;
   Sums<NB, Tail> accA, accB;
-  for (int m = 0; m < 101; ++m, w.next(), --d) {
+  for (int m = 0; m < kHidden; ++m, w.next(), --d) {
     const double ha = sl.hid1B[m], hb = sl.hid1[m];
     eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
       using V = typename decltype(kind)::type;

@@ -30,7 +30,7 @@ int firstRange(FirstShared& s, int t, int first, int last, bool train) {
       activate(s, t, sl, sl.sumB, sl.hid2B, s.xhid2B);
       activate(s, t, sl, sl.sum, sl.hid2, s.xhid2);
       exchange(s, t, sl, s.xhid2, sl.hid2, s.xhid2B, sl.hid2B);
-      double o[3];
+      double o[kOutputs];
       outputs(s, t, sl, sl.hid2B, n, o);
       outputs(s, t, sl, sl.hid2, n + 1, o);
       if (t == 0 && n == first) {

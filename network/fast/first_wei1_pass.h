@@ -9,11 +9,11 @@ void passBlock(const FirstShared& s, FirstSlice& sl, int b, int prev, int n) {
   const int c0 = sl.bcol[b];
   double* const W = sl.w1 + kRows1 * c0;
   double* const P = sl.p1 + kRows1 * c0;
-  const double* const D = sl.d1 + 21 * c0;
-  const double* const E = sl.e1 + 21 * c0;
+  const double* const D = sl.d1 + kRowsIn * c0;
+  const double* const E = sl.e1 + kRowsIn * c0;
   const double eta = s.rate, mu = s.momentum;
 
-  int ulo = 22, uhi = 0, flo = 22, fhi = 0;
+  int ulo = kSlots, uhi = 0, flo = kSlots, fhi = 0;  // no slot
   if (prev) ulo = s.winlo[prev - 1], uhi = s.winhi[prev - 1];
   if (n) flo = s.winlo[n - 1], fhi = s.winhi[n - 1];
   const int ilo = ulo < flo ? ulo : flo;
@@ -29,11 +29,11 @@ void passBlock(const FirstShared& s, FirstSlice& sl, int b, int prev, int n) {
     }
     const bool up = ulo <= i && i <= uhi;
     const bool fw = flo <= i && i <= fhi;
-    auto w = rows<NB, Tail>(W, kRows1, (i - 1) * 30), p = rows<NB, Tail>(P, kRows1, (i - 1) * 30);
-    const auto d = rows<NB, Tail>(D, 21, i - 1), e = rows<NB, Tail>(E, 21, i - 1);
+    auto w = rows<NB, Tail>(W, kRows1, (i - 1) * kFeatures), p = rows<NB, Tail>(P, kRows1, (i - 1) * kFeatures);
+    const auto d = rows<NB, Tail>(D, kRowsIn, i - 1), e = rows<NB, Tail>(E, kRowsIn, i - 1);
     if (up && fw) {
-      const double* xu = residueRow(s.filin, prev + i - 11);
-      const double* xf = residueRow(s.filin, n + i - 11);
+      const double* xu = residueRow(s.filin, prev + i - kWinCentre);
+      const double* xf = residueRow(s.filin, n + i - kWinCentre);
       // errh1 and dcayin of slot i stay in registers over its 30 rows: the rows then load only
       // wei1 and owei1.
       Sums<NB, Tail> ei, di;
@@ -42,7 +42,7 @@ void passBlock(const FirstShared& s, FirstSlice& sl, int b, int prev, int n) {
         ei.template at<V>(j) = load<V>(e.template at<V>(o));
         di.template at<V>(j) = load<V>(d.template at<V>(o));
       });
-      for (int f = 0; f < 30; ++f, w.next(), p.next()) {
+      for (int f = 0; f < kFeatures; ++f, w.next(), p.next()) {
         const double a = xu[f], x = xf[f];
         eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
           using V = typename decltype(kind)::type;
@@ -57,8 +57,8 @@ void passBlock(const FirstShared& s, FirstSlice& sl, int b, int prev, int n) {
         });
       }
     } else if (up) {
-      const double* xu = residueRow(s.filin, prev + i - 11);
-      for (int f = 0; f < 30; ++f, w.next(), p.next()) {
+      const double* xu = residueRow(s.filin, prev + i - kWinCentre);
+      for (int f = 0; f < kFeatures; ++f, w.next(), p.next()) {
         const double a = xu[f];
         eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
           using V = typename decltype(kind)::type;
@@ -71,8 +71,8 @@ void passBlock(const FirstShared& s, FirstSlice& sl, int b, int prev, int n) {
         });
       }
     } else if (fw) {
-      const double* xf = residueRow(s.filin, n + i - 11);
-      for (int f = 0; f < 30; ++f, w.next()) {
+      const double* xf = residueRow(s.filin, n + i - kWinCentre);
+      for (int f = 0; f < kFeatures; ++f, w.next()) {
         const double x = xf[f];
         eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
           using V = typename decltype(kind)::type;

@@ -22,18 +22,36 @@
 
 #include <cstdint>
 
+#include "dataset/shapes.h"
+
 namespace kelvor::fast {
 
 constexpr int kMaxThreads = 8;
 constexpr int kMaxBlocks = 32;
-constexpr int kRows1 = 631;     // wei1 rows: (slot i, feature f) at 30*(i-1) + (f-1), then the bias
-constexpr int kBiasRow1 = 630;
+// wei1 rows: (slot i, feature f) at kFeatures*(i-1) + (f-1), then the bias.
+constexpr int kBiasRow1 = kWindow * kFeatures;
+constexpr int kRows1 = kBiasRow1 + 1;
+// wei2 rows: of copy A, m = 1..kHiddenBias (the bias last); of copy B, k = 1..kHidden.
+constexpr int kRowsA = kHiddenBias;
+constexpr int kRowsB = kHidden;
+// dcayin and the pending errh1: one row per window slot.
+constexpr int kRowsIn = kWindow;
+// The output layer, in the layout of Network::pwei.
+constexpr int kPwei = kHiddenBias * kPweiColumns;
+// The filter's fwei1 rows: (slot i, output c) at kOutputs*(i-1) + (c-1), then the bias; its fwei2
+// in the layout of Network::fwei2.
+constexpr int kFilterBiasRow = kWindow * kOutputs;
+constexpr int kFilterRows = kFilterBiasRow + 1;
+constexpr int kFwei2 = kFHiddenBias * kOutputs;
+
 constexpr int kPadded = 104;    // room for 101 neurons padded to any vector width used
 constexpr int kExchange = 128;  // doubles per thread in the exchange buffers (1 KiB, own lines)
 constexpr int kLineValues = 7;
-constexpr int kBandMiddle = 100;
+constexpr int kBandMiddle = kHidden - 1;
 constexpr int kBand = 208;      // room for k - m from -100 to kPadded - 1
 constexpr int kExchangeLines = kExchange / (kLineValues + 1);  // room for 112 neurons
+static_assert(kPadded >= kHidden && kBand >= kBandMiddle + kPadded && kExchangeLines * kLineValues >= kHidden,
+              "room for every hidden neuron");
 
 // Arrival counter of one thread at the per-layer barrier, alone on its 128 bytes.
 struct alignas(128) Arrival {
@@ -57,17 +75,17 @@ struct FirstSlice {
   int bstride[kMaxBlocks];  // doubles from one row of a block's whole vectors to the next
   double* w1;  // wei1(i, f, h): kRows1 rows
   double* p1;  // owei1, the same
-  double* d1;  // dcayin(i, h): 21 rows
-  double* e1;  // errh1(i, h) of the pending update: 21 rows
-  double* aw;  // wei2(m, k) for the slice's k: 102 rows (m = 1..102)
+  double* d1;  // dcayin(i, h): kRowsIn rows
+  double* e1;  // errh1(i, h) of the pending update: kRowsIn rows
+  double* aw;  // wei2(m, k) for the slice's k: kRowsA rows (m = 1..102)
   double* ap;  // owei2, the same
-  double* bw;  // wei2(h, k) for the slice's h: 101 rows (k = 1..101); none with one thread
+  double* bw;  // wei2(h, k) for the slice's h: kRowsB rows (k = 1..101); none with one thread
   double* bp;  // owei2, the same
   double* sum;    // width: scratch sums
   double* sumB;   // width: the sums of the first residue of a forward pair
   double* birh1;  // width: error terms of the slice's hidden-1 neurons
   // Private copies of what every thread needs whole.
-  double* pwei;   // 612: the output layer, layout of Network::pwei
+  double* pwei;   // kPwei: the output layer, layout of Network::pwei
   double* hid1;   // kPadded: hid1(m) at m-1; lanes 101.. stay zero
   double* hid2;   // kPadded
   double* hid1B;  // kPadded: hid1 and hid2 of the first residue of a forward pair
@@ -80,10 +98,10 @@ struct FirstSlice {
 };
 
 struct FirstShared {
-  const double* filin;  // 38 columns per residue
+  const double* filin;  // kColumns columns per residue
   const int* winlo;
   const int* winhi;
-  double* outs;     // 3 per residue
+  double* outs;     // kOutputs per residue
   double* sscode;
   int* nsscode;
   double gain, rate, momentum;
@@ -124,17 +142,17 @@ struct FilterState {
   double gain, rate, momentum;
   double fbias;   // fhid(22)
   int width;      // 21 padded to the vector width
-  double* w1;     // fwei1(i, c, h): 64 rows, (i, c) at 3*(i-1) + (c-1), bias at 63
+  double* w1;     // fwei1(i, c, h): kFilterRows rows
   double* p1;     // ofwei1, the same
-  double* d1;     // fdcayin(i, h): 21 rows
-  double* e1;     // scratch: 21 rows
+  double* d1;     // fdcayin(i, h): kRowsIn rows
+  double* e1;     // scratch: kRowsIn rows
   double* sum;    // width
   double* birh1;  // width
   double* fhid;   // width: fhid(h) at h-1
-  double* w2;     // fwei2, layout of Network::fwei2 (66)
+  double* w2;     // fwei2: kFwei2, layout of Network::fwei2
   double* p2;     // ofwei2
-  const double* dcayout;  // 22: fdcayout(m) at m-1
-  double fout[3];
+  const double* dcayout;  // kFHiddenBias: fdcayout(m) at m-1
+  double fout[kOutputs];
 };
 
 // One instruction set's kernels.

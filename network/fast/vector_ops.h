@@ -55,10 +55,11 @@ inline double classCode(double o1, double o2, double o3) {
 }
 
 inline const double* residueRow(const double* filin, int r) {
-  return filin + static_cast<std::ptrdiff_t>(r - 1) * 38;
+  return filin + static_cast<std::ptrdiff_t>(r - 1) * kColumns;
 }
-// From a row's targets (column 33) to its silent outputs (column 37, kSilentColumn of the store).
-constexpr int kSilentOffset = 4;
+// From a row's start to its targets, and from there to its silent outputs.
+constexpr int kTargetOffset = kTargetColumn - 1;
+constexpr int kSilentOffset = kSilentColumn - kTargetColumn;
 
 inline void update(double& w, double& p, double rate, double momentum, double g) {
   const double delta = rate * g + momentum * p;

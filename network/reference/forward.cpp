@@ -14,7 +14,7 @@ void readwin(DataStore& store, int n) {
     const int j = n + i - store.wincen;
     for (int f = 1; f <= kFeatures; ++f) store.xin(i, f) = store.fin(j, f);
   }
-  for (int c = 1; c <= 3; ++c) store.targ(c) = store.fin(n, 32 + c);
+  for (int c = 1; c <= kOutputs; ++c) store.targ(c) = store.fin(n, kTargetColumn - 1 + c);
 }
 
 void calcnet(Network& net, DataStore& store, int n) {
@@ -24,19 +24,19 @@ void calcnet(Network& net, DataStore& store, int n) {
     for (int i = lo; i <= hi; ++i)
       for (int f = 1; f <= kFeatures; ++f)
         sum += (store.xin(i, f) * net.wei1[w1(i, f, h)]) * net.dcayin[din(i, h)];
-    sum += net.wei1[w1(22, 1, h)] * store.xin(22, 1);
+    sum += net.wei1[w1(kBiasSlot, 1, h)] * store.xin(kBiasSlot, 1);
     net.hid1[h] = tfunc(net, sum);
   }
   for (int k = 1; k <= kHidden; ++k) {
     double sum = 0.0;
     for (int m = 1; m <= kHidden; ++m) sum += (net.hid1[m] * net.wei2[w2(m, k)]) * net.dcayhid[dhid(m, k)];
-    sum += net.wei2[w2(102, k)] * net.hid1[102];
+    sum += net.wei2[w2(kHiddenBias, k)] * net.hid1[kHiddenBias];
     net.hid2[k] = tfunc(net, sum);
   }
-  for (int c = 1; c <= 3; ++c) {
+  for (int c = 1; c <= kOutputs; ++c) {
     double sum = 0.0;
     for (int m = 1; m <= kHidden; ++m) sum += (net.hid2[m] * net.pwei[pw(m, c)]) * net.dcayout[m];
-    sum += net.pwei[pw(102, c)] * net.hid2[102];
+    sum += net.pwei[pw(kHiddenBias, c)] * net.hid2[kHiddenBias];
     net.out(n, c) = tfunc(net, sum);
   }
   store.sscode[n - 1] += classCode(net.out(n, 1), net.out(n, 2), net.out(n, 3));
@@ -46,8 +46,8 @@ void calcnet(Network& net, DataStore& store, int n) {
 void readwinf(Network& net, DataStore& store, int n) {
   const int lo = store.winlo[n - 1], hi = store.winhi[n - 1];
   for (int i = lo; i <= hi; ++i)
-    for (int c = 1; c <= 3; ++c) net.finp[(i - 1) + 21 * (c - 1)] = net.out(n + i - store.wincen, c);
-  for (int c = 1; c <= 3; ++c) store.targ(c) = store.fin(n, 32 + c);
+    for (int c = 1; c <= kOutputs; ++c) net.finp[fip(i, c)] = net.out(n + i - store.wincen, c);
+  for (int c = 1; c <= kOutputs; ++c) store.targ(c) = store.fin(n, kTargetColumn - 1 + c);
 }
 
 void calcnetf(Network& net, DataStore& store, int n) {
@@ -55,15 +55,15 @@ void calcnetf(Network& net, DataStore& store, int n) {
   for (int h = 1; h <= kFHidden; ++h) {
     double sum = 0.0;
     for (int i = lo; i <= hi; ++i)
-      for (int c = 1; c <= 3; ++c)
-        sum += (net.finp[(i - 1) + 21 * (c - 1)] * net.fwei1[fw1(i, c, h)]) * net.fdcayin[fdin(i, h)];
-    sum += net.fwei1[fw1(22, 1, h)];
+      for (int c = 1; c <= kOutputs; ++c)
+        sum += (net.finp[fip(i, c)] * net.fwei1[fw1(i, c, h)]) * net.fdcayin[fdin(i, h)];
+    sum += net.fwei1[fw1(kBiasSlot, 1, h)];
     net.fhid[h] = tfunc(net, sum);
   }
-  for (int c = 1; c <= 3; ++c) {
+  for (int c = 1; c <= kOutputs; ++c) {
     double sum = 0.0;
     for (int m = 1; m <= kFHidden; ++m) sum += (net.fhid[m] * net.fwei2[fw2(m, c)]) * net.fdcayout[m];
-    sum += net.fwei2[fw2(22, c)] * net.fhid[22];
+    sum += net.fwei2[fw2(kFHiddenBias, c)] * net.fhid[kFHiddenBias];
     net.fout[c] = tfunc(net, sum);
   }
   store.sscode[n - 1] += classCode(net.fout[1], net.fout[2], net.fout[3]);
