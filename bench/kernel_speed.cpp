@@ -217,7 +217,7 @@ void perResidue(int reps) {
   }
 
   std::printf("\nFloor: wei1 and owei1 read and written once per step (2 x %.0f KiB each way), nothing else\n",
-              2.0 * fast::kRows1 * 104 * 8 / 1024);
+              2.0 * fast::kRows1 * fast::kPadded * 8 / 1024);
   for (const fast::KernelSet* k : benchSets())
     for (int t : {1, 2}) {
       Network n = net;
