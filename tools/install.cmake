@@ -3,6 +3,9 @@
 # example set, the workflow and the documentation; and the Debian package (cpack -G DEB).
 # Tests, fuzz targets and benchmarks live elsewhere and are never installed.
 include(GNUInstallDirs)
+# cmake --install and cpack take what the build made; they never start a build of everything
+# (tests and benchmarks included) of their own.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 # The executable targets defined in `dir` and in the folders below it.
 function(kelvor_programs_in dir out)
@@ -80,23 +83,22 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT ${KELVOR_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${KELVOR_PACKAGE_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "protein secondary structure trainer and predictor")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "protein secondary structure trainer and predictor
- kelvor trains a two-stage feed-forward network that assigns every residue
- of a set of protein chains to strand, coil or helix, from sequence
- profiles, backbone angles and surface areas, with IEEE-double arithmetic
- that repeats bit for bit. The package holds kelvor, kelvor-predict
- (predictions, model averaging and scores), kelvor-prep (input files from
- DSSP and PSI-BLAST output) and kelvor-synth (synthetic data sets), their
- manual pages, an example set of 213 chains and a Snakemake workflow for
- cross-validation grids on one machine or a Slurm cluster.")
+list(JOIN KELVOR_PROGRAMS ", " program_list)
+set(CPACK_PACKAGE_DESCRIPTION "kelvor trains a two-stage feed-forward network that assigns every residue
+of a set of protein chains to strand, coil or helix, from sequence
+profiles, backbone angles and surface areas, with IEEE-double arithmetic
+that repeats bit for bit. The package holds the programs (${program_list}),
+their manual pages, an example set of 213 chains and a Snakemake workflow
+for cross-validation grids on one machine or a Slurm cluster.")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "snakemake, gnuplot-nox, python3")
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-# Install with DESTDIR under the real prefix, so that installed.yaml names /usr/share/kelvor.
+# Installed with DESTDIR under the package's own prefix, so that installed.yaml names
+# /usr/share/kelvor rather than the staging folder.
 set(CPACK_SET_DESTDIR ON)
+set(CPACK_INSTALL_PREFIX /usr)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
-set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR}/package)
 include(CPack)

@@ -129,6 +129,8 @@ BEGIN {
 END {
   if (nsec == 0) new_section("DESCRIPTION")
   printf ".TH %s 1 \"\" \"kelvor %s\" \"kelvor manual\"\n", esc(toupper(name)), esc(version)
+  # No hyphenation: every word of --help shows on the page as it is written.
+  print ".nh"
   print ".SH NAME"
   if (!written("NAME")) print esc(name) " \\- a program of kelvor"
   print ".SH SYNOPSIS"
