@@ -71,6 +71,7 @@ function written(t,    k, done) {
   done = 0
   for (k = 1; k <= nwritten; k++) {
     if (wtitle[k] == t) {
+      if (t != "NAME") print ".PP"
       printf "%s", wtext[k]
       used[k] = 1
       done = 1
@@ -153,6 +154,7 @@ END {
     printf "%s", wtext[k]
     for (m = k + 1; m <= nwritten; m++) {
       if (wtitle[m] == wtitle[k]) {
+        print ".PP"
         printf "%s", wtext[m]
         used[m] = 1
       }
