@@ -67,7 +67,7 @@ install(FILES ${CMAKE_SOURCE_DIR}/workflows/Snakefile ${CMAKE_SOURCE_DIR}/workfl
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/workflows/profiles ${CMAKE_SOURCE_DIR}/workflows/scripts
         DESTINATION ${kelvor_share}/workflow USE_SOURCE_PERMISSIONS
         PATTERN __pycache__ EXCLUDE PATTERN "*.pyc" EXCLUDE)
-install(CODE "set(KELVOR_SHARE_DIR \"${kelvor_share}\")")
+install(CODE "set(KELVOR_SHARE_DIR \"${kelvor_share}\")\nset(KELVOR_PROGRAMS \"${KELVOR_PROGRAMS}\")")
 install(SCRIPT ${CMAKE_SOURCE_DIR}/tools/installed_workflow_settings.cmake)
 
 # The documentation: the README with the pages and images it links to.
