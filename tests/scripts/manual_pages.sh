@@ -13,6 +13,7 @@ if ! command -v man > /dev/null || ! command -v groff > /dev/null; then
 fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+umask 022
 maker="$src/tools/man/make_page.sh"
 show() { MANWIDTH=200 LC_ALL=C.UTF-8 man -l "$1"; }
 
@@ -90,6 +91,10 @@ sh "$maker" "$work/demo" demo-tool 9.8.7 "$work/demo.man" "$work/a.1.gz"
 sleep 1
 sh "$maker" "$work/demo" demo-tool 9.8.7 "$work/demo.man" "$work/b.1.gz"
 cmp -s "$work/a.1.gz" "$work/b.1.gz" || fail "two makings of one page differ"
+# Pages are readable by everyone, as any file made under this umask.
+for page in "$work/demo-tool.1" "$work/a.1.gz"; do
+  [ "$(stat -c %a "$page")" = 644 ] || fail "$page has mode $(stat -c %a "$page") under umask 022"
+done
 [ "$(zcat "$work/a.1.gz")" = "$(cat "$work/demo-tool.1")" ] || fail "the compressed page holds another text"
 
 # A program whose --help fails, or prints nothing, gets no page, and the maker fails.

@@ -21,7 +21,7 @@ fi
 program=$1 name=$2 version=$3 sections=$4 output=$5
 here=$(dirname "$0")
 help=$(mktemp) || exit 2
-trap 'rm -f "$help" "$output.tmp"' EXIT
+trap 'rm -f "$help" "$output.tmp" "$output.tmp.gz"' EXIT
 status=0
 "$program" --help > "$help" || status=$?
 if [ "$status" -ne 0 ] || [ ! -s "$help" ]; then
@@ -32,6 +32,6 @@ fi
 awk -v name="$name" -v version="$version" -v sections="$sections" -f "$here/help_to_roff.awk" "$help" \
   > "$output.tmp"
 case $output in
-  *.gz) gzip -9n < "$output.tmp" > "$help" && mv "$help" "$output.tmp" ;;
+  *.gz) gzip -9n < "$output.tmp" > "$output.tmp.gz" && mv "$output.tmp.gz" "$output.tmp" ;;
 esac
 mv "$output.tmp" "$output"
