@@ -28,7 +28,7 @@ function indent(s) {
 
 # One paragraph, lines a..b of section i: filled when it is plain prose, kept as it stands when
 # any line is indented or holds columns.
-function paragraph(i, a, b,    j, s, prose, least) {
+function paragraph(i, a, b,    j, s, s2, prose, least) {
   prose = 1
   least = -1
   for (j = a; j <= b; j++) {
