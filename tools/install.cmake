@@ -87,7 +87,8 @@ list(JOIN KELVOR_PROGRAMS ", " program_list)
 set(CPACK_PACKAGE_DESCRIPTION "kelvor trains a two-stage feed-forward network that assigns every residue
 of a set of protein chains to strand, coil or helix, from sequence
 profiles, backbone angles and surface areas, with IEEE-double arithmetic
-that repeats bit for bit. The package holds the programs (${program_list}),
+that repeats bit for bit. The package holds the programs
+${program_list},
 their manual pages, an example set of 213 chains and a Snakemake workflow
 for cross-validation grids on one machine or a Slurm cluster.")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
