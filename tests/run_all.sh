@@ -17,7 +17,7 @@ if [ "${KELVOR_SKIP_SANITIZERS:-0}" != 1 ]; then
   cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVOR_SANITIZE=ON -DKELVOR_BUILD_BENCH=OFF
   cmake --build build-sanitize -j"$jobs"
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --test-dir build-sanitize --output-on-failure -j"$jobs" -LE 'slow|cluster'
+    ctest --test-dir build-sanitize --output-on-failure -j"$jobs" -LE 'slow|cluster|package'
 fi
 
 if [ -x tests/fuzz/run_fuzzers.sh ] && [ "${KELVOR_SKIP_FUZZ:-0}" != 1 ]; then

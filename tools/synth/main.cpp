@@ -5,17 +5,27 @@
 #include <string>
 
 #include "run/text/errors.h"
+
+#ifndef KELVOR_VERSION
+#define KELVOR_VERSION "unknown"
+#endif
 #include "tools/synth/synth_set.h"
 
 namespace {
 
 const char* const kUsage =
-    "usage: kelvor-synth [options] DIR\n"
+    "Usage: kelvor-synth [options] DIR\n"
     "Writes DIR/dssp_data/, DIR/new_prf/*.mat, DIR/kvqout/*.kvqout and DIR/proteins.list.\n"
+    "\n"
+    "Options:\n"
     "  --seed N       generator seed (default 1); the same options give the same files\n"
     "  --chains N     number of chains (default: one per 200 residues)\n"
     "  --residues N   residues in all, spread over the chains (default: as drawn, ~190 a chain)\n"
-    "  --epochs N     also write DIR/kelvor.in with this epoch limit and every chain selected\n";
+    "  --epochs N     also write DIR/kelvor.in with this epoch limit and every chain selected\n"
+    "  -h, --help     show this text and exit\n"
+    "  --version      show the version and exit\n"
+    "\n"
+    "Exit status: 0 done, 1 bad command line, 2 a file could not be written.\n";
 
 long number(const std::string& option, const char* text) {
   char* end = nullptr;
@@ -33,9 +43,13 @@ int main(int argc, char** argv) {
     synth::SetOptions o;
     for (int i = 1; i < argc; ++i) {
       const std::string a = argv[i];
-      if (a == "--help") {
+      if (a == "--help" || a == "-h") {
         std::fputs(kUsage, stdout);
-        return kExitOk;
+        return std::fflush(stdout) == 0 ? kExitOk : kExitFile;
+      }
+      if (a == "--version") {
+        std::fputs("kelvor-synth " KELVOR_VERSION "\n", stdout);
+        return std::fflush(stdout) == 0 ? kExitOk : kExitFile;
       }
       if (a == "--seed" || a == "--chains" || a == "--residues" || a == "--epochs") {
         if (i + 1 >= argc) throw ConfigError(a + " needs a value");
