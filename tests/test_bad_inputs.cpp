@@ -398,18 +398,29 @@ std::vector<Case> cases() {
   t.push_back({"list_with_a_blank_line",
                [](const fs::path& d) { putLines(d / "proteins.list", {"1EXT4", "", "3znf", "5znf"}); }, 2, {},
                {"proteins.list", "line 2", "blank line"}});
-  // Long names are used whole: a path past 120 characters, and a list line past 120 characters
-  // of which the first 120 are the name.
+  // Long names are used whole: a path past 120 characters is fine, a name past the 120
+  // characters kept is refused, never cut (a cut name would read another protein's files).
   t.push_back({"protein_name_with_a_path_past_120_characters",
                [](const fs::path& d) { renameChain(d, "1paa", std::string(110, 'p'), std::string(110, 'p')); }, 0,
+               {kBanner, " Q10P:"}, {}, kReportOnly});
+  t.back().quietErr = true;
+  t.push_back({"list_line_of_120_characters",
+               [](const fs::path& d) { renameChain(d, "1paa", std::string(120, 'q'), std::string(120, 'q') + "  "); }, 0,
                {kBanner, " Q10P:"}, {}, kReportOnly});
   t.back().quietErr = true;
   t.push_back({"list_line_past_120_characters",
                [](const fs::path& d) {
                  renameChain(d, "1paa", std::string(120, 'q'), std::string(120, 'q') + "-ignored-tail");
                },
-               0, {kBanner, " Q10P:"}, {}, kReportOnly});
-  t.back().quietErr = true;
+               2, {}, {"\"proteins.list\", line 2: name of 133 characters; allowed: at most 120, a name is never cut"}});
+  t.push_back({"defaults_list_name_past_120_characters",
+               [in](const fs::path& d) {
+                 const std::string name = std::string(117, 'l') + "/../proteins.list";
+                 setLine(in(d), 10, "'" + name + "' real");
+               },
+               2, {},
+               {"\"kelvor.in\", line 10: name of 134 characters; allowed: at most 120, a name is never cut (setting 10, "
+                "protein list file name)"}});
 
   // The per-protein files of 1paa (data-set position 1).
   const std::string p = "1paa";
@@ -512,13 +523,22 @@ std::vector<Case> cases() {
   t.push_back({"weights_88_malformed", [](const fs::path& d) { setLine(d / "fort.88", 10, " 1.0.0"); }, 2,
                {" #After filter"}, {"fort.88", "line 10", "\"1.0.0\""}, kReportOnly});
 
-  // Weight files that cannot be written (one training epoch, which saves both networks).
+  // Class: weight files that cannot be written (one training epoch, which saves both networks)
+  // are known before the report is opened: the previous report and weights stay as they were.
   t.push_back({"weights_79_cannot_be_replaced", [](const fs::path& d) { replaceByDirectory(d / "fort.79"); }, 2, {},
-               {"fort.79"}, kReportOnly, Base::kTrain});
+               {"file \"fort.79\": cannot replace: is a directory (every output is checked before the run begins; "
+                "nothing was written)"},
+               {}, Base::kTrain});
   t.push_back({"weights_87_cannot_be_replaced", [](const fs::path& d) { replaceByDirectory(d / "fort.87"); }, 2,
-               {" #After filter"}, {"fort.87"}, kFirstStageAndReport, Base::kTrain});
+               {}, {"file \"fort.87\": cannot replace: is a directory"}, {}, Base::kTrain});
   t.push_back({"weights_temporary_in_the_way", [](const fs::path& d) { replaceByDirectory(d / "fort.78.part"); }, 2,
-               {}, {"fort.78"}, kReportOnly, Base::kTrain});
+               {}, {"file \"fort.78\": cannot replace: its temporary \"fort.78.part\" is a directory"}, {}, Base::kTrain});
+  t.push_back({"weights_88_linked_to_a_device",
+               [](const fs::path& d) {
+                 fs::remove(d / "fort.88");
+                 fs::create_symlink("/dev/null", d / "fort.88");
+               },
+               2, {}, {"file \"fort.88\": cannot replace: is not a regular file"}, {}, Base::kTrain});
   t.push_back({"weights_beyond_the_file_size_limit", noChange, 2, {}, {"fort.77", "cannot write"}, kReportOnly,
                Base::kTrain, withFileSizeLimit(100000)});
 
