@@ -106,6 +106,8 @@ int resumeRun(const RunFiles& files, std::chrono::steady_clock::time_point start
   // checkpoint holds the weights it saves), and the report goes on from the checkpoint.
   std::fprintf(stderr, "kelvor: resuming the %s after %s %d\n", cp.stage == Stage::kFirst ? "first stage" : "filter phase",
                cp.phase.stopped ? "its early stop in epoch" : "epoch", cp.phase.stopped ? cp.phase.epoch : cp.phase.epoch - 1);
+  finishReplacing(files.firstStage);
+  finishReplacing(files.filter);
   for (Stage s : weights.unfinishedSaves) replaceFiles(weightSetContents(files, s, net));
   CheckpointKeeper keeper(files);
   keeper.resumed(cp, cfg);

@@ -3,7 +3,7 @@
 # fast ones), resumes it after every kill (resumed runs are killed too; a kill before the first
 # checkpoint starts the run afresh), and compares every run that ends with an uninterrupted one:
 # standard output, report file and the five weight files, byte for byte. Then every refusal of a
-# resume: status 1, a message naming the cause, no file changed.
+# resume: status 1, a message naming the cause, no file changed, no lock taken.
 # Arguments: <build dir> <source dir>. Environment: KELVOR_KILLS (default 20 per kernel set),
 # KELVOR_KILL_SEED (random moments; printed, so that a failure can be repeated).
 set -euo pipefail
@@ -152,6 +152,7 @@ refuse() {  # name, expected words in the message, a command run in the copy fir
   local name=$1 words=$2 change=$3 d="$work/refuse-$1"
   shift 3
   cp -r "$long" "$d"
+  rm -f "$d/kelvor.lock"
   (cd "$d" && eval "$change")
   local before rc=0
   before=$(snapshot "$d")
@@ -160,6 +161,7 @@ refuse() {  # name, expected words in the message, a command run in the copy fir
   grep -q "$words" "$d/resume.err" || fail "refusal $name: the message does not say \"$words\": $(cat "$d/resume.err")"
   [ ! -s "$d/resume.out" ] || fail "refusal $name: wrote to standard output"
   [ "$(snapshot "$d")" = "$before" ] || fail "refusal $name: files changed"
+  [ ! -e "$d/kelvor.lock" ] || fail "refusal $name: took the lock before its checks"
   echo "refusal $name: $(cat "$d/resume.err")"
   rm -rf "$d"
 }
@@ -167,7 +169,13 @@ refuse setting "learning rate" 'defaults 60 0.003 >kelvor.in'
 refuse protein-list "protein list" 'sed -i 1d proteins.list && echo 6c83_D >>proteins.list'
 refuse data "per-protein files" 'sed -i "5s/ 1 / 2 /" new_prf/1LCD.mat'
 refuse report "report file" 'sed -i 3d kelvor.valdav'
-refuse first-stage-weights "first-stage weight files" 'sed -i "1s/.*/ 0.125000000000000     /" fort.77'
+refuse first-stage-weights 'the first-stage weight file "fort.77" was changed since the checkpoint' 'sed -i "1s/.*/ 0.125000000000000     /" fort.77'
+refuse first-stage-weights-removed 'the first-stage weight file "fort.79" was removed since the checkpoint' 'rm fort.79'
+refuse filter-weights 'the filter weight file "fort.88" was changed since the checkpoint' 'sed -i "2s/.*/ 0.125000000000000     /" fort.88'
+refuse filter-weights-removed 'the filter weight file "fort.87" was removed since the checkpoint' 'rm fort.87'
+refuse checkpoint-directory 'checkpoint "kelvor.checkpoint" cannot open: is a directory' 'rm -f kelvor.checkpoint* && mkdir kelvor.checkpoint'
+refuse checkpoint-fifo 'checkpoint "kelvor.checkpoint" cannot read: not a regular file' 'rm -f kelvor.checkpoint* && mkfifo kelvor.checkpoint'
+refuse checkpoint-dev-zero 'checkpoint "kelvor.checkpoint" cannot read: not a regular file' 'rm -f kelvor.checkpoint* && ln -s /dev/zero kelvor.checkpoint'
 refuse damaged "damaged" 'flip_byte "$(current)" 5000'
 refuse cut "damaged" 'truncate -s -1 "$(current)"'
 refuse no-checkpoint "nothing to resume" 'rm -f kelvor.checkpoint*'
