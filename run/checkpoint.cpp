@@ -269,7 +269,7 @@ Checkpoint readCheckpoint(const std::string& name) {
   try {
     bytes = loadBytes(path);
   } catch (const FileError& e) {
-    throw ResumeRefusal("cannot resume: the checkpoint \"" + path + "\" " + e.reason() + "; nothing was changed");
+    throw ResumeRefusal("cannot resume: the checkpoint \"" + path + "\" is refused (" + e.reason() + "); nothing was changed");
   }
   if (!bytes)
     throw ResumeRefusal("cannot resume: no checkpoint \"" + name +

@@ -57,6 +57,8 @@ void testKillPoint(TestEvent event) {
   const int k = static_cast<int>(event);
   ++plan.counts[k];
   if (k == plan.kind && plan.counts[k] == plan.at) {
+    --plan.counts[k];  // the events that happened before the kill
+    writeTally();
     std::fflush(stdout);
     std::raise(SIGKILL);
   }

@@ -4,7 +4,8 @@
 // Off unless the environment variable KELVOR_TEST_KILL_AT is set; it is read once, at the first
 // event. Its forms:
 //   KELVOR_TEST_KILL_AT=<event>:<n>  the process sends itself SIGKILL just before its n-th event
-//                                    of that kind (n from 1);
+//                                    of that kind (n from 1), after writing the counts of the
+//                                    events before it on standard error as "tally" does;
 //   KELVOR_TEST_KILL_AT=tally        the process writes the count of every kind of event on
 //                                    standard error when it exits: "kelvor: test events: line 12
 //                                    save 5 part 14 rename 14".
