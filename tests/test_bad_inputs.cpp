@@ -285,6 +285,7 @@ struct Case {
   bool quietErr = false;         // standard error holds nothing but the closing line
   bool holdLock = false;         // the test holds the directory's lock during the run
   std::string reportLacks = "";  // a text that must not be in the report file afterwards
+  bool takesNoLock = false;      // the run is refused before it takes the directory's lock
 };
 
 const std::string kSeedLine = " random seed =            6\n";
@@ -620,6 +621,32 @@ std::vector<Case> cases() {
                {"standard output", "disk full"}, {}, Base::kPredict, withStdout("/dev/full")});
   t.push_back({"standard_output_a_closed_pipe", noChange, 2, {}, {"standard output", "Broken pipe"}, kReportOnly,
                Base::kPredict, intoAClosedPipe()});
+  // Class: a resume reads its checkpoint as any input, refused at once unless it is a regular
+  // file, and takes nothing (no lock file) before the checkpoint has passed its checks.
+  const RunOptions resume = withArgs({"--resume"});
+  t.push_back({"resume_without_a_checkpoint", noChange, 1, {}, {"no checkpoint \"kelvor.checkpoint\"", "nothing to resume"},
+               {}, Base::kTrain, resume});
+  t.back().takesNoLock = true;
+  t.push_back({"resume_from_a_checkpoint_that_is_a_directory",
+               [](const fs::path& d) { replaceByDirectory(d / "kelvor.checkpoint"); }, 1, {},
+               {"cannot resume: the checkpoint \"kelvor.checkpoint\" is refused (cannot open: is a directory); nothing was changed"},
+               {}, Base::kTrain, resume});
+  t.back().takesNoLock = true;
+  t.push_back({"resume_from_a_checkpoint_that_is_a_fifo",
+               [](const fs::path& d) { ASSERT_EQ(::mkfifo((d / "kelvor.checkpoint").c_str(), 0644), 0); }, 1, {},
+               {"cannot resume: the checkpoint \"kelvor.checkpoint\" is refused (cannot read: not a regular file"}, {},
+               Base::kTrain, resume});
+  t.back().takesNoLock = true;
+  t.push_back({"resume_from_a_checkpoint_that_is_dev_zero",
+               [](const fs::path& d) { fs::create_symlink("/dev/zero", d / "kelvor.checkpoint"); }, 1, {},
+               {"cannot resume: the checkpoint \"kelvor.checkpoint\" is refused (cannot read: not a regular file"}, {},
+               Base::kTrain, resume});
+  t.back().takesNoLock = true;
+  t.push_back({"resume_from_a_checkpoint_of_random_bytes",
+               [](const fs::path& d) { writeFile((d / "kelvor.checkpoint").string(), std::string(4096, '\x5a')); }, 1, {},
+               {"the checkpoint \"kelvor.checkpoint\" is damaged (not a kelvor checkpoint)"}, {}, Base::kTrain, resume});
+  t.back().takesNoLock = true;
+
   // A report file that is a device is written to, not emptied.
   t.push_back({"report_file_on_dev_null",
                [](const fs::path& d) {
@@ -693,6 +720,9 @@ TEST_P(BadInput, GetsItsMessageAndStatusAndChangesNothingElse) {
   }
   for (const auto& [path, content] : after)
     if (!before.count(path) && !allowed.count(path)) ADD_FAILURE() << path << " appeared";
+  if (c.takesNoLock && !before.count("kelvor.lock")) {
+    EXPECT_EQ(after.count("kelvor.lock"), 0u) << "the lock was taken";
+  }
   if (!c.reportLacks.empty() && after.count(kReport)) {
     EXPECT_EQ(after.at(kReport).find(c.reportLacks), std::string::npos) << after.at(kReport);
   }
