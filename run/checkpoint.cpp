@@ -1,5 +1,6 @@
 #include "run/checkpoint.h"
 
+#include <algorithm>
 #include <bit>
 #include <climits>
 #include <cmath>
@@ -135,7 +136,6 @@ Settings decodeSettings(Decoder& d) {
         break;
     }
   }
-  if (s.epochLimit < 1) d.damaged("an epoch limit of " + std::to_string(s.epochLimit) + ": no training run");
   return s;
 }
 
@@ -236,7 +236,7 @@ Checkpoint decodeCheckpoint(const std::string& bytes, const std::string& path) {
   cp.dataHash = d.u64();
   cp.stage = d.i32(1, 2, "the phase") == 1 ? Stage::kFirst : Stage::kFilter;
   PhaseState& p = cp.phase;
-  p.epoch = d.i32(1, cp.settings.epochLimit == INT_MAX ? INT_MAX : cp.settings.epochLimit + 1, "the epoch");
+  p.epoch = d.i32(1, cp.settings.epochLimit == INT_MAX ? INT_MAX : std::max(cp.settings.epochLimit, 0) + 1, "the epoch");
   p.best = d.real();
   p.stale = d.i32(0, p.epoch, "the count of epochs without improvement");
   p.bestEpoch = d.i32(0, p.epoch - 1, "the kept epoch");

@@ -85,6 +85,9 @@ bool wantsResume(int argc, char** argv) {
 int resumeRun(const RunFiles& files, std::chrono::steady_clock::time_point started) {
   // Nothing is taken before there is a checkpoint, it is sound, and the directory matches it.
   const Checkpoint cp = readCheckpoint(files.checkpoint);
+  if (cp.settings.epochLimit < 1)
+    throw ResumeRefusal(refused("the checkpoint \"" + files.checkpoint + "\" is of no training run (epoch limit " +
+                                std::to_string(cp.settings.epochLimit) + ")"));
   StartedRun run = startAgain(files, cp);
   const RunConfig& cfg = run.cfg;
   checkReport(cp, cfg.reportName);
