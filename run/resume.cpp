@@ -2,14 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 
 #include "config/defaults.h"
-#include "dataset/setio.h"
 #include "network/clock.h"
 #include "network/engine.h"
-#include "network/netinit.h"
 #include "run/checkpoint.h"
 #include "run/checkpoint_keeper.h"
 #include "run/text/errors.h"
@@ -21,7 +18,6 @@
 #include "run/stages.h"
 #include "run/startup.h"
 #include "run/weight_records.h"
-#include "weightio/weight_files.h"
 
 namespace kelvor {
 namespace {
