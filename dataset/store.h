@@ -10,11 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "run/text/names.h"
+
 namespace kelvor {
 
 constexpr int kMaxProteins = 2147483647;
 constexpr int kMaxResidues = 2147483647;
-constexpr int kNameLength = 120;
+constexpr int kNameLength = static_cast<int>(kNameField);
 constexpr int kWindow = 21;     // input window slots
 constexpr int kWinCentre = 11;  // the slot of the residue itself
 constexpr int kSlots = 22;      // window slots plus the bias slot
