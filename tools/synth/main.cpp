@@ -5,6 +5,7 @@
 #include <string>
 
 #include "run/text/errors.h"
+#include "tools/synth/synth_room.h"
 #include "tools/synth/synth_set.h"
 
 namespace {
@@ -15,7 +16,11 @@ const char* const kUsage =
     "  --seed N       generator seed (default 1); the same options give the same files\n"
     "  --chains N     number of chains (default: one per 200 residues)\n"
     "  --residues N   residues in all, spread over the chains (default: as drawn, ~190 a chain)\n"
-    "  --epochs N     also write DIR/kelvor.in with this epoch limit and every chain selected\n";
+    "  --epochs N     also write DIR/kelvor.in with this epoch limit and every chain selected\n"
+    "  --overwrite    write over a data set already in DIR (its protein list, kelvor.in or\n"
+    "                 per-protein files); without it such a DIR is refused and left as it is.\n"
+    "                 Files of the earlier set that the new list does not name stay.\n"
+    "A set needing more memory than kelvor-synth may use is refused before anything is written.\n";
 
 long number(const std::string& option, const char* text) {
   char* end = nullptr;
@@ -37,6 +42,10 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return kExitOk;
       }
+      if (a == "--overwrite") {
+        o.overwrite = true;
+        continue;
+      }
       if (a == "--seed" || a == "--chains" || a == "--residues" || a == "--epochs") {
         if (i + 1 >= argc) throw ConfigError(a + " needs a value");
         const long v = number(a, argv[++i]);
@@ -57,6 +66,9 @@ int main(int argc, char** argv) {
     std::printf("%ld chains, %ld residues (%d to %d a chain) in %s\n", s.chains, s.residues, s.shortest, s.longest,
                 o.dir.c_str());
     return std::fflush(stdout) == 0 ? kExitOk : kExitFile;
+  } catch (const synth::TooLarge& e) {
+    std::fprintf(stderr, "kelvor-synth: %s\n", e.what());
+    return kExitMemory;
   } catch (const ConfigError& e) {
     std::fprintf(stderr, "kelvor-synth: %s\n%s", e.what(), kUsage);
     return kExitUsage;
