@@ -123,7 +123,8 @@ class DefaultsWriting(unittest.TestCase):
                 self.assertEqual(f.read(), "a\nb\n")
             out = subprocess.run([os.path.join(run, "run.sh")], cwd=tmp, capture_output=True, text=True)
             self.assertEqual(out.stdout.strip(), f"01:02:03 -2 {os.path.realpath(run)}")
-            self.assertEqual(pr.main(args[:-4] + ["--time", "1:02:03", "--dir", run]), 1)
+            for time_of_day in ("1:02:03", "24:00:00", "12:60:00"):
+                self.assertEqual(pr.main(args[:-4] + ["--time", time_of_day, "--dir", run]), 1)
 
 
 class LearningGrid(unittest.TestCase):
