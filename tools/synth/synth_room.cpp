@@ -12,6 +12,12 @@ std::uint64_t chainsOf(const SetOptions& o) {
   return static_cast<std::uint64_t>(o.chains > 0 ? o.chains : std::max(1L, o.residues / 200));
 }
 
+std::string inMiB(std::uint64_t bytes) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.0f MiB", static_cast<double>(bytes) / (1024.0 * 1024.0));
+  return text;
+}
+
 }  // namespace
 
 // The longest chain the options allow. Drawn lengths lie within 25..900 residues; scaled to a
@@ -25,16 +31,6 @@ std::uint64_t longestChainBound(const SetOptions& o) {
   const std::uint64_t scaled = 36 * residues / chains + 2;
   return std::min(scaled, residues > chains ? residues - chains + 1 : 1);
 }
-
-namespace {
-
-std::string inMiB(std::uint64_t bytes) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.0f MiB", static_cast<double>(bytes) / (1024.0 * 1024.0));
-  return text;
-}
-
-}  // namespace
 
 std::uint64_t memoryNeeded(const SetOptions& o) {
   const std::uint64_t chains = chainsOf(o);

@@ -140,10 +140,13 @@ def problems(folds, seeds, kelvor_time, count, threads, runtime, fraction, list_
             out.append(str(e))
             return None
 
-    hms = time_of_day(kelvor_time)
+    hms = None if isinstance(kelvor_time, (int, float)) else time_of_day(kelvor_time)
     if hms is None:
+        # YAML reads an unquoted 03:04:05 as a number of seconds (11045).
+        hint = " (put it in quotes: YAML reads an unquoted hh:mm:ss as a number)" if isinstance(
+            kelvor_time, (int, float)) and not isinstance(kelvor_time, bool) else ""
         out.append(f"kelvor_time: {str(kelvor_time)!r} is not a time of day; allowed: hh:mm:ss with hh 00-23, "
-                   "mm and ss 00-59")
+                   f"mm and ss 00-59{hint}")
     count = keep(whole, count_name, count, 0, INT_MAX)
     keep(whole, "threads_per_run", threads, 1, MAX_THREADS)
     keep(whole, "runtime_minutes", runtime, 1, INT_MAX)

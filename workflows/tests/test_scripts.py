@@ -243,6 +243,9 @@ class GridChecks(unittest.TestCase):
                  "part is the last 5 proteins)")
         self.assertEqual(self.problems(folds=[7], fraction=0.15, count=500), [fold7])
         self.assertEqual(self.problems(folds=[7], fraction=0.15, count="30", threads="2"), [fold7])
+        self.assertEqual(self.problems(kelvor_time=11045), [
+            "kelvor_time: '11045' is not a time of day; allowed: hh:mm:ss with hh 00-23, mm and ss 00-59 (put it in "
+            "quotes: YAML reads an unquoted hh:mm:ss as a number)"])
         self.assertEqual(self.problems(kelvor_time="7:00:00", fraction=1.5, data_root=self.list,
                                        list_path=self.list + ".gone", count=None, count_name="the template's count"), [
             "kelvor_time: '7:00:00' is not a time of day; allowed: hh:mm:ss with hh 00-23, mm and ss 00-59",
