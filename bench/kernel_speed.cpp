@@ -11,10 +11,15 @@
 // the one least disturbed.
 //
 //   kernel_speed [--reps N] [--only 1|2|3|4] [--sizes 500000,1500000,3000000] [--examples DIR]
-//                [--no-sizes] [--no-reference] [--set NAME] [--whole-pairs N]
-//   (--set limits sections 1 and 2 to one kernel set, by its name: avx512, avx2, ...)
+//                [--no-sizes] [--no-reference] [--set NAME] [--whole-pairs N] [--check-only]
+//   (--set limits sections 0, 1 and 2 to one kernel set, by its name: avx512, avx2, ...)
 //   4. whole two-stage runs of the program on the example set, default kernels and reference
 //      alternately (N pairs, default 1; 0 skips), with a byte comparison of everything written.
+// Before anything is timed, section 0 runs every kernel set with one and two threads against the
+// reference and compares every bit they leave; when any differs, nothing is timed and the
+// program ends with status 1 (so does a section 4 whose runs differ). --check-only stops after
+// section 0; --spoil-one-bit changes the last bit of one weight that the first fast set leaves,
+// to show the comparison failing.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -38,6 +43,7 @@
 #include "network/fast/engine.h"
 #include "network/fast/kernel_set.h"
 #include "network/netinit.h"
+#include "network/same_bits.h"
 #include "run/scores.h"
 #include "tools/synth/synth_set.h"
 #include "weightio/weight_files.h"
@@ -181,6 +187,75 @@ void epoch(Engine& e, DataStore& s, bool filter) {
   calcerr(s, 1, s.ntatrain);
   calcerr(s, s.ntatrain + 1, s.ntatrval);
   calcerr(s, s.ntatrval + 1, s.nta);
+}
+
+// Section 0: one epoch and the final pass of each stage, by the reference and by every kernel
+// set with one and two threads, on a synthetic set of proteins of 50 to 500 residues. Returns
+// whether every set left every weight, previous change, activation, output and accumulator as
+// the reference did; the differences are printed with their values in hexadecimal.
+bool sameAsReference(bool spoilOneBit) {
+  DataStore store;
+  synthesize(store, 3000, 11);
+  Network net;
+  initialState(net, store);
+  auto run = [](Engine& e, DataStore& s) {
+    epoch(e, s, false);
+    initphi(s);
+    e.predictFirst(1, s.nta);
+    epoch(e, s, true);
+    initphi(s);
+    e.predictFilter(1, s.nta);
+    e.exportWeights();
+  };
+  Network refNet = net;
+  DataStore refStore = store;
+  {
+    ReferenceEngine ref(refNet, refStore);
+    run(ref, refStore);
+  }
+  std::printf("0. Every kernel set against the reference: one epoch and the final pass of each stage on %d\n"
+              "   synthetic residues, every weight, previous change, activation, output and accumulator\n\n",
+              store.nta);
+  bool same = true;
+  for (const Candidate& c : candidates()) {
+    if (!c.fast) continue;
+    Network n = net;
+    DataStore s = store;
+    std::unique_ptr<Engine> e = c.make(n, s);
+    run(*e, s);
+    e.reset();
+    if (spoilOneBit && same) {
+      std::uint64_t bits = 0;
+      std::memcpy(&bits, &n.wei1[1000], sizeof bits);
+      bits ^= 1;
+      std::memcpy(&n.wei1[1000], &bits, sizeof bits);
+    }
+    const std::string differences = kernelStateDifferences(refNet, refStore, n, s);
+    std::printf("  %-18s %s\n", c.label.c_str(), differences.empty() ? "the same bits" : "DIFFERS:");
+    for (std::size_t at = 0; at < differences.size();) {
+      const std::size_t end = differences.find('\n', at);
+      std::printf("    %s\n", differences.substr(at, end - at).c_str());
+      at = end + 1;
+    }
+    same = same && differences.empty();
+    std::fflush(stdout);
+  }
+  std::printf("\n");
+  return same;
+}
+
+// Section 0 in a child process, so that this one starts no thread before the sizes' children
+// are forked.
+bool sameAsReferenceInAChild(bool spoilOneBit) {
+  std::fflush(stdout);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const bool same = sameAsReference(spoilOneBit);
+    std::fflush(stdout);
+    _exit(same ? 0 : 1);
+  }
+  int status = 0;
+  return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 void perResidue(int reps) {
@@ -375,7 +450,7 @@ void sizes(const std::vector<int>& list) {
 
 // Whole two-stage runs of the program on the example set (its kelvor.in), the default kernels
 // and KELVOR_KERNEL=reference alternately, and whether they wrote the same bytes.
-void wholeRuns(const std::string& examples, int pairs) {
+bool wholeRuns(const std::string& examples, int pairs) {
   std::printf("4. Whole two-stage runs of kelvor on %s, default kernels and reference alternately\n\n", examples.c_str());
   const fs::path base = fs::temp_directory_path() / ("kelvor-bench-whole-" + std::to_string(::getpid()));
   const std::vector<std::string> files = {"out", "kelvor.valdav", "fort.77", "fort.78", "fort.79", "fort.87", "fort.88"};
@@ -416,6 +491,7 @@ void wholeRuns(const std::string& examples, int pairs) {
   std::printf("  best: default %.1f s, reference %.1f s, ratio %.2f; standard output, report and five weight\n"
               "  files %s\n\n", bestDefault, bestReference, bestReference / bestDefault,
               same ? "byte-identical in every run" : "DIFFER");
+  return same;
 }
 
 }  // namespace
@@ -428,6 +504,7 @@ int main(int argc, char** argv) {
   bool doSizes = true;
   int wholePairs = 1;
   int only = 0;
+  bool checkOnly = false, spoilOneBit = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--reps" && i + 1 < argc) {
@@ -447,8 +524,12 @@ int main(int argc, char** argv) {
       kelvor::gOnlySet = argv[++i];
     } else if (a == "--no-reference") {
       kelvor::gSkipReference = true;
+    } else if (a == "--check-only") {
+      checkOnly = true;
+    } else if (a == "--spoil-one-bit") {
+      spoilOneBit = true;
     } else {
-      std::fprintf(stderr, "usage: %s [--reps N] [--only 1|2|3|4] [--sizes a,b,c] [--examples DIR] [--no-sizes] [--no-reference] [--set NAME] [--whole-pairs N]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--reps N] [--only 1|2|3|4] [--sizes a,b,c] [--examples DIR] [--no-sizes] [--no-reference] [--set NAME] [--whole-pairs N] [--check-only] [--spoil-one-bit]\n", argv[0]);
       return 1;
     }
   }
@@ -459,10 +540,19 @@ int main(int argc, char** argv) {
   std::printf("kernel sets this CPU runs:");
   for (const kelvor::fast::KernelSet* k : kelvor::runnableKernelSets()) std::printf(" %s", k->name);
   std::printf("; default threads %d\n\n", kelvor::defaultThreads());
+  if (!kelvor::sameAsReferenceInAChild(spoilOneBit)) {
+    std::fprintf(stderr, "%s: a kernel set leaves other bits than the reference (above); nothing is timed\n", argv[0]);
+    return 1;
+  }
+  if (checkOnly) return 0;
   // The sizes run first: the children must be forked before this process starts any thread.
   if (doSizes && (only == 0 || only == 3)) kelvor::sizes(sizeList);
   if (only == 0 || only == 1) kelvor::perResidue(reps);
   if (only == 0 || only == 2) kelvor::exampleSet(std::filesystem::absolute(examples).string(), reps);
-  if ((only == 0 || only == 4) && wholePairs > 0) kelvor::wholeRuns(std::filesystem::absolute(examples).string(), wholePairs);
+  if ((only == 0 || only == 4) && wholePairs > 0 &&
+      !kelvor::wholeRuns(std::filesystem::absolute(examples).string(), wholePairs)) {
+    std::fprintf(stderr, "%s: the runs with the default kernels and the reference wrote different bytes\n", argv[0]);
+    return 1;
+  }
   return 0;
 }

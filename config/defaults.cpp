@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include "config/protein_list.h"
+#include "config/settings_table.h"
 #include "config/validate.h"
 #include "run/text/errors.h"
 #include "run/text/freeform_reader.h"
 #include "run/text/freeform_writer.h"
+#include "run/text/names.h"
 #include "run/text/output.h"
 
 namespace kelvor {
@@ -28,28 +30,39 @@ Settings readSettings(const std::string& path) {
                              "file \"kelvor.in\" (for example examples/ of the source tree; see kelvor --help)");
   }
   Settings s;
-  s.listName.assign(kNameLength, ' ');
-  s.word.assign(6, ' ');
-  // Each setting's failure names it: the file layer's report, then the setting.
-  int number = 0;
-  auto read = [&](const char* name, std::initializer_list<Item> items) {
-    ++number;
-    try {
-      in.readOrThrow(items);
-    } catch (const FileError& e) {
-      throw FileError(e.file(), e.line(), e.reason() + " (setting " + std::to_string(number) + ", " + name + ")");
+  // The values of one line are read together; a failure names the line's first setting.
+  for (std::size_t i = 0; i < kSettingFields.size();) {
+    const SettingField& head = kSettingFields[i];
+    const long at = in.lineOfNextValue();
+    std::vector<Item> items;
+    std::size_t j = i;
+    for (; j < kSettingFields.size() && kSettingFields[j].line == head.line; ++j) {
+      const SettingField& f = kSettingFields[j];
+      switch (f.kind) {
+        case SettingField::kInteger: items.push_back(Item::integer(s.*f.integer)); break;
+        case SettingField::kReal: items.push_back(Item::real(s.*f.real)); break;
+        case SettingField::kText:
+          // A name is read whole, so that one past its field is seen and refused.
+          (s.*f.text).assign(f.width, ' ');
+          items.push_back(Item::text(s.*f.text, f.isName ? kMaxLineBytes : f.width));
+          break;
+      }
     }
-  };
-  read("epoch limit", {Item::integer(s.epochLimit)});
-  read("requested protein count", {Item::integer(s.requested)});
-  read("unused integer", {Item::integer(s.unused)});
-  read("learning rate", {Item::real(s.rate)});
-  read("momentum", {Item::real(s.momentum)});
-  read("gain", {Item::real(s.gain)});
-  read("attenuation scale dcay", {Item::real(s.dcay)});
-  read("fold number", {Item::integer(s.fold)});
-  read("test fraction", {Item::real(s.testFraction)});
-  read("protein list file name", {Item::text(s.listName, kNameLength), Item::text(s.word, 6)});
+    const std::string which = " (setting " + std::to_string(head.line) + ", " + head.name + ")";
+    try {
+      in.readOrThrow(items.data(), items.size());
+    } catch (const FileError& e) {
+      throw FileError(e.file(), e.line(), e.reason() + which);
+    }
+    for (std::size_t k = i; k < j; ++k) {
+      const SettingField& f = kSettingFields[k];
+      if (f.kind != SettingField::kText || !f.isName) continue;
+      if (auto problem = nameLengthProblem(s.*f.text))
+        throw FileError(path, at, *problem + " (setting " + std::to_string(f.line) + ", " + f.name + ")");
+      (s.*f.text).resize(f.width, ' ');
+    }
+    i = j;
+  }
   return s;
 }
 
@@ -60,7 +73,11 @@ std::vector<std::string> readProteinList(const std::string& path) {
                       " lines; allowed: at most " + std::to_string(kMaxProteins));
   std::vector<std::string> lines;
   std::string line;
-  while (in.readLine(line, kNameLength)) lines.push_back(line);
+  while (in.readLine(line)) {
+    if (auto problem = nameLengthProblem(line)) throw FileError(path, in.nextLine() - 1, *problem);
+    line.resize(kNameLength, ' ');
+    lines.push_back(line);
+  }
   checkProteinList(lines, path, in.missing());
   return lines;
 }

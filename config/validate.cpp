@@ -104,14 +104,15 @@ void checkOutputsAreNotInputs(const std::vector<std::string>& outputs, const std
   }
 }
 
-void checkRun(const RunConfig& cfg, const DataStore& store, const std::string& defaultsName, const std::string& dataRoot) {
+void checkRun(const RunConfig& cfg, const DataStore& store, const std::string& defaultsName, const std::string& dataRoot,
+              const std::vector<std::string>& outputs) {
   checkEnvironment();
   std::vector<std::string> inputs{defaultsName, cfg.listName};
   for (int k = 0; k < store.nprot; ++k) {
     const ProteinPaths p = proteinPaths(dataRoot, store.pname[k]);
     inputs.insert(inputs.end(), {p.dssp, p.profile, p.prediction});
   }
-  checkOutputsAreNotInputs({cfg.reportName, "kelvor.lock"}, inputs);
+  checkOutputsAreNotInputs(outputs.empty() ? std::vector<std::string>{cfg.reportName, "kelvor.lock"} : outputs, inputs);
 }
 
 }  // namespace kelvor

@@ -31,9 +31,11 @@ void checkProteinList(const std::vector<std::string>& lines, const std::string& 
 // Outputs that do not exist yet are new files and always fine.
 void checkOutputsAreNotInputs(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs);
 
-// The whole run, before anything is locked or written: the environment, and the report file and
-// the lock against the defaults file, the protein list and every per-protein file. (The command
-// line, the settings and the fold are checked as getdefs reads them.)
-void checkRun(const RunConfig& cfg, const DataStore& store, const std::string& defaultsName, const std::string& dataRoot);
+// The whole run, before anything is locked or written: the environment, and the files written in
+// place (`outputs`: by default the report file and the lock) against the defaults file, the
+// protein list and every per-protein file. (The command line, the settings and the fold are
+// checked as getdefs reads them.)
+void checkRun(const RunConfig& cfg, const DataStore& store, const std::string& defaultsName, const std::string& dataRoot,
+              const std::vector<std::string>& outputs = {});
 
 }  // namespace kelvor

@@ -11,12 +11,13 @@
 #include <vector>
 
 #include "dataset/shapes.h"
+#include "run/text/names.h"
 
 namespace kelvor {
 
 constexpr int kMaxProteins = 2147483647;
 constexpr int kMaxResidues = 2147483647;
-constexpr int kNameLength = 120;
+constexpr int kNameLength = static_cast<int>(kNameField);
 
 struct DataStore {
   // sinout

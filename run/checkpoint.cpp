@@ -1,21 +1,27 @@
 #include "run/checkpoint.h"
 
+#include <algorithm>
 #include <bit>
+#include <climits>
+#include <cmath>
+#include <span>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "config/settings_table.h"
+#include "network/weight_arrays.h"
 #include "run/text/errors.h"
+#include "run/text/freeform_reader.h"
+#include "run/text/names.h"
 #include "run/text/output.h"
 
 namespace kelvor {
 namespace {
 
 constexpr char kMagic[8] = {'K', 'E', 'L', 'V', 'O', 'R', 'C', 'P'};
-constexpr std::uint32_t kVersion = 1;
+constexpr std::uint32_t kVersion = 2;
 constexpr std::size_t kHeader = 8 + 4 + 8;
 
 class Encoder {
@@ -34,7 +40,7 @@ class Encoder {
     u64(s.size());
     out_ += s;
   }
-  void reals(const std::vector<double>& v) {
+  void reals(std::span<const double> v) {
     u64(v.size());
     out_.reserve(out_.size() + 8 * v.size());
     for (double x : v) real(x);
@@ -65,19 +71,30 @@ class Decoder {
   }
   int i32() { return static_cast<int>(u32()); }
   double real() { return std::bit_cast<double>(u64()); }
-  std::string text() {
-    const std::uint64_t n = u64();
+  std::string text(std::uint64_t limit = kMaxLineBytes) {
+    const std::uint64_t n = count(limit, "a text's length");
     need(n);
     std::string s = b_.substr(at_, n);
     at_ += n;
     return s;
   }
-  std::vector<double> reals(std::size_t expected) {
-    if (u64() != expected) damaged("an array of the wrong size");
-    std::vector<double> v(expected);
-    for (double& x : v) x = real();
+  void reals(std::span<double> into, const char* name) {
+    if (u64() != into.size()) damaged(std::string("the array ") + name + " has the wrong size");
+    for (double& x : into) x = real();
+  }
+  // A 32-bit integer from `lo` to `hi`.
+  int i32(int lo, int hi, const char* what) {
+    const int v = i32();
+    if (v < lo || v > hi) damaged(std::string(what) + " " + std::to_string(v) + " out of range");
     return v;
   }
+  // A count or length of at most `hi`.
+  std::uint64_t count(std::uint64_t hi, const char* what) {
+    const std::uint64_t v = u64();
+    if (v > hi) damaged(std::string(what) + " " + std::to_string(v) + " out of range");
+    return v;
+  }
+  bool flag(const char* what) { return i32(0, 1, what) == 1; }
   void finish() {
     if (at_ != end_) damaged("bytes after its last entry");
   }
@@ -95,48 +112,43 @@ class Decoder {
 };
 
 void encodeSettings(Encoder& e, const Settings& s) {
-  e.i32(s.epochLimit);
-  e.i32(s.requested);
-  e.i32(s.unused);
-  e.real(s.rate);
-  e.real(s.momentum);
-  e.real(s.gain);
-  e.real(s.dcay);
-  e.i32(s.fold);
-  e.real(s.testFraction);
-  e.text(s.listName);
-  e.text(s.word);
+  for (const SettingField& f : kSettingFields) {
+    switch (f.kind) {
+      case SettingField::kInteger: e.i32(s.*f.integer); break;
+      case SettingField::kReal: e.real(s.*f.real); break;
+      case SettingField::kText: e.text(s.*f.text); break;
+    }
+  }
 }
 
 Settings decodeSettings(Decoder& d) {
   Settings s;
-  s.epochLimit = d.i32();
-  s.requested = d.i32();
-  s.unused = d.i32();
-  s.rate = d.real();
-  s.momentum = d.real();
-  s.gain = d.real();
-  s.dcay = d.real();
-  s.fold = d.i32();
-  s.testFraction = d.real();
-  s.listName = d.text();
-  s.word = d.text();
+  for (const SettingField& f : kSettingFields) {
+    switch (f.kind) {
+      case SettingField::kInteger: s.*f.integer = d.i32(); break;
+      case SettingField::kReal:
+        s.*f.real = d.real();
+        if (!std::isfinite(s.*f.real)) d.damaged(std::string("the ") + f.name + " is not a finite number");
+        break;
+      case SettingField::kText:
+        s.*f.text = d.text(f.width);
+        if (f.isName && nameLengthProblem(s.*f.text)) d.damaged(std::string("the ") + f.name + " is too long");
+        break;
+    }
+  }
   return s;
 }
 
-template <typename Array>
-std::vector<double> copyOf(const Array& a) {
-  return std::vector<double>(a.begin(), a.end());
+void encodeState(Encoder& e, const FileState& f) {
+  e.i32(f.present ? 1 : 0);
+  e.u64(f.hash);
 }
 
-template <typename Array>
-void copyInto(const std::vector<double>& v, Array& a) {
-  std::copy(v.begin(), v.end(), a.begin());
-}
-
-bool exists(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0;
+FileState decodeState(Decoder& d) {
+  FileState f;
+  f.present = d.flag("a weight file's presence");
+  f.hash = d.u64();
+  return f;
 }
 
 }  // namespace
@@ -150,29 +162,15 @@ std::uint64_t fnv1a(const void* data, std::size_t size, std::uint64_t hash) {
   return hash;
 }
 
-void takeNetwork(Checkpoint& cp, const Network& net) {
-  cp.wei1 = net.wei1;
-  cp.wei2 = net.wei2;
-  cp.owei1 = net.owei1;
-  cp.owei2 = net.owei2;
-  cp.pwei = copyOf(net.pwei);
-  cp.fwei1 = copyOf(net.fwei1);
-  cp.fwei2 = copyOf(net.fwei2);
-  cp.ofwei1 = copyOf(net.ofwei1);
-  cp.ofwei2 = copyOf(net.ofwei2);
+FileState fileState(const std::string& path) {
+  const std::optional<std::string> bytes = loadBytes(path);
+  if (!bytes) return {};
+  return {true, fnv1a(bytes->data(), bytes->size())};
 }
 
-void giveNetwork(const Checkpoint& cp, Network& net) {
-  net.wei1 = cp.wei1;
-  net.wei2 = cp.wei2;
-  net.owei1 = cp.owei1;
-  net.owei2 = cp.owei2;
-  copyInto(cp.pwei, net.pwei);
-  copyInto(cp.fwei1, net.fwei1);
-  copyInto(cp.fwei2, net.fwei2);
-  copyInto(cp.ofwei1, net.ofwei1);
-  copyInto(cp.ofwei2, net.ofwei2);
-}
+void takeNetwork(Checkpoint& cp, const Network& net) { copyWeightArrays(net, cp.net); }
+
+void giveNetwork(const Checkpoint& cp, Network& net) { copyWeightArrays(cp.net, net); }
 
 std::string encodeCheckpoint(const Checkpoint& cp) {
   Encoder e;
@@ -192,8 +190,13 @@ std::string encodeCheckpoint(const Checkpoint& cp) {
   for (const auto& line : cp.stdoutLines) e.text(line);
   e.u64(static_cast<std::uint64_t>(cp.reportLength));
   e.u64(cp.reportHash);
-  for (const auto* a : {&cp.wei1, &cp.wei2, &cp.owei1, &cp.owei2, &cp.pwei, &cp.fwei1, &cp.fwei2, &cp.ofwei1, &cp.ofwei2})
-    e.reals(*a);
+  forEachWeightArray(cp.net, [&](const char*, auto a) { e.reals(a); });
+  e.u64(cp.weightFiles.size());
+  for (const WeightFileRecord& w : cp.weightFiles) {
+    e.text(w.name);
+    encodeState(e, w.now);
+    encodeState(e, w.after);
+  }
   const std::string payload = std::move(e.str());
 
   Encoder file;
@@ -219,58 +222,62 @@ Checkpoint decodeCheckpoint(const std::string& bytes, const std::string& path) {
   Decoder sum(bytes, kHeader + length, bytes.size(), path);
   if (sum.u64() != fnv1a(bytes.data() + kHeader, length)) head.damaged("checksum mismatch");
 
+  // Every field is checked for its range as well: a checksum only says that the bytes are the
+  // ones written, not that a writer wrote them right.
   Decoder d(bytes, kHeader, kHeader + length, path);
   Checkpoint cp;
   cp.seedOffset = d.i32();
-  for (int& v : cp.time) v = d.i32();
+  cp.time[0] = d.i32(0, 23, "the hour");
+  cp.time[1] = d.i32(0, 59, "the minute");
+  cp.time[2] = d.i32(0, 59, "the second");
   cp.generator = d.i32();
   cp.settings = decodeSettings(d);
   cp.proteinsHash = d.u64();
   cp.dataHash = d.u64();
-  const int stage = d.i32();
-  if (stage != 1 && stage != 2) d.damaged("an unknown phase");
-  cp.stage = stage == 1 ? Stage::kFirst : Stage::kFilter;
-  cp.phase.epoch = d.i32();
-  cp.phase.best = d.real();
-  cp.phase.stale = d.i32();
-  cp.phase.bestEpoch = d.i32();
-  cp.phase.stopped = d.i32() != 0;
-  const std::uint64_t lines = d.u64();
+  cp.stage = d.i32(1, 2, "the phase") == 1 ? Stage::kFirst : Stage::kFilter;
+  PhaseState& p = cp.phase;
+  p.epoch = d.i32(1, cp.settings.epochLimit == INT_MAX ? INT_MAX : std::max(cp.settings.epochLimit, 0) + 1, "the epoch");
+  p.best = d.real();
+  p.stale = d.i32(0, p.epoch, "the count of epochs without improvement");
+  p.bestEpoch = d.i32(0, p.epoch - 1, "the kept epoch");
+  p.stopped = d.flag("the early stop");
+  if (p.stopped && p.epoch > cp.settings.epochLimit) d.damaged("an early stop after the last epoch");
+  const bool noneKept = p.bestEpoch == 0 && std::bit_cast<std::uint64_t>(p.best) == std::bit_cast<std::uint64_t>(-20.0);
+  if (!noneKept && !(p.bestEpoch > 0 && p.best >= 0.0 && p.best <= 1.0)) d.damaged("a best score out of range");
+  const std::uint64_t lines = d.count(length / 8, "the count of standard output lines");
   for (std::uint64_t i = 0; i < lines; ++i) cp.stdoutLines.push_back(d.text());
-  cp.reportLength = static_cast<long long>(d.u64());
+  cp.reportLength = static_cast<long long>(d.count(static_cast<std::uint64_t>(kMaxFileBytes), "the report's length"));
   cp.reportHash = d.u64();
-  const Network shape;
-  cp.wei1 = d.reals(shape.wei1.size());
-  cp.wei2 = d.reals(shape.wei2.size());
-  cp.owei1 = d.reals(shape.owei1.size());
-  cp.owei2 = d.reals(shape.owei2.size());
-  cp.pwei = d.reals(shape.pwei.size());
-  cp.fwei1 = d.reals(shape.fwei1.size());
-  cp.fwei2 = d.reals(shape.fwei2.size());
-  cp.ofwei1 = d.reals(shape.ofwei1.size());
-  cp.ofwei2 = d.reals(shape.ofwei2.size());
+  forEachWeightArray(cp.net, [&](const char* name, auto a) { d.reals(a, name); });
+  const std::uint64_t files = d.count(64, "the count of weight files");
+  for (std::uint64_t i = 0; i < files; ++i) {
+    WeightFileRecord w;
+    w.name = d.text(4096);
+    w.now = decodeState(d);
+    w.after = decodeState(d);
+    cp.weightFiles.push_back(std::move(w));
+  }
   d.finish();
   return cp;
 }
 
-void writeCheckpoint(const Checkpoint& cp) { replaceFiles({{kCheckpointName, encodeCheckpoint(cp)}}); }
+void writeCheckpoint(const Checkpoint& cp, const std::string& name) { replaceFiles({{name, encodeCheckpoint(cp)}}); }
 
-Checkpoint readCheckpoint() {
-  const std::string path = currentPath(kCheckpointName, kCheckpointName);
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    if (!exists(path))
-      throw ResumeRefusal(std::string("cannot resume: no checkpoint \"") + kCheckpointName +
-                          "\" in the working directory, nothing to resume (a run that completed removes its checkpoint)");
-    throw FileError(path, 0, std::string("cannot read: ") + std::strerror(errno));
+Checkpoint readCheckpoint(const std::string& name) {
+  const std::string path = currentPath(name, name);
+  std::optional<std::string> bytes;
+  try {
+    bytes = loadBytes(path);
+  } catch (const FileError& e) {
+    throw ResumeRefusal("cannot resume: the checkpoint \"" + path + "\" is refused (" + e.reason() + "); nothing was changed");
   }
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw FileError(path, 0, "cannot read");
-  return decodeCheckpoint(bytes, path);
+  if (!bytes)
+    throw ResumeRefusal("cannot resume: no checkpoint \"" + name +
+                        "\" in the working directory, nothing to resume (a run that completed removes its checkpoint)");
+  return decodeCheckpoint(*bytes, path);
 }
 
-void removeCheckpoint() {
-  const std::string name = kCheckpointName;
+void removeCheckpoint(const std::string& name) {
   for (const std::string& path : {name + ".commit", name, name + ".part"})
     if (::unlink(path.c_str()) != 0 && errno != ENOENT) throw FileError(path, 0, std::string("cannot remove: ") + std::strerror(errno));
 }

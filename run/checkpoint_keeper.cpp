@@ -8,6 +8,7 @@
 #include "run/text/errors.h"
 #include "run/text/output.h"
 #include "run/run_identity.h"
+#include "run/weight_records.h"
 
 namespace kelvor {
 
@@ -23,7 +24,8 @@ double checkpointInterval() {
   return static_cast<double>(n);
 }
 
-CheckpointKeeper::CheckpointKeeper() : interval_(checkpointInterval()), last_(std::chrono::steady_clock::now()) {
+CheckpointKeeper::CheckpointKeeper(RunFiles files)
+    : files_(std::move(files)), interval_(checkpointInterval()), last_(std::chrono::steady_clock::now()) {
   tapStdout(&lines_);
 }
 
@@ -50,9 +52,9 @@ void CheckpointKeeper::resumed(const Checkpoint& cp, const RunConfig& cfg) {
   reportName_ = cfg.reportName;
 }
 
-void CheckpointKeeper::epochEnd(Stage stage, const PhaseState& state, const Network& net) {
+void CheckpointKeeper::epochEnd(Stage stage, const PhaseState& state, const Network& net, bool saving) {
   const auto now = std::chrono::steady_clock::now();
-  if (interval_ > 0.0 && std::chrono::duration<double>(now - last_).count() < interval_) return;
+  if (!saving && interval_ > 0.0 && std::chrono::duration<double>(now - last_).count() < interval_) return;
   last_ = now;
   try {
     if (!dataHashed_) {
@@ -66,7 +68,8 @@ void CheckpointKeeper::epochEnd(Stage stage, const PhaseState& state, const Netw
     cp_.reportLength = report.length;
     cp_.reportHash = report.hash;
     takeNetwork(cp_, net);
-    writeCheckpoint(cp_);
+    cp_.weightFiles = weightFileRecords(files_, saving ? std::optional<Stage>(stage) : std::nullopt, net);
+    writeCheckpoint(cp_, files_.checkpoint);
   } catch (const FileError& e) {
     if (!warned_) std::fprintf(stderr, "kelvor: warning: no checkpoint written (%s); the run goes on\n", e.what());
     warned_ = true;
@@ -75,7 +78,7 @@ void CheckpointKeeper::epochEnd(Stage stage, const PhaseState& state, const Netw
 
 void CheckpointKeeper::remove(const char* left) {
   try {
-    removeCheckpoint();
+    removeCheckpoint(files_.checkpoint);
   } catch (const FileError& e) {
     std::fprintf(stderr, "kelvor: warning: %s (%s)\n", left, e.what());
   }

@@ -6,10 +6,7 @@
 #include <unistd.h>
 
 #include "config/defaults.h"
-#include "config/validate.h"
-#include "dataset/setio.h"
 #include "network/engine.h"
-#include "network/netinit.h"
 #include "run/text/activity.h"
 #include "run/text/errors.h"
 #include "run/text/freeform_reader.h"
@@ -19,6 +16,8 @@
 #include "run/checkpoint_keeper.h"
 #include "run/resume.h"
 #include "run/stages.h"
+#include "run/outputs_check.h"
+#include "run/startup.h"
 #include "run/usage.h"
 
 namespace kelvor {
@@ -41,12 +40,6 @@ int seedOffsetFromArgument(const char* argument) {
   return static_cast<int>(rounded);
 }
 
-// An empty test part: said once, on standard error (the empty validation part, once per phase).
-static void warnEmptyParts(const DataStore& store) {
-  if (store.nta == store.ntatrval)
-    std::fprintf(stderr, "kelvor: warning: the test part is empty: its scores (Q10P) are not numbers\n");
-}
-
 int kelvo_r(int argc, char** argv) {
   switch (infoRequest(argc, argv)) {
     case InfoRequest::kHelp: std::fputs(usageText().c_str(), stdout); return kExitOk;
@@ -54,31 +47,22 @@ int kelvo_r(int argc, char** argv) {
     case InfoRequest::kNone: break;
   }
   const auto started = std::chrono::steady_clock::now();
-  if (wantsResume(argc, argv)) return resumeRun(started);
-  CheckpointKeeper keeper;  // records standard output from its first line
+  const RunFiles files;
+  if (wantsResume(argc, argv)) return resumeRun(files, started);
+  CheckpointKeeper keeper(files);  // records standard output from its first line
   const int offset = seedOffsetFromArgument(argc > 1 ? argv[1] : nullptr);
 
-  DataStore store;
-  Network net;
-  RunConfig cfg;
-  {
-    Activity a("reading the defaults file and the protein list");
-    cfg = getdefs(store, net, "kelvor.in", offset);
-  }
-  // Everything about the run is checked before the lock is taken or a file is written.
-  checkRun(cfg, store, "kelvor.in", defaultDataRoot());
-
-  DirectoryLock lock;
+  // Everything about the run is checked before the lock is taken or a file is written; every
+  // output is known writable before the report is opened.
+  std::optional<DirectoryLock> lock;
   ReportFile report;
-  report.open(cfg.reportName);
-
-  netinit(net, store, offset);
-  {
-    Activity a("reading the data set");
-    setio(store, defaultDataRoot());
-    net.outs.assign(static_cast<std::size_t>(store.nta) * 3, 0.0);
-  }
-  keeper.started(cfg, offset, store);
+  StartedRun run = startRun(files, offset, [&](const RunConfig& cfg) {
+    lock.emplace("", files.lock);
+    checkOutputsWritable(files, cfg.epochLimit > 0);
+    report.open(cfg.reportName);
+  });
+  const RunConfig& cfg = run.cfg;
+  keeper.started(cfg, offset, *run.store);
   keeper.discardEarlier();  // useless once this run rewrites the report
 
   const std::string banner = Line().text("-------------------quandel-------------------").str();
@@ -86,9 +70,8 @@ int kelvo_r(int argc, char** argv) {
   report.write(banner);
 
   Activity a("building the networks' kernels");
-  std::unique_ptr<Engine> engine = makeEngine(net, store);
-  warnEmptyParts(store);
-  const SavedSets saved = runStages(*engine, net, store, report, cfg, keeper);
+  std::unique_ptr<Engine> engine = makeEngine(*run.net, *run.store);
+  const SavedSets saved = runStages(*engine, *run.net, *run.store, report, cfg, keeper);
   return endRun(report, keeper, started, cfg, saved);
 }
 

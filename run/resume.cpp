@@ -6,9 +6,8 @@
 #include <memory>
 
 #include "config/defaults.h"
-#include "dataset/setio.h"
+#include "network/clock.h"
 #include "network/engine.h"
-#include "network/netinit.h"
 #include "run/checkpoint.h"
 #include "run/checkpoint_keeper.h"
 #include "run/text/errors.h"
@@ -16,8 +15,10 @@
 #include "run/text/output.h"
 #include "run/run_identity.h"
 #include "run/scores.h"
+#include "run/outputs_check.h"
 #include "run/stages.h"
-#include "weightio/weight_files.h"
+#include "run/startup.h"
+#include "run/weight_records.h"
 
 namespace kelvor {
 namespace {
@@ -33,30 +34,30 @@ class HeldStdout {
   HeldStdout& operator=(const HeldStdout&) = delete;
 };
 
-// Start-up as the checkpoint's run made it: the settings, the proteins, the same random seed
-// and initial weights, the data set. Its lines to standard output are collected in `lines`.
-RunConfig startAgain(const Checkpoint& cp, DataStore& store, Network& net) {
+// Start-up as the checkpoint's run made it, through the same path as a fresh run: the settings,
+// the proteins, every check, the same random seed and initial weights, the data set. Its lines
+// to standard output are collected, not written, and compared with the checkpoint's.
+StartedRun startAgain(const RunFiles& files, const Checkpoint& cp) {
   std::vector<std::string> lines;
   HeldStdout held(lines);
-  RunConfig cfg = getdefs(store, net, "kelvor.in", cp.seedOffset);
-  if (std::string change = settingsChange(cp.settings, cfg.settings); !change.empty())
-    throw ResumeRefusal(refused("in \"kelvor.in\", " + change));
-  if (proteinsHash(store, cfg.listLines) != cp.proteinsHash)
-    throw ResumeRefusal(refused("the protein list \"" + cfg.settings.listName.substr(0, cfg.settings.listName.find_last_not_of(' ') + 1) +
-                                "\" gives other proteins than when the checkpoint was taken"));
   setTimeOfDay(cp.time);
-  netinit(net, store, cp.seedOffset);
-  if (store.seed != cp.generator) throw ResumeRefusal(refused("the random generator does not repeat the checkpoint's run"));
+  StartedRun run;
   try {
-    setio(store, defaultDataRoot());
+    run = startRun(files, cp.seedOffset);
   } catch (const DataStop&) {
     throw ResumeRefusal(refused("the per-protein files no longer load: " + (lines.empty() ? std::string() : lines.back())));
   }
-  if (dataHash(store) != cp.dataHash)
+  const RunConfig& cfg = run.cfg;
+  if (std::string change = settingsChange(cp.settings, cfg.settings); !change.empty())
+    throw ResumeRefusal(refused("in \"" + files.defaults + "\", " + change));
+  if (proteinsHash(*run.store, cfg.listLines) != cp.proteinsHash)
+    throw ResumeRefusal(refused("the protein list \"" + cfg.listName + "\" gives other proteins than when the checkpoint was taken"));
+  if (run.store->seed != cp.generator) throw ResumeRefusal(refused("the random generator does not repeat the checkpoint's run"));
+  if (dataHash(*run.store) != cp.dataHash)
     throw ResumeRefusal(refused("the per-protein files hold other data than when the checkpoint was taken"));
   if (lines.size() > cp.stdoutLines.size() || !std::equal(lines.begin(), lines.end(), cp.stdoutLines.begin()))
     throw ResumeRefusal(refused("the start of the run writes other lines than when the checkpoint was taken"));
-  return cfg;
+  return run;
 }
 
 void checkReport(const Checkpoint& cp, const std::string& name) {
@@ -70,21 +71,6 @@ void checkReport(const Checkpoint& cp, const std::string& name) {
     throw ResumeRefusal(refused("the report file \"" + name + "\" is not the one the checkpoint's run wrote"));
 }
 
-// In the filter phase, the first-stage weight files must still hold the weights that the first
-// stage kept: the first-stage outputs are rebuilt from them.
-void checkFirstStageFiles(const Checkpoint& cp) {
-  auto kept = std::make_unique<Network>();
-  readwei(*kept, 0);
-  auto sameBits = [](const std::vector<double>& a, const std::vector<double>& b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
-  };
-  bool same = sameBits(kept->wei1, cp.wei1) && sameBits(kept->wei2, cp.wei2);
-  for (int m = 1; m <= 102; ++m)
-    for (int c = 1; c <= 3; ++c) same = same && std::memcmp(&kept->pwei[pw(m, c)], &cp.pwei[pw(m, c)], sizeof(double)) == 0;
-  if (!same)
-    throw ResumeRefusal(refused("the first-stage weight files (fort.77, fort.78, fort.79) are not those the first stage kept"));
-}
-
 }  // namespace
 
 bool wantsResume(int argc, char** argv) {
@@ -93,33 +79,47 @@ bool wantsResume(int argc, char** argv) {
   return true;
 }
 
-int resumeRun(std::chrono::steady_clock::time_point started) {
-  DirectoryLock lock;
-  const Checkpoint cp = readCheckpoint();
-  auto store = std::make_unique<DataStore>();
-  auto net = std::make_unique<Network>();
-  const RunConfig cfg = startAgain(cp, *store, *net);
+int resumeRun(const RunFiles& files, std::chrono::steady_clock::time_point started) {
+  // Nothing is taken before there is a checkpoint, it is sound, and the directory matches it.
+  const Checkpoint cp = readCheckpoint(files.checkpoint);
+  if (cp.settings.epochLimit < 1)
+    throw ResumeRefusal(refused("the checkpoint \"" + files.checkpoint + "\" is of no training run (epoch limit " +
+                                std::to_string(cp.settings.epochLimit) + ")"));
+  StartedRun run = startAgain(files, cp);
+  const RunConfig& cfg = run.cfg;
   checkReport(cp, cfg.reportName);
-  if (cp.stage == Stage::kFilter) checkFirstStageFiles(cp);
+  const WeightFilesFound weights = checkWeightFiles(files, cp.weightFiles);
+  if (!weights.refusal.empty()) throw ResumeRefusal(refused(weights.refusal));
 
-  giveNetwork(cp, *net);
-  net->outs.assign(static_cast<std::size_t>(store->nta) * 3, 0.0);
-  std::unique_ptr<Engine> engine = makeEngine(*net, *store);
+  DirectoryLock lock("", files.lock);
+  // Another run may have gone on between the checks and the lock: its checkpoint would differ.
+  if (encodeCheckpoint(readCheckpoint(files.checkpoint)) != encodeCheckpoint(cp))
+    throw ResumeRefusal(refused("the checkpoint changed while it was checked (another run used the directory)"));
+  checkOutputsWritable(files, true);
 
-  // From here on the working directory changes: the report goes on from the checkpoint.
+  Network& net = *run.net;
+  DataStore& store = *run.store;
+  giveNetwork(cp, net);
+  std::unique_ptr<Engine> engine = makeEngine(net, store);
+
+  // From here on the working directory changes: a save that the stop cut off is made again (the
+  // checkpoint holds the weights it saves), and the report goes on from the checkpoint.
   std::fprintf(stderr, "kelvor: resuming the %s after %s %d\n", cp.stage == Stage::kFirst ? "first stage" : "filter phase",
                cp.phase.stopped ? "its early stop in epoch" : "epoch", cp.phase.stopped ? cp.phase.epoch : cp.phase.epoch - 1);
-  CheckpointKeeper keeper;
+  finishReplacing(files.firstStage);
+  finishReplacing(files.filter);
+  for (Stage s : weights.unfinishedSaves) replaceFiles(weightSetContents(files, s, net));
+  CheckpointKeeper keeper(files);
   keeper.resumed(cp, cfg);
   ReportFile report;
   report.openAt(cfg.reportName, cp.reportLength);
   for (const auto& line : cp.stdoutLines) writeStdout(line);
   if (cp.stage == Stage::kFilter) {
     // The first stage's final pass with the kept weights, for the outputs the filter reads.
-    initphi(*store);
-    engine->predictFirst(1, store->nta);
+    initphi(store);
+    engine->predictFirst(1, store.nta);
   }
-  const SavedSets saved = runStages(*engine, *net, *store, report, cfg, keeper, RunPosition{cp.stage, cp.phase});
+  const SavedSets saved = runStages(*engine, net, store, report, cfg, keeper, RunPosition{cp.stage, cp.phase});
   return endRun(report, keeper, started, cfg, saved);
 }
 

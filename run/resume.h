@@ -5,17 +5,21 @@
 
 #include <chrono>
 
+#include "run/run_files.h"
+
 namespace kelvor {
 
 // Whether the command line asks for a resume; ConfigError when "--resume" comes with another
 // argument.
 bool wantsResume(int argc, char** argv);
 
-// Checks the checkpoint against the working directory (the defaults file, the protein list, the
-// data set, the report file and, in the filter phase, the first-stage weight files) and refuses
-// with ResumeRefusal, changing nothing, when they differ; then cuts the report back to the
-// checkpoint's length, writes the run's standard output so far again and runs on to the end.
-// Returns the exit status.
-int resumeRun(std::chrono::steady_clock::time_point started);
+// Reads the checkpoint (refused at once unless it is a regular file in range), runs the same
+// start-up as a fresh run with the checkpoint's seed offset and time of day, and compares what
+// that built with the checkpoint: settings, proteins, random generator, data set, standard
+// output, the report file and every weight file of both phases. Any difference is refused with
+// ResumeRefusal before the lock is taken or a file is touched. Then it takes the lock, makes a
+// weight save that the stop cut off again, cuts the report back to the checkpoint's length,
+// writes the run's standard output so far again and runs on to the end. Returns the exit status.
+int resumeRun(const RunFiles& files, std::chrono::steady_clock::time_point started);
 
 }  // namespace kelvor

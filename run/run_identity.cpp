@@ -9,6 +9,7 @@
 #include <iterator>
 #include <vector>
 
+#include "config/settings_table.h"
 #include "run/checkpoint.h"
 #include "run/text/errors.h"
 
@@ -63,29 +64,24 @@ ReportPrefix reportPrefix(const std::string& path, long long length) {
 }
 
 std::string settingsChange(const Settings& was, const Settings& now) {
-  auto integer = [](const char* what, int a, int b) {
-    return a == b ? std::string() : std::string(what) + " is " + std::to_string(b) + ", the checkpoint's run used " + std::to_string(a);
-  };
-  auto real = [](const char* what, double a, double b) {
-    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b)
-               ? std::string()
-               : std::string(what) + " is " + show(b) + ", the checkpoint's run used " + show(a);
-  };
-  auto text = [](const char* what, const std::string& a, const std::string& b) {
-    return trimmed(a) == trimmed(b) ? std::string()
-                                    : std::string(what) + " is \"" + trimmed(b) + "\", the checkpoint's run used \"" + trimmed(a) + "\"";
-  };
-  for (const std::string& change :
-       {integer("the epoch limit (line 1)", was.epochLimit, now.epochLimit),
-        integer("the requested protein count (line 2)", was.requested, now.requested),
-        integer("the unused integer (line 3)", was.unused, now.unused),
-        real("the learning rate (line 4)", was.rate, now.rate), real("the momentum (line 5)", was.momentum, now.momentum),
-        real("the gain (line 6)", was.gain, now.gain), real("the attenuation scale (line 7)", was.dcay, now.dcay),
-        integer("the fold number (line 8)", was.fold, now.fold),
-        real("the test fraction (line 9)", was.testFraction, now.testFraction),
-        text("the protein list name (line 10)", was.listName, now.listName),
-        text("the word after the protein list name (line 10)", was.word, now.word)})
-    if (!change.empty()) return change;
+  for (const SettingField& f : kSettingFields) {
+    const std::string what = std::string("the ") + f.name + " (line " + std::to_string(f.line) + ") is ";
+    const std::string used = ", the checkpoint's run used ";
+    switch (f.kind) {
+      case SettingField::kInteger:
+        if (was.*f.integer != now.*f.integer)
+          return what + std::to_string(now.*f.integer) + used + std::to_string(was.*f.integer);
+        break;
+      case SettingField::kReal:
+        if (std::bit_cast<std::uint64_t>(was.*f.real) != std::bit_cast<std::uint64_t>(now.*f.real))
+          return what + show(now.*f.real) + used + show(was.*f.real);
+        break;
+      case SettingField::kText:
+        if (trimmed(was.*f.text) != trimmed(now.*f.text))
+          return what + "\"" + trimmed(now.*f.text) + "\"" + used + "\"" + trimmed(was.*f.text) + "\"";
+        break;
+    }
+  }
   return "";
 }
 

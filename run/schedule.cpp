@@ -101,19 +101,24 @@ PhaseResult runPhase(Stage stage, Engine& engine, Network& net, DataStore& store
       report.write(formatEpochLine(epoch, tr, va, te));
       bool stop = false;
       if (va > best) {
-        save(stage, net);
         best = va;
         stale = 0;
         result.bestEpoch = epoch;
-      } else if (++stale > 100) {
-        writeStdout(Line().integer(epoch).integer(requested).real(best).str());
-        stop = true;
+        // The checkpoint comes first and knows what the save leaves: a stop between the two
+        // resumes from it and makes the save again.
+        if (epochEnd) epochEnd(stage, PhaseState{epoch + 1, best, stale, result.bestEpoch, false}, true);
+        save(stage, net);
+      } else {
+        if (++stale > 100) {
+          writeStdout(Line().integer(epoch).integer(requested).real(best).str());
+          stop = true;
+        }
+        if (epochEnd) epochEnd(stage, PhaseState{stop ? epoch : epoch + 1, best, stale, result.bestEpoch, stop}, false);
       }
       if (hook) {
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         hook(stage, epoch, epochLimit, took.count());
       }
-      if (epochEnd) epochEnd(stage, PhaseState{stop ? epoch : epoch + 1, best, stale, result.bestEpoch, stop});
       if (stop) break;
     }
   }

@@ -32,10 +32,11 @@ struct PhaseState {
   bool stopped = false;   // the early stop has ended the epochs
 };
 
-// Called at the end of every epoch, after its lines and any weight save, with the state that
-// the next epoch (or the final pass) starts from. The Network then holds the weights and
-// previous changes as the epoch left them.
-using EpochEndHook = std::function<void(Stage, const PhaseState&)>;
+// Called at the end of every epoch, after its lines, with the state that the next epoch (or the
+// final pass) starts from and whether the phase saves its weights next (`saving`: the call comes
+// just before that save). The Network then holds the weights and previous changes as the epoch
+// left them, which are the weights saved.
+using EpochEndHook = std::function<void(Stage, const PhaseState&, bool saving)>;
 
 // Runs a phase: epochs (epochLimit > 0), the final pass with the kept weights, and its lines:
 // epoch lines and the cross-validation block in the report file, the early-stop and "Q10P:"

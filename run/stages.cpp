@@ -10,7 +10,7 @@ SavedSets runStages(Engine& engine, Network& net, DataStore& store, ReportFile& 
                CheckpointKeeper& keeper, const RunPosition& from) {
   Progress progress(store.nta);
   EpochHook hook = [&](Stage s, int e, int limit, double seconds) { progress.epoch(s, e, limit, seconds); };
-  EpochEndHook keep = [&](Stage s, const PhaseState& state) { keeper.epochEnd(s, state, net); };
+  EpochEndHook keep = [&](Stage s, const PhaseState& state, bool saving) { keeper.epochEnd(s, state, net, saving); };
   SavedSets saved;
   // A run resumed in the filter phase has kept first-stage weights: its outputs are built from them.
   saved.first = from.stage == Stage::kFilter;

@@ -285,6 +285,7 @@ struct Case {
   bool quietErr = false;         // standard error holds nothing but the closing line
   bool holdLock = false;         // the test holds the directory's lock during the run
   std::string reportLacks = "";  // a text that must not be in the report file afterwards
+  bool takesNoLock = false;      // the run is refused before it takes the directory's lock
 };
 
 const std::string kSeedLine = " random seed =            6\n";
@@ -398,18 +399,29 @@ std::vector<Case> cases() {
   t.push_back({"list_with_a_blank_line",
                [](const fs::path& d) { putLines(d / "proteins.list", {"1EXT4", "", "3znf", "5znf"}); }, 2, {},
                {"proteins.list", "line 2", "blank line"}});
-  // Long names are used whole: a path past 120 characters, and a list line past 120 characters
-  // of which the first 120 are the name.
+  // Long names are used whole: a path past 120 characters is fine, a name past the 120
+  // characters kept is refused, never cut (a cut name would read another protein's files).
   t.push_back({"protein_name_with_a_path_past_120_characters",
                [](const fs::path& d) { renameChain(d, "1paa", std::string(110, 'p'), std::string(110, 'p')); }, 0,
+               {kBanner, " Q10P:"}, {}, kReportOnly});
+  t.back().quietErr = true;
+  t.push_back({"list_line_of_120_characters",
+               [](const fs::path& d) { renameChain(d, "1paa", std::string(120, 'q'), std::string(120, 'q') + "  "); }, 0,
                {kBanner, " Q10P:"}, {}, kReportOnly});
   t.back().quietErr = true;
   t.push_back({"list_line_past_120_characters",
                [](const fs::path& d) {
                  renameChain(d, "1paa", std::string(120, 'q'), std::string(120, 'q') + "-ignored-tail");
                },
-               0, {kBanner, " Q10P:"}, {}, kReportOnly});
-  t.back().quietErr = true;
+               2, {}, {"\"proteins.list\", line 2: name of 133 characters; allowed: at most 120, a name is never cut"}});
+  t.push_back({"defaults_list_name_past_120_characters",
+               [in](const fs::path& d) {
+                 const std::string name = std::string(117, 'l') + "/../proteins.list";
+                 setLine(in(d), 10, "'" + name + "' real");
+               },
+               2, {},
+               {"\"kelvor.in\", line 10: name of 134 characters; allowed: at most 120, a name is never cut (setting 10, "
+                "protein list file name)"}});
 
   // The per-protein files of 1paa (data-set position 1).
   const std::string p = "1paa";
@@ -512,13 +524,22 @@ std::vector<Case> cases() {
   t.push_back({"weights_88_malformed", [](const fs::path& d) { setLine(d / "fort.88", 10, " 1.0.0"); }, 2,
                {" #After filter"}, {"fort.88", "line 10", "\"1.0.0\""}, kReportOnly});
 
-  // Weight files that cannot be written (one training epoch, which saves both networks).
+  // Class: weight files that cannot be written (one training epoch, which saves both networks)
+  // are known before the report is opened: the previous report and weights stay as they were.
   t.push_back({"weights_79_cannot_be_replaced", [](const fs::path& d) { replaceByDirectory(d / "fort.79"); }, 2, {},
-               {"fort.79"}, kReportOnly, Base::kTrain});
+               {"file \"fort.79\": cannot replace: is a directory (every output is checked before the run begins; "
+                "nothing was written)"},
+               {}, Base::kTrain});
   t.push_back({"weights_87_cannot_be_replaced", [](const fs::path& d) { replaceByDirectory(d / "fort.87"); }, 2,
-               {" #After filter"}, {"fort.87"}, kFirstStageAndReport, Base::kTrain});
+               {}, {"file \"fort.87\": cannot replace: is a directory"}, {}, Base::kTrain});
   t.push_back({"weights_temporary_in_the_way", [](const fs::path& d) { replaceByDirectory(d / "fort.78.part"); }, 2,
-               {}, {"fort.78"}, kReportOnly, Base::kTrain});
+               {}, {"file \"fort.78\": cannot replace: its temporary \"fort.78.part\" is a directory"}, {}, Base::kTrain});
+  t.push_back({"weights_88_linked_to_a_device",
+               [](const fs::path& d) {
+                 fs::remove(d / "fort.88");
+                 fs::create_symlink("/dev/null", d / "fort.88");
+               },
+               2, {}, {"file \"fort.88\": cannot replace: is not a regular file"}, {}, Base::kTrain});
   t.push_back({"weights_beyond_the_file_size_limit", noChange, 2, {}, {"fort.77", "cannot write"}, kReportOnly,
                Base::kTrain, withFileSizeLimit(100000)});
 
@@ -600,6 +621,32 @@ std::vector<Case> cases() {
                {"standard output", "disk full"}, {}, Base::kPredict, withStdout("/dev/full")});
   t.push_back({"standard_output_a_closed_pipe", noChange, 2, {}, {"standard output", "Broken pipe"}, kReportOnly,
                Base::kPredict, intoAClosedPipe()});
+  // Class: a resume reads its checkpoint as any input, refused at once unless it is a regular
+  // file, and takes nothing (no lock file) before the checkpoint has passed its checks.
+  const RunOptions resume = withArgs({"--resume"});
+  t.push_back({"resume_without_a_checkpoint", noChange, 1, {}, {"no checkpoint \"kelvor.checkpoint\"", "nothing to resume"},
+               {}, Base::kTrain, resume});
+  t.back().takesNoLock = true;
+  t.push_back({"resume_from_a_checkpoint_that_is_a_directory",
+               [](const fs::path& d) { replaceByDirectory(d / "kelvor.checkpoint"); }, 1, {},
+               {"cannot resume: the checkpoint \"kelvor.checkpoint\" is refused (cannot open: is a directory); nothing was changed"},
+               {}, Base::kTrain, resume});
+  t.back().takesNoLock = true;
+  t.push_back({"resume_from_a_checkpoint_that_is_a_fifo",
+               [](const fs::path& d) { ASSERT_EQ(::mkfifo((d / "kelvor.checkpoint").c_str(), 0644), 0); }, 1, {},
+               {"cannot resume: the checkpoint \"kelvor.checkpoint\" is refused (cannot read: not a regular file"}, {},
+               Base::kTrain, resume});
+  t.back().takesNoLock = true;
+  t.push_back({"resume_from_a_checkpoint_that_is_dev_zero",
+               [](const fs::path& d) { fs::create_symlink("/dev/zero", d / "kelvor.checkpoint"); }, 1, {},
+               {"cannot resume: the checkpoint \"kelvor.checkpoint\" is refused (cannot read: not a regular file"}, {},
+               Base::kTrain, resume});
+  t.back().takesNoLock = true;
+  t.push_back({"resume_from_a_checkpoint_of_random_bytes",
+               [](const fs::path& d) { writeFile((d / "kelvor.checkpoint").string(), std::string(4096, '\x5a')); }, 1, {},
+               {"the checkpoint \"kelvor.checkpoint\" is damaged (not a kelvor checkpoint)"}, {}, Base::kTrain, resume});
+  t.back().takesNoLock = true;
+
   // A report file that is a device is written to, not emptied.
   t.push_back({"report_file_on_dev_null",
                [](const fs::path& d) {
@@ -673,6 +720,9 @@ TEST_P(BadInput, GetsItsMessageAndStatusAndChangesNothingElse) {
   }
   for (const auto& [path, content] : after)
     if (!before.count(path) && !allowed.count(path)) ADD_FAILURE() << path << " appeared";
+  if (c.takesNoLock && !before.count("kelvor.lock")) {
+    EXPECT_EQ(after.count("kelvor.lock"), 0u) << "the lock was taken";
+  }
   if (!c.reportLacks.empty() && after.count(kReport)) {
     EXPECT_EQ(after.at(kReport).find(c.reportLacks), std::string::npos) << after.at(kReport);
   }

@@ -1,6 +1,7 @@
 // The fast kernels against the reference kernels: every dispatch target this CPU runs, with one,
 // two and three threads, must leave every weight, previous change, output, accumulator and
 // activation bit for bit as the reference leaves them; and whole runs must write the same bytes.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -14,6 +15,7 @@
 #include "network/fast/engine.h"
 #include "network/fast/kernel_set.h"
 #include "network/netinit.h"
+#include "network/same_bits.h"
 #include "run/text/errors.h"
 #include "tests/support/test_support.h"
 
@@ -80,39 +82,9 @@ void epochOfFilter(Engine& e, const DataStore& s) {
   e.trainFilter(s.ntatrval + 1, s.nta);
 }
 
-template <typename C>
-std::string sameBits(const char* what, const C& expected, const C& actual) {
-  if (expected.size() != actual.size()) return std::string(what) + ": sizes differ\n";
-  const std::size_t bytes = expected.size() * sizeof(expected[0]);
-  if (std::memcmp(expected.data(), actual.data(), bytes) == 0) return "";
-  std::size_t i = 0;
-  while (std::memcmp(&expected[i], &actual[i], sizeof(expected[0])) == 0) ++i;
-  return std::string(what) + "[" + std::to_string(i) + "] differs: " + std::to_string(expected[i]) + " vs " +
-         std::to_string(actual[i]) + "\n";
-}
-
 // Every area that a kernel writes or that its results reach.
 std::string compareWorlds(const World& a, const World& b) {
-  std::string d;
-  d += sameBits("wei1", a.net.wei1, b.net.wei1);
-  d += sameBits("owei1", a.net.owei1, b.net.owei1);
-  d += sameBits("wei2", a.net.wei2, b.net.wei2);
-  d += sameBits("owei2", a.net.owei2, b.net.owei2);
-  d += sameBits("pwei", a.net.pwei, b.net.pwei);
-  d += sameBits("fwei1", a.net.fwei1, b.net.fwei1);
-  d += sameBits("ofwei1", a.net.ofwei1, b.net.ofwei1);
-  d += sameBits("fwei2", a.net.fwei2, b.net.fwei2);
-  d += sameBits("ofwei2", a.net.ofwei2, b.net.ofwei2);
-  d += sameBits("hid1", a.net.hid1, b.net.hid1);
-  d += sameBits("hid2", a.net.hid2, b.net.hid2);
-  d += sameBits("outs", a.net.outs, b.net.outs);
-  d += sameBits("fhid", a.net.fhid, b.net.fhid);
-  d += sameBits("fout", a.net.fout, b.net.fout);
-  d += sameBits("finp", a.net.finp, b.net.finp);
-  d += sameBits("sscode", a.store.sscode, b.store.sscode);
-  d += sameBits("nsscode", a.store.nsscode, b.store.nsscode);
-  d += sameBits("xin/targ", a.store.inout, b.store.inout);
-  return d;
+  return kernelStateDifferences(a.net, a.store, b.net, b.store);
 }
 
 struct Config {
@@ -131,6 +103,11 @@ std::vector<Config> configs() {
   // whole ones): 9, 8.5 and 8.5 vectors of four lanes.
   for (const fast::KernelSet* k : runnableKernelSets())
     if (std::string(k->name) == "avx2") v.push_back({k, 3});
+#ifdef KELVOR_THREAD_TESTS
+  // Under ThreadSanitizer, where every access costs many times its time: the threaded ones only,
+  // and no more threads than slices of uneven length need (five would mostly wait for cores).
+  std::erase_if(v, [](const Config& c) { return c.threads == 1 || c.threads > 3; });
+#endif
   return v;
 }
 
@@ -318,6 +295,29 @@ TEST_F(FastKernels, CornerValuesOfTheLearningParametersMatch) {
 // the neighbours of every branch point, and raw bit patterns (subnormals, infinities, NaNs). The
 // sets built with FMA must run it a vector at a time here: the C library this project builds
 // against is the one it reproduces.
+// A difference in the last bit, or between zeros and NaNs of other signs or payloads, is one,
+// and is shown in hexadecimal floating point, every bit of both values.
+TEST(SameBits, EveryBitCountsAndTheFirstDifferenceOfEachAreaIsShownInHex) {
+  World a = makeWorld(), b = makeWorld();
+  EXPECT_EQ(compareWorlds(a, b), "");
+  b.net.wei1[5] = std::nextafter(a.net.wei1[5], 2.0);
+  b.net.fout[2] = -a.net.fout[2];  // 0.0 against -0.0
+  b.store.nsscode.assign(a.store.nsscode.size() + 1, 0);
+  const std::string wei1 = "wei1[5] differs: expected " + hexReal(a.net.wei1[5]) + " vs " + hexReal(b.net.wei1[5]);
+  EXPECT_EQ(compareWorlds(a, b), wei1 + "\nfout[2] differs: expected 0x0p+0 vs -0x0p+0\nnsscode: " +
+                                     std::to_string(a.store.nsscode.size()) + " values expected, " +
+                                     std::to_string(b.store.nsscode.size()) + " found\n");
+  EXPECT_EQ(hexReal(0.75), "0x1.8p-1");
+  const double quiet = std::numeric_limits<double>::quiet_NaN();
+  const double other = -quiet;
+  EXPECT_EQ(firstBitDifference("v", &quiet, &other, 1), "v[0] differs: expected nan vs -nan\n");
+  EXPECT_EQ(firstBitDifference("v", &quiet, &quiet, 1), "");
+  // The same in the tests' own check of single values.
+  EXPECT_NONFATAL_FAILURE(EXPECT_SAME_BITS(0.0, -0.0), "0.0 and -0.0 differ in their bits: 0x0p+0 vs -0x0p+0");
+  EXPECT_NONFATAL_FAILURE(EXPECT_SAME_BITS(1.0, 1.0000000000000002), "0x1p+0 vs 0x1.0000000000001p+0");
+  EXPECT_SAME_BITS(0.1 + 0.2, 0.30000000000000004);
+}
+
 TEST(FastTanh, EveryKernelSetGivesTheBitsOfStdTanh) {
   std::mt19937_64 random(20261208);
   std::uniform_real_distribution<double> exponent(-60.0, 6.0);
@@ -359,8 +359,8 @@ TEST(FastTanh, EveryKernelSetGivesTheBitsOfStdTanh) {
         const double want = std::tanh(gain * xs[i]);
         if (std::memcmp(&want, &got[i], sizeof want) != 0) {
           ++wrong;
-          ADD_FAILURE() << kernelSetName(*k) << " tanh(" << gain << " * " << xs[i] << "): " << got[i] << ", std::tanh "
-                        << want;
+          ADD_FAILURE() << kernelSetName(*k) << " tanh(" << hexReal(gain) << " * " << hexReal(xs[i])
+                        << "): " << hexReal(got[i]) << ", std::tanh " << hexReal(want);
         }
       }
     }

@@ -6,20 +6,21 @@
 #include "dataset/store.h"
 #include "network/netinit.h"
 #include "network/state.h"
+#include "tests/support/test_support.h"
 
 namespace kelvor {
 namespace {
 
 TEST(Randnm, ExamplesOfTheGenerator) {
   int seed = 1;
-  EXPECT_EQ(randnm(seed), 1.0 / 2147483711.0);
+  EXPECT_SAME_BITS(randnm(seed), 1.0 / 2147483711.0);
   EXPECT_EQ(seed, 16807);
-  EXPECT_EQ(randnm(seed), 16807.0 / 2147483711.0);
+  EXPECT_SAME_BITS(randnm(seed), 16807.0 / 2147483711.0);
   seed = 0;
-  EXPECT_EQ(randnm(seed), 2147483647.0 / 2147483711.0);
+  EXPECT_SAME_BITS(randnm(seed), 2147483647.0 / 2147483711.0);
   EXPECT_EQ(seed, 0);
   seed = -5;
-  EXPECT_EQ(randnm(seed), 2147483642.0 / 2147483711.0);
+  EXPECT_SAME_BITS(randnm(seed), 2147483642.0 / 2147483711.0);
   EXPECT_EQ(seed, 2147399612);
   seed = 2147483646;  // the largest state: the product stays exact
   const double r = randnm(seed);
@@ -73,25 +74,25 @@ TEST(Netinit, WritesTheSeedLineSetsBiasesAndDrawsInOrder) {
     for (int f = 1; f <= 30; ++f)
       for (int h = 1; h <= 101; ++h) {
         const double w = next();
-        ASSERT_EQ(net.wei1[w1(i, f, h)], w);
-        ASSERT_EQ(net.owei1[w1(i, f, h)], w / 10.0);
+        ASSERT_SAME_BITS(net.wei1[w1(i, f, h)], w);
+        ASSERT_SAME_BITS(net.owei1[w1(i, f, h)], w / 10.0);
       }
   for (int m = 1; m <= 102; ++m)
-    for (int k = 1; k <= 101; ++k) ASSERT_EQ(net.wei2[w2(m, k)], next());
+    for (int k = 1; k <= 101; ++k) ASSERT_SAME_BITS(net.wei2[w2(m, k)], next());
   for (int m = 1; m <= 102; ++m)
     for (int c = 1; c <= 3; ++c) {
       const double w = next();
-      ASSERT_EQ(net.pwei[pw(m, c)], w);
-      ASSERT_EQ(net.pwei[pw(m, c + 3)], w / 10.0);
+      ASSERT_SAME_BITS(net.pwei[pw(m, c)], w);
+      ASSERT_SAME_BITS(net.pwei[pw(m, c + 3)], w / 10.0);
     }
   for (int i = 1; i <= 22; ++i)
     for (int c = 1; c <= 3; ++c)
-      for (int h = 1; h <= 21; ++h) ASSERT_EQ(net.fwei1[fw1(i, c, h)], next());
+      for (int h = 1; h <= 21; ++h) ASSERT_SAME_BITS(net.fwei1[fw1(i, c, h)], next());
   for (int m = 1; m <= 22; ++m)
     for (int c = 1; c <= 3; ++c) {
       const double w = next();
-      ASSERT_EQ(net.fwei2[fw2(m, c)], w);
-      ASSERT_EQ(net.ofwei2[fw2(m, c)], w / 10.0);
+      ASSERT_SAME_BITS(net.fwei2[fw2(m, c)], w);
+      ASSERT_SAME_BITS(net.ofwei2[fw2(m, c)], w / 10.0);
     }
   EXPECT_EQ(store.seed, seed);
 }
@@ -106,10 +107,10 @@ TEST(Attenuation, EqualsDcayWhereNeuronsMeetAndScalesLinearly) {
   for (int m = 1; m <= 101; ++m) EXPECT_EQ(net.dcayhid[dhid(m, m)], 2.5);
   for (int h = 1; h <= 21; ++h) EXPECT_EQ(net.fdcayin[fdin(h, h)], 2.5);
   EXPECT_EQ(net.fdcayout[11], 2.5);
-  EXPECT_EQ(net.fdcayin[fdin(1, 21)], 2.5 / std::sqrt(401.0));
-  EXPECT_EQ(net.dcayin[din(1, 101)], 2.5 / std::sqrt(1.0 + 20.0 * 20.0));
-  EXPECT_EQ(net.dcayhid[dhid(1, 101)], 2.5 / std::sqrt(1.0 + 0.04000000000000001 * 10000));
-  EXPECT_EQ(net.dcayout[1], 2.5 / std::sqrt(1.0 + (0.2 * -50) * (0.2 * -50)));
+  EXPECT_SAME_BITS(net.fdcayin[fdin(1, 21)], 2.5 / std::sqrt(401.0));
+  EXPECT_SAME_BITS(net.dcayin[din(1, 101)], 2.5 / std::sqrt(1.0 + 20.0 * 20.0));
+  EXPECT_SAME_BITS(net.dcayhid[dhid(1, 101)], 2.5 / std::sqrt(1.0 + 0.04000000000000001 * 10000));
+  EXPECT_SAME_BITS(net.dcayout[1], 2.5 / std::sqrt(1.0 + (0.2 * -50) * (0.2 * -50)));
 
   Network unit;
   unit.dcay = 1.0;

@@ -7,6 +7,7 @@
 #include "network/netinit.h"
 #include "network/reference/kernels.h"
 #include "run/scores.h"
+#include "tests/support/test_support.h"
 
 namespace kelvor {
 namespace {
@@ -80,13 +81,13 @@ TEST(Calcnet, OutputsDoNotDependOnWhatTheWindowHeldBefore) {
   calcnet(fx.net, fx.store, 15);
   readwin(fx.store, 31);
   calcnet(fx.net, fx.store, 31);
-  for (int c = 1; c <= 3; ++c) EXPECT_EQ(fx.net.out(31, c), o[c - 1]);
+  for (int c = 1; c <= 3; ++c) EXPECT_SAME_BITS(fx.net.out(31, c), o[c - 1]);
 
   // The sums, written out: window outer, feature inner, then the bias; (x * w) * d.
   double full = 0.0;
   for (int f = 1; f <= 30; ++f) full += (fx.store.fin(31, f) * fx.net.wei1[w1(11, f, 7)]) * fx.net.dcayin[din(11, 7)];
   full += fx.net.wei1[w1(22, 1, 7)] * 1.0;
-  EXPECT_EQ(fx.net.hid1[7], std::tanh(0.5 * full));
+  EXPECT_SAME_BITS(fx.net.hid1[7], std::tanh(0.5 * full));
 }
 
 TEST(Calcnetf, NeighboursWithZeroOutputsLeaveTheBiasesAlone) {
@@ -94,7 +95,7 @@ TEST(Calcnetf, NeighboursWithZeroOutputsLeaveTheBiasesAlone) {
   std::fill(fx.net.outs.begin(), fx.net.outs.end(), 0.0);
   readwinf(fx.net, fx.store, 3);
   calcnetf(fx.net, fx.store, 3);
-  for (int h = 1; h <= 21; ++h) EXPECT_EQ(fx.net.fhid[h], std::tanh(0.5 * (0.0 + fx.net.fwei1[fw1(22, 1, h)])));
+  for (int h = 1; h <= 21; ++h) EXPECT_SAME_BITS(fx.net.fhid[h], std::tanh(0.5 * (0.0 + fx.net.fwei1[fw1(22, 1, h)])));
   EXPECT_EQ(fx.store.targ(1), fx.store.fin(3, 33));
 }
 
@@ -108,7 +109,7 @@ TEST(Calcnetf, FilterWindowIsCutAtProteinEnds) {
   for (std::size_t i = 31 * 3; i < fx.net.outs.size(); ++i) fx.net.outs[i] = -5.0;
   readwinf(fx.net, fx.store, 31);
   calcnetf(fx.net, fx.store, 31);
-  EXPECT_EQ(fx.net.fout[1], f1);
+  EXPECT_SAME_BITS(fx.net.fout[1], f1);
 }
 
 TEST(Calcerr, FractionWithinATenthOfTheObservedCode) {
@@ -146,11 +147,11 @@ TEST(Backprop, NoRateNoMomentumZeroesThePreviousChangesOnly) {
   readwin(fx.store, 15);
   calcnet(fx.net, fx.store, 15);
   backprop(fx.net, fx.store, 15);
-  EXPECT_EQ(fx.net.wei1, before.wei1);
-  EXPECT_EQ(fx.net.wei2, before.wei2);
+  EXPECT_SAME_BITS(fx.net.wei1, before.wei1);
+  EXPECT_SAME_BITS(fx.net.wei2, before.wei2);
   for (int i = 1; i <= 21; ++i) EXPECT_EQ(fx.net.owei1[w1(i, 3, 9)], 0.0);
   EXPECT_EQ(fx.net.owei1[w1(22, 1, 9)], 0.0);
-  EXPECT_EQ(fx.net.owei1[w1(22, 2, 9)], before.owei1[w1(22, 2, 9)]);  // spare slot untouched
+  EXPECT_SAME_BITS(fx.net.owei1[w1(22, 2, 9)], before.owei1[w1(22, 2, 9)]);  // spare slot untouched
   EXPECT_EQ(fx.net.pwei[pw(102, 3 + 3)], 0.0);
 }
 
@@ -163,13 +164,13 @@ TEST(Backprop, MomentumAloneStillMovesEveryTouchedWeight) {
   backprop(fx.net, fx.store, 1);
   for (int h : {1, 50, 101}) {
     const std::size_t at = w1(15, 2, h);
-    EXPECT_EQ(fx.net.wei1[at], before.wei1[at] + (0.0 * 0.0 + 0.5 * before.owei1[at]));
+    EXPECT_SAME_BITS(fx.net.wei1[at], before.wei1[at] + (0.0 * 0.0 + 0.5 * before.owei1[at]));
     for (int i = 1; i <= 10; ++i) {
-      EXPECT_EQ(fx.net.wei1[w1(i, 2, h)], before.wei1[w1(i, 2, h)]);
-      EXPECT_EQ(fx.net.owei1[w1(i, 2, h)], before.owei1[w1(i, 2, h)]);
+      EXPECT_SAME_BITS(fx.net.wei1[w1(i, 2, h)], before.wei1[w1(i, 2, h)]);
+      EXPECT_SAME_BITS(fx.net.owei1[w1(i, 2, h)], before.owei1[w1(i, 2, h)]);
     }
   }
-  EXPECT_EQ(fx.net.wei2[w2(4, 8)], before.wei2[w2(4, 8)] + 0.5 * before.owei2[w2(4, 8)]);
+  EXPECT_SAME_BITS(fx.net.wei2[w2(4, 8)], before.wei2[w2(4, 8)] + 0.5 * before.owei2[w2(4, 8)]);
 }
 
 TEST(Backprop, OutputErrorTermAndTheBiasUpdate) {
@@ -185,12 +186,12 @@ TEST(Backprop, OutputErrorTermAndTheBiasUpdate) {
   backprop(fx.net, fx.store, 15);
   const double biro2 = 0.5 * (1.0 - 0.6) * (1.0 - 0.6 * 0.6);
   EXPECT_NEAR(biro2, 0.128, 1e-15);
-  EXPECT_EQ(fx.net.pwei[pw(102, 1)], before.pwei[pw(102, 1)] + (0.01 * biro2 + 0.5 * before.pwei[pw(102, 4)]));
-  EXPECT_EQ(fx.net.pwei[pw(102, 2)], before.pwei[pw(102, 2)] + (0.01 * 0.0 + 0.5 * before.pwei[pw(102, 5)]));
-  EXPECT_EQ(fx.net.pwei[pw(102, 3)], before.pwei[pw(102, 3)] + (0.01 * 0.0 + 0.5 * before.pwei[pw(102, 6)]));
+  EXPECT_SAME_BITS(fx.net.pwei[pw(102, 1)], before.pwei[pw(102, 1)] + (0.01 * biro2 + 0.5 * before.pwei[pw(102, 4)]));
+  EXPECT_SAME_BITS(fx.net.pwei[pw(102, 2)], before.pwei[pw(102, 2)] + (0.01 * 0.0 + 0.5 * before.pwei[pw(102, 5)]));
+  EXPECT_SAME_BITS(fx.net.pwei[pw(102, 3)], before.pwei[pw(102, 3)] + (0.01 * 0.0 + 0.5 * before.pwei[pw(102, 6)]));
   // An output weight: G = (BIRO2 * dcayout) * hid2.
   const double g = (biro2 * fx.net.dcayout[7]) * before.hid2[7];
-  EXPECT_EQ(fx.net.pwei[pw(7, 1)], before.pwei[pw(7, 1)] + (0.01 * g + 0.5 * before.pwei[pw(7, 4)]));
+  EXPECT_SAME_BITS(fx.net.pwei[pw(7, 1)], before.pwei[pw(7, 1)] + (0.01 * g + 0.5 * before.pwei[pw(7, 4)]));
 }
 
 TEST(Backprop, ErrorTermsUseTheWeightsAsTheyStoodAtTheCall) {
@@ -216,8 +217,8 @@ TEST(Backprop, ErrorTermsUseTheWeightsAsTheyStoodAtTheCall) {
   const double birh1 = g * (1.0 - before.hid1[5] * before.hid1[5]) * sum1;
   const std::size_t at = w1(3, 17, 5);
   const double grad = (birh1 * before.dcayin[din(3, 5)]) * fx.store.xin(3, 17);
-  EXPECT_EQ(fx.net.wei1[at], before.wei1[at] + (0.01 * grad + 0.5 * before.owei1[at]));
-  EXPECT_EQ(fx.net.owei1[at], 0.01 * grad + 0.5 * before.owei1[at]);
+  EXPECT_SAME_BITS(fx.net.wei1[at], before.wei1[at] + (0.01 * grad + 0.5 * before.owei1[at]));
+  EXPECT_SAME_BITS(fx.net.owei1[at], 0.01 * grad + 0.5 * before.owei1[at]);
 }
 
 TEST(Backpropf, OneStepChangesOnlyTheFilterAndItsBiasAsStated) {
@@ -230,13 +231,13 @@ TEST(Backpropf, OneStepChangesOnlyTheFilterAndItsBiasAsStated) {
   for (int c = 1; c <= 3; ++c) {
     const double o = before.fout[c];
     const double biro2 = 0.5 * (fx.store.targ(c) - o) * (1.0 - o * o);
-    EXPECT_EQ(fx.net.fwei2[fw2(22, c)], before.fwei2[fw2(22, c)] + (0.01 * biro2 + 0.5 * before.ofwei2[fw2(22, c)]));
+    EXPECT_SAME_BITS(fx.net.fwei2[fw2(22, c)], before.fwei2[fw2(22, c)] + (0.01 * biro2 + 0.5 * before.ofwei2[fw2(22, c)]));
   }
-  EXPECT_EQ(fx.net.wei1, before.wei1);
-  EXPECT_EQ(fx.net.outs, before.outs);
-  EXPECT_EQ(fx.net.pwei, before.pwei);
+  EXPECT_SAME_BITS(fx.net.wei1, before.wei1);
+  EXPECT_SAME_BITS(fx.net.outs, before.outs);
+  EXPECT_SAME_BITS(fx.net.pwei, before.pwei);
   for (int h = 1; h <= 21; ++h)
-    for (int c = 2; c <= 3; ++c) EXPECT_EQ(fx.net.fwei1[fw1(22, c, h)], before.fwei1[fw1(22, c, h)]);
+    for (int c = 2; c <= 3; ++c) EXPECT_SAME_BITS(fx.net.fwei1[fw1(22, c, h)], before.fwei1[fw1(22, c, h)]);
 }
 
 }  // namespace

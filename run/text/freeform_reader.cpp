@@ -104,7 +104,7 @@ RecordReader::RecordReader(std::string name, std::string_view content) : name_(s
   }
 }
 
-std::optional<std::string> loadFile(const std::string& path) {
+std::optional<std::string> loadBytes(const std::string& path) {
   // The system would take a name with a NUL byte for its part before the NUL: another file.
   if (path.find('\0') != std::string::npos) {
     std::string shown;
@@ -147,6 +147,13 @@ std::optional<std::string> loadFile(const std::string& path) {
     if (content.size() > static_cast<std::size_t>(kMaxFileBytes))
       throw FileError(path, 0, "cannot read: the file grows past " + std::to_string(kMaxFileBytes) + " bytes");
   }
+  return content;
+}
+
+std::optional<std::string> loadFile(const std::string& path) {
+  std::optional<std::string> loaded = loadBytes(path);
+  if (!loaded) return loaded;
+  const std::string& content = *loaded;
   // A line without end (a file of zeros, one gigantic line) is no record of any of our formats.
   std::size_t start = 0;
   long lineNo = 1;
@@ -159,7 +166,7 @@ std::optional<std::string> loadFile(const std::string& path) {
     start = end + 1;
     ++lineNo;
   }
-  return content;
+  return loaded;
 }
 
 RecordReader RecordReader::open(const std::string& path) {
@@ -281,6 +288,19 @@ void RecordReader::readOrThrow(const Item* items, std::size_t count) {
                                        : "end of file after line " + std::to_string(lines_.size());
     throw FileError(name_, r.status == ReadResult::kEndOfFile ? 0 : r.line, what);
   }
+}
+
+long RecordReader::lineOfNextValue() const {
+  for (std::size_t i = next_; i < lines_.size(); ++i)
+    for (char c : lines_[i])
+      if (!isBlank(c)) return static_cast<long>(i) + 1;
+  return 0;
+}
+
+bool RecordReader::readLine(std::string& out) {
+  if (next_ >= lines_.size()) return false;
+  out = lines_[next_++];
+  return true;
 }
 
 bool RecordReader::readLine(std::string& out, std::size_t width) {

@@ -57,6 +57,8 @@ constexpr std::size_t kMaxLineBytes = 1 << 20;
 // file (/dev/null reads as empty), is larger than kMaxFileBytes or holds a line longer than
 // kMaxLineBytes throws FileError. Opening never waits: a FIFO is refused at once.
 std::optional<std::string> loadFile(const std::string& path);
+// The same without the line limit, for files that are not text (a checkpoint).
+std::optional<std::string> loadBytes(const std::string& path);
 
 // A text file held in memory, read record by record.
 class RecordReader {
@@ -72,6 +74,9 @@ class RecordReader {
   long lineCount() const { return static_cast<long>(lines_.size()); }
   long nextLine() const { return static_cast<long>(next_) + 1; }  // 1-based
   bool atEnd() const { return next_ >= lines_.size(); }
+  // The line (1-based) where the next read finds its first value: the next line not yet read
+  // that holds more than blanks; 0 when there is none.
+  long lineOfNextValue() const;
 
   // One read statement. Items left unfilled by a failure keep the values they had.
   ReadResult read(const Item* items, std::size_t count);
@@ -82,6 +87,8 @@ class RecordReader {
 
   // Whole-line read: the next line's first `width` characters, blank-padded. False at end.
   bool readLine(std::string& out, std::size_t width);
+  // Whole-line read of the next line as it stands. False at end.
+  bool readLine(std::string& out);
   // Skips one line (a read without items); throws FileError at end of file.
   void skipLineOrThrow(const std::string& why);
 

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "run/text/errors.h"
+#include "run/text/test_kill.h"
 
 namespace kelvor {
 namespace {
@@ -86,6 +87,7 @@ void ReportFile::openAt(const std::string& path, long long length) {
 
 void ReportFile::write(const std::string& line) {
   if (fd_ < 0) throw FileError(path_, 0, "cannot write: file is not open");
+  testKillPoint(TestEvent::kLine);
   if (!emptied_) {
     // Only a regular file can be emptied; a device such as /dev/null is simply written to.
     struct stat st {};
@@ -172,6 +174,10 @@ void writeSynced(const std::string& path, const std::string& temp, const std::st
 
 }  // namespace
 
+void finishReplacing(const std::vector<std::string>& targets) {
+  if (!targets.empty()) finishCommitted(targets, directoryOf(targets.front()));
+}
+
 std::string currentPath(const std::string& target, const std::string& first) {
   if (exists(commitMark(first)) && exists(tempPath(target))) return tempPath(target);
   return target;
@@ -182,6 +188,7 @@ void replaceFiles(const std::vector<std::pair<std::string, std::string>>& files)
   std::vector<std::string> targets;
   for (const auto& f : files) targets.push_back(f.first);
   const std::string dir = directoryOf(targets.front());
+  testKillPoint(TestEvent::kSave);
   finishCommitted(targets, dir);
   // Something other than a file in a target's place would stop the renames halfway.
   for (const auto& t : targets) {
@@ -196,6 +203,7 @@ void replaceFiles(const std::vector<std::pair<std::string, std::string>>& files)
       const std::string temp = tempPath(path);
       writeSynced(path, temp, content);
       temps.push_back(temp);
+      testKillPoint(TestEvent::kPart);
     }
     syncDirectory(dir);
     writeSynced(commitMark(targets.front()), commitMark(targets.front()), "");
@@ -206,9 +214,10 @@ void replaceFiles(const std::vector<std::pair<std::string, std::string>>& files)
     throw;
   }
   // From here on the new set is complete on disk; a failed rename leaves it to be finished.
-  for (std::size_t i = 0; i < files.size(); ++i)
-    if (::rename(temps[i].c_str(), targets[i].c_str()) != 0)
-      throw FileError(targets[i], 0, "cannot replace: " + reason(errno));
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    testKillPoint(TestEvent::kRename);
+    if (::rename(temps[i].c_str(), targets[i].c_str()) != 0) throw FileError(targets[i], 0, "cannot replace: " + reason(errno));
+  }
   syncDirectory(dir);
   if (::unlink(commitMark(targets.front()).c_str()) != 0)
     throw FileError(commitMark(targets.front()), 0, "cannot remove: " + reason(errno));

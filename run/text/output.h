@@ -57,6 +57,11 @@ class ReportFile {
 // target's place is refused before anything is written.
 void replaceFiles(const std::vector<std::pair<std::string, std::string>>& files);
 
+// Finishes the renames of a replacement of the set `targets` that stopped among them (its commit
+// mark stands), so that every target holds the set's current content itself; does nothing when
+// no replacement of the set stopped there.
+void finishReplacing(const std::vector<std::string>& targets);
+
 // The file that holds the current content of `target`, a member of the set replaced together
 // whose first file is `first`: the target itself, or its temporary when a replacement of the
 // set stopped among its renames. Looks only; changes nothing.

@@ -347,6 +347,12 @@ TEST_F(TrainedRun, BadInputNamesTheFileAndLine) {
   EXPECT_EQ(r.status, 3);
   EXPECT_TRUE(contains(r.err, "dssp_data/" + name + "\", line 3")) << r.err;
 
+  // A list line past the 120 characters of a name: refused as kelvor refuses it, never cut.
+  writeList(dir() / "long.list", {name, std::string(121, 'n')});
+  r = runTool(dir(), {"-d", "bad", "-l", "long.list", "-o", "badout"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(contains(r.err, "long.list\", line 2: name of 121 characters; allowed: at most 120, a name is never cut")) << r.err;
+
   // A missing profile file.
   fs::remove(root / "new_prf" / (name + ".mat"));
   r = runTool(dir(), {"-d", "bad", "-l", "one.list", "-o", "badout"});

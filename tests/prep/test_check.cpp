@@ -25,6 +25,22 @@ TEST(Check, TheShippedExampleSetHasNoProblem) {
   for (const auto& p : rc.problems) ADD_FAILURE() << p.str();
 }
 
+// A list line past the 120 characters of a name is an error, as kelvor refuses it; one of exactly
+// 120 characters with trailing blanks is a name like any other.
+TEST(Check, ANameLongerThanKelvorKeepsIsAnError) {
+  ScratchDir dir;
+  const std::vector<std::string> n = kelvor::test::copyExampleChains(dir.path() / "root", 1);
+  writeFile(dir.file("root/proteins.list"), n[0] + "\n" + std::string(121, 'x') + "\n" + std::string(120, 'y') + "  \n");
+  const RootCheck rc = checkDataRoot((dir.path() / "root").string(), dir.file("root/proteins.list"), diskLoader());
+  bool refused = false;
+  for (const auto& p : rc.problems) {
+    if (p.str().find("line 2: name of 121 characters; allowed: at most 120, a name is never cut") != std::string::npos) refused = true;
+    EXPECT_EQ(p.str().find("line 1:"), std::string::npos) << p.str();
+  }
+  EXPECT_TRUE(refused);
+  EXPECT_GE(rc.faulty, 1);
+}
+
 // Replaces the `field`-th blank-separated word (0-based) of line `line` (1-based) of a file.
 void editField(const std::string& path, int line, int field, const std::string& value) {
   std::vector<std::string> lines = readLines(path);

@@ -1,7 +1,13 @@
 #!/usr/bin/env bash
-# Kills a training run with SIGKILL at random moments (20 by default) and shows each time that
+# Kills a training run with SIGKILL at random points (20 by default) and shows each time that
 # the weight files left behind load, and that a prediction run (epoch limit 0) gives the scores
 # of the last weight set that the run had saved completely.
+#
+# The points are events of the run, not moments: the run kills itself just before its n-th event
+# of a kind (KELVOR_TEST_KILL_AT=<event>:<n>; events: a report line, the start of a set's
+# replacement, one temporary written, one rename), so every kill lands where it was drawn on any
+# machine. The uninterrupted run counts its events; half the kills are drawn among the events of
+# the filter phase, which is short beside the first stage.
 #
 # An uninterrupted run of the same training (same time of day, same seed offset: the runs repeat
 # each other exactly) is watched first: a small preloaded library keeps a hard link to every
@@ -15,7 +21,7 @@
 #   - a prediction run there ends normally, prints that set's scores and changes no weight file.
 #
 # Arguments: <build dir> <source dir>. Environment: KELVOR_KILLS (default 20),
-# KELVOR_KILL_SEED (random moments; printed, so that a failure can be repeated).
+# KELVOR_KILL_SEED (random points; printed, so that a failure can be repeated).
 set -euo pipefail
 build=$(cd "$1" && pwd)
 src=$(cd "$2" && pwd)
@@ -99,25 +105,23 @@ EOF
 ref="$work/reference"
 cp -r "$base" "$ref"
 mkdir "$work/snapshots"
-# Waits until the first stage's heading stands in a run's report; false if the run ends first.
-wait_for_filter_phase() {  # dir pid
-  while kill -0 "$2" 2>/dev/null; do
-    grep -q '#After filter' "$1/kelvor.valdav" 2>/dev/null && return 0
-    sleep 0.002
-  done
-  return 1
-}
-now() { date +%s%N; }
-start=$(now)
-(cd "$ref" && KILL_SNAPSHOTS="$work/snapshots" LD_PRELOAD="$work/watch.so" \
-  ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0" exec "$kelvor" >"$work/reference.out" 2>"$work/reference.err") &
-pid=$!
-wait_for_filter_phase "$ref" "$pid" || true
-heading=$(now)
-wait "$pid" || fail "the uninterrupted run failed: $(cat "$work/reference.err")"
-end=$(now)
-run_ns=$(( end - start ))
-filter_ns=$(( end - heading ))
+(cd "$ref" && KELVOR_TEST_KILL_AT=tally KILL_SNAPSHOTS="$work/snapshots" LD_PRELOAD="$work/watch.so" \
+  ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0" exec "$kelvor" >"$work/reference.out" 2>"$work/reference.err") ||
+  fail "the uninterrupted run failed: $(cat "$work/reference.err")"
+# The counts of its events: "kelvor: test events: line 29 save 24 part 38 rename 38".
+events() { grep '^kelvor: test events:' "$1" | tail -1 | sed 's/^kelvor: test events: //'; }
+declare -A total filter_from
+read -r _ total[line] _ total[save] _ total[part] _ total[rename] <<<"$(events "$work/reference.err")"
+[ -n "${total[rename]:-}" ] || fail "the uninterrupted run gave no count of its events: $(cat "$work/reference.err")"
+# The events before the filter phase: a run killed as it writes the line after the first stage's
+# heading (and the line under it) counts them.
+heading=$(grep -n '^ #After filter' "$work/reference/kelvor.valdav" | cut -d: -f1)
+[ -n "$heading" ] || fail "the uninterrupted run's report has no filter heading"
+probe="$work/probe"
+cp -r "$base" "$probe"
+(cd "$probe" && KELVOR_TEST_KILL_AT=line:$((heading + 2)) exec "$kelvor" >/dev/null 2>"$work/probe.err") && fail "the probe run was not killed"
+read -r _ filter_from[line] _ filter_from[save] _ filter_from[part] _ filter_from[rename] <<<"$(events "$work/probe.err")"
+rm -rf "$probe"
 [ -n "$(ls "$work/snapshots")" ] || fail "the watcher saw no save (is rename still how weight files are replaced?)"
 
 # The saved sets in order: state 0 is the earlier run's set; a state follows each complete save.
@@ -158,38 +162,24 @@ done
   fail "prediction on the final set gives ${state_q10p[$saves]}, the run reported $(q10p "$work/reference.out")"
 [ "$(set_hash "$ref")" = "${state_hash[$saves]}" ] || fail "the watcher missed a save"
 reference_report="$work/reference/kelvor.valdav"
-echo "kill_training: uninterrupted run $((run_ns / 1000000)) ms (filter phase $((filter_ns / 1000000)) ms), $first_saves first-stage and $((saves - first_saves)) filter saves, begun after report lines ${state_line[*]:1}"
+echo "kill_training: uninterrupted run: events $(events "$work/reference.err") (the filter phase after line ${filter_from[line]} save ${filter_from[save]} part ${filter_from[part]} rename ${filter_from[rename]}), $first_saves first-stage and $((saves - first_saves)) filter saves, begun after report lines ${state_line[*]:1}"
 
-# ---- The kills. Half of them fall anywhere in the run; the other half in the filter phase,
-# which is short beside the first stage: they are timed from the moment its heading stands in
-# the report. The runs are timed against the uninterrupted one, but the machine may be busier or
-# quieter now: a run that ends before its kill shortens the time its kind of moment is drawn from.
-est_ns=$run_ns
+# ---- The kills. Each draws a kind of event and its number: half of them anywhere in the run,
+# the other half in the filter phase. A run that is not killed at its event is a failure.
+kinds=(line save part rename)
 survived=0
-attempt=0
 summary=""
 while [ "$survived" -lt "$kills" ]; do
-  attempt=$((attempt + 1))
-  [ "$attempt" -le $((kills * 5)) ] || fail "too many runs ended before their kill"
+  attempt=$((survived + 1))
   d="$work/kill-$attempt"
   cp -r "$base" "$d"
-  in_filter=$((survived % 2))
-  span=$est_ns
-  [ "$in_filter" = 1 ] && span=$filter_ns
-  delay_ns=$(( (RANDOM * 32768 + RANDOM) * (span / 1000) / 1073741824 * 1000 ))
-  (cd "$d" && exec "$kelvor" >"$d.out" 2>"$d.err") &
-  pid=$!
-  [ "$in_filter" = 0 ] || wait_for_filter_phase "$d" "$pid" || true
-  sleep "$(printf '%d.%09d' $((delay_ns / 1000000000)) $((delay_ns % 1000000000)))"
+  kind=${kinds[$((RANDOM % 4))]}
+  lo=0
+  [ $((survived % 2)) = 1 ] && lo=${filter_from[$kind]}
+  n=$((lo + 1 + (RANDOM * 32768 + RANDOM) % (total[$kind] - lo)))
   rc=0
-  if kill -KILL "$pid" 2>/dev/null; then { wait "$pid"; } 2>/dev/null || rc=$?; else wait "$pid" || rc=$?; fi
-  if [ "$rc" != 137 ]; then
-    # The run was over already: not a kill.
-    [ "$rc" = 0 ] || fail "run $attempt ended with status $rc: $(cat "$d.err")"
-    if [ "$in_filter" = 1 ]; then filter_ns=$delay_ns; else est_ns=$delay_ns; fi
-    rm -rf "$d" "$d".*
-    continue
-  fi
+  { (cd "$d" && KELVOR_TEST_KILL_AT=$kind:$n exec "$kelvor" >"$d.out" 2>"$d.err"); } 2>/dev/null || rc=$?
+  [ "$rc" = 137 ] || fail "kill $attempt ($kind $n of ${total[$kind]}): the run ended with status $rc, not at its event: $(cat "$d.err")"
 
   # Where the run was: its report against the uninterrupted run's.
   if [ "$(cat "$d/kelvor.valdav")" = " report of an earlier run" ]; then
@@ -223,8 +213,8 @@ while [ "$survived" -lt "$kills" ]; do
   [ "$(set_hash "$d")" = "$h" ] || fail "kill $attempt: the prediction run changed the weight files"
 
   survived=$((survived + 1))
-  echo "kill $survived at $((delay_ns / 1000000)) ms: $phase, report line $k, saved set $j of $saves in place$during; Q10P $(q10p "$d.predict.out")"
+  echo "kill $survived before $kind $n: $phase, report line $k, saved set $j of $saves in place$during; Q10P $(q10p "$d.predict.out")"
   summary+="$j "
   rm -rf "$d" "$d".*
 done
-echo "kill_training: $survived kills survived ($attempt runs started), sets found in place: $summary"
+echo "kill_training: $survived kills survived, sets found in place: $summary"

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Kills a training run with SIGKILL at random moments (20 with the reference kernels, 20 with the
+# Kills a training run with SIGKILL at random points (20 with the reference kernels, 20 with the
 # fast ones), resumes it after every kill (resumed runs are killed too; a kill before the first
 # checkpoint starts the run afresh), and compares every run that ends with an uninterrupted one:
 # standard output, report file and the five weight files, byte for byte. Then every refusal of a
-# resume: status 1, a message naming the cause, no file changed.
+# resume: status 1, a message naming the cause, no file changed, no lock taken.
 # Arguments: <build dir> <source dir>. Environment: KELVOR_KILLS (default 20 per kernel set),
-# KELVOR_KILL_SEED (random moments; printed, so that a failure can be repeated).
+# KELVOR_KILL_SEED (random points; printed, so that a failure can be repeated). The points are
+# events of the run (KELVOR_TEST_KILL_AT=<event>:<n>, see kill_training.sh), never moments, so a
+# kill lands where it was drawn on any machine.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 src=$(cd "$2" && pwd)
@@ -33,41 +35,38 @@ same_as() {  # dir reference-dir: the run's outputs against the uninterrupted ru
   local f
   for f in $outputs; do cmp -s "$1/$f" "$2/$f" || { echo "$f differs"; return 0; }; done
 }
-now() { date +%s%N; }
 begins() {  # file reference-file: the file is missing or holds the first bytes of the reference
   [ ! -e "$1" ] || head -c "$(stat -c %s "$1")" "$2" | cmp -s - "$1"
 }
 
-# ---- The uninterrupted run.
+# ---- The uninterrupted run, counting its events.
 ref="$work/reference"
 cp -r "$base" "$ref"
-# Waits until the first stage's heading stands in a run's report; false if the run ends first.
-wait_for_filter_phase() {  # dir pid
-  while kill -0 "$2" 2>/dev/null; do
-    grep -q '#After filter' "$1/kelvor.valdav" 2>/dev/null && return 0
-    sleep 0.002
-  done
-  return 1
-}
-start=$(now)
-(cd "$ref" && exec "$kelvor" >out 2>err) &
-pid=$!
-wait_for_filter_phase "$ref" "$pid" || true
-heading=$(now)
-wait "$pid" || fail "the uninterrupted run failed: $(cat "$ref/err")"
-end=$(now)
-run_ns=$(( end - start ))
-filter_ns=$(( end - heading ))
+(cd "$ref" && KELVOR_TEST_KILL_AT=tally exec "$kelvor" >out 2>err) || fail "the uninterrupted run failed: $(cat "$ref/err")"
+events() { grep '^kelvor: test events:' "$1" | tail -1 | sed 's/^kelvor: test events: //'; }
+declare -A total filter_from
+read -r _ total[line] _ total[save] _ total[part] _ total[rename] <<<"$(events "$ref/err")"
+[ -n "${total[rename]:-}" ] || fail "the uninterrupted run gave no count of its events: $(cat "$ref/err")"
+grep -v '^kelvor: test events:' "$ref/err" >"$ref/err.run" && mv "$ref/err.run" "$ref/err"
+# The events before the filter phase: a run killed as it writes the line after the heading counts them.
+heading=$(grep -n '^ #After filter' "$ref/kelvor.valdav" | cut -d: -f1)
+probe="$work/probe"
+cp -r "$base" "$probe"
+{ (cd "$probe" && KELVOR_TEST_KILL_AT=line:$((heading + 2)) exec "$kelvor" >/dev/null 2>"$work/probe.err"); } 2>/dev/null &&
+  fail "the probe run was not killed"
+read -r _ filter_from[line] _ filter_from[save] _ filter_from[part] _ filter_from[rename] <<<"$(events "$work/probe.err")"
+rm -rf "$probe"
 [ ! -e "$ref/kelvor.checkpoint" ] || fail "a completed run left its checkpoint"
 (cd "$ref" && "$kelvor" --resume >resume.out 2>resume.err) && fail "--resume after a completed run succeeded"
 grep -q "nothing to resume" "$ref/resume.err" || fail "--resume after a completed run says: $(cat "$ref/resume.err")"
 [ ! -s "$ref/resume.out" ] || fail "--resume after a completed run wrote to standard output"
-echo "resume_training: uninterrupted run $((run_ns / 1000000)) ms (filter phase $((filter_ns / 1000000)) ms), $(grep -c D+ "$ref/kelvor.valdav") epoch lines"
+echo "resume_training: uninterrupted run: events line ${total[line]} save ${total[save]} part ${total[part]} rename ${total[rename]}, the filter phase after line ${filter_from[line]}; $(grep -c D+ "$ref/kelvor.valdav") epoch lines"
 
-# ---- The kills. Each segment of a run (fresh, or resumed) is killed after a random delay up to
-# the uninterrupted run's time; one that ends first completes the run, which is compared. Half
-# the kills, drawn at random, fall in the filter phase, which is short beside the first stage:
-# they are timed from the moment the phase's heading stands in the report.
+# ---- The kills. Each segment of a run (fresh, or resumed) is killed before its n-th event of a
+# kind drawn at random, n up to the uninterrupted run's count; a segment with fewer events ends
+# first and completes the run, which is compared. Half the kills are drawn among the events of the
+# filter phase, which is short beside the first stage.
+kinds=(line save part rename)
 for kernel in reference fast; do
   export KELVOR_KERNEL=$kernel
   killed=0 runs=0 segments=0 attempt=0 d="" log=""
@@ -85,20 +84,16 @@ for kernel in reference fast; do
       args=()  # killed before its first checkpoint: the run starts again
     fi
     segments=$((segments + 1))
-    (cd "$d" && exec "$kelvor" "${args[@]}" >out 2>err) &
-    pid=$!
+    point=""
     if [ "$killed" -lt "$kills" ]; then
-      span=$run_ns
-      if [ $((RANDOM % 2)) = 1 ]; then
-        span=$filter_ns
-        wait_for_filter_phase "$d" "$pid" || true
-      fi
-      delay_ns=$(( (RANDOM * 32768 + RANDOM) * (span / 1000) / 1073741824 * 1000 ))
-      sleep "$(printf '%d.%09d' $((delay_ns / 1000000000)) $((delay_ns % 1000000000)))"
-      kill -KILL "$pid" 2>/dev/null || true
+      kind=${kinds[$((RANDOM % 4))]}
+      lo=0
+      [ $((RANDOM % 2)) = 1 ] && [ "${#args[@]}" = 0 ] && lo=${filter_from[$kind]}
+      point=$kind:$((lo + 1 + (RANDOM * 32768 + RANDOM) % (total[$kind] - lo)))
     fi
     rc=0
-    { wait "$pid"; } 2>/dev/null || rc=$?
+    { (cd "$d" && KELVOR_TEST_KILL_AT=$point exec "$kelvor" "${args[@]}" >out 2>err); } 2>/dev/null || rc=$?
+    sed -i '/^kelvor: test events:/d' "$d/err"
     if [ "$rc" = 137 ]; then
       killed=$((killed + 1))
       # What a killed run leaves is a beginning of the uninterrupted run's report and output (a
@@ -109,7 +104,7 @@ for kernel in reference fast; do
         fail "$kernel kill $killed: standard output is not a beginning of the uninterrupted run's"
       where="first stage"
       grep -q '#After filter' "$d/kelvor.valdav" && where="filter"
-      log+="${args[*]:+r}$where:$((delay_ns / 1000000))ms "
+      log+="${args[*]:+r}$where:$point "
       continue
     fi
     [ "$rc" = 0 ] || fail "$kernel: ${args[*]:-a fresh run} ended with status $rc: $(cat "$d/err")"
@@ -128,14 +123,11 @@ unset KELVOR_KERNEL
 long="$work/long"
 cp -r "$base" "$long"
 defaults 60 >"$long/kelvor.in"
-(cd "$long" && exec "$kelvor" >out 2>err) &
-pid=$!
-while kill -0 "$pid" 2>/dev/null; do
-  [ "$(sed -n '/#After filter/,$p' "$long/kelvor.valdav" 2>/dev/null | grep -c D+ || true)" -ge 2 ] && break
-  sleep 0.001
-done
-kill -KILL "$pid" 2>/dev/null || true
-{ wait "$pid"; } 2>/dev/null || true
+# Its report: the banner, 60 first-stage epoch lines, the block of five and the heading of two; then the
+# filter's. It is killed before the third filter epoch line.
+{ (cd "$long" && KELVOR_TEST_KILL_AT=line:71 exec "$kelvor" >out 2>err); } 2>/dev/null || true
+[ "$(sed -n '/#After filter/,$p' "$long/kelvor.valdav" | grep -c D+ || true)" = 2 ] ||
+  fail "the run to refuse did not stop after its filter phase's second epoch"
 [ -e "$long/kelvor.checkpoint" ] || fail "the run to refuse ended before its filter phase's second epoch"
 
 snapshot() { (cd "$1" && find . -type f ! -name kelvor.lock ! -name 'resume.*' -print0 | sort -z | xargs -0 md5sum); }
@@ -152,14 +144,17 @@ refuse() {  # name, expected words in the message, a command run in the copy fir
   local name=$1 words=$2 change=$3 d="$work/refuse-$1"
   shift 3
   cp -r "$long" "$d"
+  rm -f "$d/kelvor.lock"
   (cd "$d" && eval "$change")
-  local before rc=0
+  local before rc=0 status=${REFUSAL_STATUS:-1} lock_made=no
+  [ -e "$d/kelvor.lock" ] || [ -L "$d/kelvor.lock" ] && lock_made=yes
   before=$(snapshot "$d")
   (cd "$d" && "$kelvor" --resume "$@" >resume.out 2>resume.err) || rc=$?
-  [ "$rc" = 1 ] || fail "refusal $name: status $rc, not 1: $(cat "$d/resume.err")"
+  [ "$rc" = "$status" ] || fail "refusal $name: status $rc, not $status: $(cat "$d/resume.err")"
   grep -q "$words" "$d/resume.err" || fail "refusal $name: the message does not say \"$words\": $(cat "$d/resume.err")"
   [ ! -s "$d/resume.out" ] || fail "refusal $name: wrote to standard output"
   [ "$(snapshot "$d")" = "$before" ] || fail "refusal $name: files changed"
+  [ "$lock_made" = yes ] || [ ! -e "$d/kelvor.lock" ] || fail "refusal $name: took the lock before its checks"
   echo "refusal $name: $(cat "$d/resume.err")"
   rm -rf "$d"
 }
@@ -167,9 +162,18 @@ refuse setting "learning rate" 'defaults 60 0.003 >kelvor.in'
 refuse protein-list "protein list" 'sed -i 1d proteins.list && echo 6c83_D >>proteins.list'
 refuse data "per-protein files" 'sed -i "5s/ 1 / 2 /" new_prf/1LCD.mat'
 refuse report "report file" 'sed -i 3d kelvor.valdav'
-refuse first-stage-weights "first-stage weight files" 'sed -i "1s/.*/ 0.125000000000000     /" fort.77'
+refuse first-stage-weights 'the first-stage weight file "fort.77" was changed since the checkpoint' 'sed -i "1s/.*/ 0.125000000000000     /" fort.77'
+refuse first-stage-weights-removed 'the first-stage weight file "fort.79" was removed since the checkpoint' 'rm fort.79'
+refuse filter-weights 'the filter weight file "fort.88" was changed since the checkpoint' 'sed -i "2s/.*/ 0.125000000000000     /" fort.88'
+refuse filter-weights-removed 'the filter weight file "fort.87" was removed since the checkpoint' 'rm fort.87'
+refuse checkpoint-directory 'checkpoint "kelvor.checkpoint" is refused (cannot open: is a directory' 'rm -f kelvor.checkpoint* && mkdir kelvor.checkpoint'
+refuse checkpoint-fifo 'checkpoint "kelvor.checkpoint" is refused (cannot read: not a regular file' 'rm -f kelvor.checkpoint* && mkfifo kelvor.checkpoint'
+refuse checkpoint-dev-zero 'checkpoint "kelvor.checkpoint" is refused (cannot read: not a regular file' 'rm -f kelvor.checkpoint* && ln -s /dev/zero kelvor.checkpoint'
 refuse damaged "damaged" 'flip_byte "$(current)" 5000'
 refuse cut "damaged" 'truncate -s -1 "$(current)"'
 refuse no-checkpoint "nothing to resume" 'rm -f kelvor.checkpoint*'
+# The checks of a fresh run's start-up hold for a resume too (status 2: a file error).
+REFUSAL_STATUS=2 refuse lock-linked-to-an-input 'kelvor.lock.*proteins.list.*through a link' 'ln -s proteins.list kelvor.lock'
+refuse weight-file-a-directory 'the filter weight file "fort.88" cannot be read (cannot open: is a directory)' 'rm fort.88 && mkdir fort.88'
 refuse argument "no other argument" true 5
 echo "resume_training: passed"

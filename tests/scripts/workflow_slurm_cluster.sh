@@ -4,8 +4,9 @@
 # Debian's packages (slurmctld, slurmd, slurm-client, munge), everything in a scratch folder:
 # its own munge key and socket, its own ports, state, spool and logs. Then:
 #   1. a 2-fold grid runs to its summary, each training run a batch job that completes;
-#   2. two more runs fail (a seed offset kelvor refuses): snakemake's own output names each
-#      failed run, kelvor's exit status and the end of kelvor.err;
+#   2. two more runs fail (their kelvor.in given a test fraction kelvor refuses once they are
+#      laid out): snakemake's own output names each failed run, kelvor's exit status and the
+#      end of kelvor.err;
 #   3. a rerun submits the two failed runs and nothing else;
 #   4. a job cancelled with scancel while it runs counts as failed, and is reported so.
 # The daemons are stopped by their process ids at the end, also when a check fails. Where the
@@ -127,8 +128,8 @@ wf=$work/wf sm_directory=$work/wf
 mkdir "$wf"
 source "$src/tests/support/workflow.sh"
 runs=$work/grid/runs/$(template_combo 2)
-cluster_sm() {  # cluster_sm NAME LOG
-  (cd "$wf" && CI=true sm "$1" --profile "$src/workflows/profiles/slurm" --latency-wait 5 > "$2" 2>&1)
+cluster_sm() {  # cluster_sm NAME LOG [targets]
+  (cd "$wf" && CI=true sm "$1" --profile "$src/workflows/profiles/slurm" --latency-wait 5 "${@:3}" > "$2" 2>&1)
 }
 job_logs() { ls "$wf"/slurm-logs/*-train.log 2> /dev/null | wc -l; }
 job_state() { scontrol show job "$1" | tr ' ' '\n' | sed -n 's/^JobState=//p'; }
@@ -148,17 +149,22 @@ done
 for fold in 1 2; do [ -e "$runs/fold${fold}_seed7/kelvor.done" ] || fail "fold $fold did not finish"; done
 
 # 2. Two runs that fail: snakemake's own output tells their story.
-config grid "[1, 2]" "[7, 3000000000]" "epochs: 2" "runtime_minutes: 10"
+# The configuration is checked before anything is planned, so the runs are made to fail after
+# they are laid out: a test fraction of 2 in their kelvor.in.
+config grid "[1, 2]" "[7, 8]" "epochs: 2" "runtime_minutes: 10"
+cluster_sm grid "$work/2a.log" "$runs/fold1_seed8/run.sh" "$runs/fold2_seed8/run.sh" \
+  || fail "laying out the failing runs: $(tail -n 20 "$work/2a.log")"
+for fold in 1 2; do sed -i '9s/^[^ ]*/2/' "$runs/fold${fold}_seed8/kelvor.in"; done
 touch "$work/stamp"
 sleep 1
 if cluster_sm grid "$work/2.log"; then fail "failing runs did not fail the workflow"; fi
 [ "$(job_logs)" = 4 ] || fail "$(job_logs) batch jobs, not 4: the finished runs went again, or the new ones did not"
 for fold in 1 2; do
-  bad=$runs/fold${fold}_seed3000000000
+  bad=$runs/fold${fold}_seed8
   grep -q "kelvor run failed: kelvor ended with status 1 in $bad" "$work/2.log" \
     || fail "snakemake's output does not name $bad and kelvor's status"
 done
-grep -q "seed offset" "$work/2.log" || fail "snakemake's output lacks the end of kelvor.err"
+grep -q "test fraction" "$work/2.log" || fail "snakemake's output lacks the end of kelvor.err"
 for f in $(ls -t "$wf"/slurm-logs/*-train.log | head -n 2); do
   id=$(basename "$f" | cut -d- -f1)
   [ "$(job_state "$id")" = FAILED ] || fail "failed job $id: $(job_state "$id")"
@@ -174,7 +180,7 @@ if cluster_sm grid "$work/3.log"; then fail "the failing runs passed on the reru
 [ "$(job_logs)" = 6 ] || fail "the rerun made $(( $(job_logs) - 4 )) batch jobs, not 2"
 [ -z "$(find "$runs"/*_seed7 -newer "$work/stamp")" ] || fail "the rerun touched a finished run"
 for fold in 1 2; do
-  [ -n "$(find "$runs/fold${fold}_seed3000000000/kelvor.err" -newer "$work/stamp")" ] \
+  [ -n "$(find "$runs/fold${fold}_seed8/kelvor.err" -newer "$work/stamp")" ] \
     || fail "the rerun did not try fold $fold's failed run"
 done
 echo "3. rerun: the 2 failed runs submitted again, nothing else"

@@ -106,13 +106,16 @@ for p in fold1_seed7 fold1_seed11; do
   done < "$work/files.a"
 done
 
-# 4. A run that fails (a seed offset beyond 32 bits, which kelvor refuses) fails its rule and keeps its output; the
-#    other run finishes, and the next invocation tries only the failed one again.
-config c "[1]" "[7, 3000000000]"
+# 4. A run that fails fails its rule and keeps its output; the other run finishes, and the next
+#    invocation tries only the failed one again. (The configuration is checked before any run is
+#    planned, so the run is made to fail afterwards: its kelvor.in gets a test fraction of 2.)
+config c "[1]" "[7, 8]"
+bad=$work/c/runs/$combo/fold1_seed8
+sm c --cores 2 "$bad/run.sh" > "$work/c0.log" 2>&1 || fail "laying out the run: $(tail -n 5 "$work/c0.log")"
+sed -i '9s/^[^ ]*/2/' "$bad/kelvor.in"
 if sm c --cores 2 --keep-going > "$work/c.log" 2>&1; then fail "a failing run did not fail the workflow"; fi
-bad=$work/c/runs/$combo/fold1_seed3000000000
 [ ! -e "$bad/kelvor.done" ] || fail "the failed run has a kelvor.done"
-grep -q "seed offset" "$bad/kelvor.err" || fail "the failed run's kelvor.err: $(cat "$bad/kelvor.err" 2>&1)"
+grep -q "test fraction (setting 9 of kelvor.in) is 2" "$bad/kelvor.err" || fail "the failed run's kelvor.err: $(cat "$bad/kelvor.err" 2>&1)"
 [ -s "$bad/kelvor.in" ] && [ -x "$bad/run.sh" ] || fail "the failed run lost its kelvor.in or run.sh"
 grep -q "status 1 in $bad" "$work/c.log" || fail "the log does not name the failed run"
 grep -q "kelvor run failed: kelvor ended with status 1 in $bad" "$work/c.log" \

@@ -9,6 +9,7 @@
 #include "dataset/setio.h"
 #include "run/text/errors.h"
 #include "run/text/freeform_reader.h"
+#include "run/text/names.h"
 #include "tools/predict/ensemble.h"
 #include "tools/predict/errors.h"
 #include "tools/predict/protein_input.h"
@@ -24,10 +25,11 @@ std::vector<std::string> readList(const std::string& path) {
   if (in.missing()) throw FileError(path, 0, "protein list is missing; name one with --list, or see kelvor-predict --help");
   std::vector<std::string> names;
   std::string line;
-  while (in.readLine(line, 4096)) {
-    const std::size_t end = line.find_last_not_of(" \t\r");
-    if (end == std::string::npos) continue;
-    const std::string name = line.substr(0, end + 1);
+  while (in.readLine(line)) {
+    const std::string name(nameOf(line));
+    if (name.empty()) continue;
+    // Names are judged as kelvor judges them: one past its 120 characters is refused, not cut.
+    if (auto problem = nameLengthProblem(name)) throw FileError(path, in.nextLine() - 1, *problem);
     // Output files are named after the chain, inside the output directory and nowhere else.
     if (name.find('/') != std::string::npos || name.find("..") != std::string::npos)
       throw FileError(path, in.nextLine() - 1, "chain name \"" + name + "\" holds \"/\" or \"..\"; allowed: a plain file name");

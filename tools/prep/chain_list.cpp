@@ -4,6 +4,7 @@
 #include <set>
 
 #include "dataset/store.h"
+#include "run/text/names.h"
 
 namespace kelvor::prep {
 namespace {
@@ -17,9 +18,7 @@ std::string resolved(const std::string& dir, const std::string& file) {
 
 std::optional<std::string> badName(const std::string& name) {
   if (name.empty()) return "an empty name";
-  if (name.size() > static_cast<std::size_t>(kNameLength))
-    return "name of " + std::to_string(name.size()) + " characters; a protein-list line keeps " +
-           std::to_string(kNameLength);
+  if (auto problem = nameLengthProblem(name)) return *problem;
   if (name == "." || name == "..") return "name \"" + name + "\" names a directory";
   for (unsigned char c : name) {
     if (c == '/') return "name \"" + name + "\" holds a '/'";

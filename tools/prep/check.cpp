@@ -9,6 +9,7 @@
 #include "dataset/store.h"
 #include "run/text/errors.h"
 #include "run/text/freeform_reader.h"
+#include "run/text/names.h"
 
 namespace kelvor::prep {
 namespace {
@@ -267,10 +268,12 @@ RootCheck checkDataRoot(const std::string& root, const std::string& listPath, co
   std::map<std::string, std::pair<std::string, long>> chains;  // letters -> first protein, list line
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const long no = static_cast<long>(i) + 1;
+    if (auto problem = nameLengthProblem(lines[i])) {
+      out.problems.push_back(Problem::error(listPath, no, *problem + "; kelvor refuses the list"));
+      ++out.faulty;
+      continue;
+    }
     std::string name = lines[i].substr(0, kNameLength);
-    if (lines[i].size() > static_cast<std::size_t>(kNameLength))
-      out.problems.push_back(Problem::warning(listPath, no, "line of " + std::to_string(lines[i].size()) +
-                                                                " characters; kelvor keeps the first " + std::to_string(kNameLength)));
     name.resize(kNameLength, ' ');
     const std::string shown = trimmedRight(name);
     if (shown.empty()) {

@@ -9,6 +9,7 @@
 #include "run/text/errors.h"
 #include "tools/synth/synth_chain.h"
 #include "tools/synth/synth_random.h"
+#include "tools/synth/synth_room.h"
 
 namespace kelvor::synth {
 namespace {
@@ -32,6 +33,7 @@ std::string chainName(long k, long chains) {
 
 std::vector<int> chainLengths(const SetOptions& o) {
   if (o.chains < 0 || o.residues < 0) throw std::invalid_argument("chain and residue counts cannot be negative");
+  checkRoom(o, memoryAvailable());
   const long chains = o.chains > 0 ? o.chains : std::max(1L, o.residues / 200);
   if (o.residues > 0 && o.residues < chains)
     throw std::invalid_argument(std::to_string(o.residues) + " residues cannot fill " + std::to_string(chains) +
@@ -63,9 +65,29 @@ std::vector<int> chainLengths(const SetOptions& o) {
   return lengths;
 }
 
+std::string existingSetFile(const SetOptions& o) {
+  const fs::path root(o.dir);
+  std::error_code ec;
+  for (const char* file : {"proteins.list", "kelvor.in"}) {
+    if (std::string(file) == "kelvor.in" && o.epochs < 0) continue;
+    if (fs::exists(fs::symlink_status(root / file, ec))) return (root / file).string();
+  }
+  for (const char* sub : {"dssp_data", "new_prf", "kvqout"}) {
+    fs::directory_iterator in(root / sub, ec);
+    if (!ec && in != fs::directory_iterator()) return in->path().string();
+  }
+  return {};
+}
+
 SetSummary writeSet(const SetOptions& o) {
   const std::vector<int> lengths = chainLengths(o);
   const fs::path root(o.dir);
+  if (!o.overwrite) {
+    const std::string found = existingSetFile(o);
+    if (!found.empty())
+      throw FileError(found, 0, "exists: " + o.dir + " holds a data set already, which the new one would "
+                                "overwrite; give --overwrite to replace it, or choose an empty directory");
+  }
   std::error_code ec;
   for (const char* sub : {"dssp_data", "new_prf", "kvqout"}) {
     fs::create_directories(root / sub, ec);

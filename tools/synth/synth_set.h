@@ -15,6 +15,7 @@ struct SetOptions {
   long chains = 0;          // 0: one chain per 200 residues
   long residues = 0;        // 0: what the drawn chain lengths give
   int epochs = -1;          // >= 0: also write "kelvor.in" with this epoch limit
+  bool overwrite = false;   // write over a data set already in `dir`
 };
 
 struct SetSummary {
@@ -25,10 +26,17 @@ struct SetSummary {
 
 // Chain lengths: drawn around 180 residues (a few dozen to several hundred), then scaled to the
 // residue total when one is asked for. Throws std::invalid_argument when fewer residues than
-// chains are asked for.
+// chains are asked for, and TooLarge (synth_room.h) before setting anything aside when the set
+// would need more memory than the process may use.
 std::vector<int> chainLengths(const SetOptions& o);
 
-// Writes the set; throws FileError naming the file that cannot be written.
+// The first file of a data set already in o.dir that writing would replace or mix with: the
+// protein list, the defaults file when one is asked for, or anything in the three per-protein
+// folders. Empty when there is none.
+std::string existingSetFile(const SetOptions& o);
+
+// Writes the set; throws FileError naming the file that cannot be written, or, unless
+// o.overwrite, the file of a data set already there (before anything is written).
 SetSummary writeSet(const SetOptions& o);
 
 }  // namespace kelvor::synth

@@ -61,6 +61,9 @@ def setting_values(key, kind, given, template_value):
         raise GridError(f"{key} names a value twice: {', '.join(doubles)}")
     if key == "epochs" and any(int(v) < 1 for v in values):
         raise GridError("epochs: a grid trains, so every epoch limit must be at least 1")
+    if key == "epochs" and any(int(v) > 2147483647 for v in values):
+        too_large = next(v for v in values if int(v) > 2147483647)
+        raise GridError(f"epochs: {too_large} is out of range; allowed: 1 to 2147483647")
     return values, True
 
 

@@ -16,6 +16,7 @@ import shutil
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import grid_checks  # noqa: E402
 import learning_grid  # noqa: E402
 
 # The ten records of a defaults file: how many values each one reads, and what it is.
@@ -36,7 +37,6 @@ EPOCHS, COUNT, FOLD, LIST = 0, 1, 7, 9
 LEARNING = (("rate", 3), ("momentum", 4), ("gain", 5), ("dcay", 6))
 LIST_NAME = "proteins.list"
 DATA_FOLDERS = ("dssp_data", "new_prf", "kvqout")
-TIME_OF_DAY = re.compile(r"^\d\d:\d\d:\d\d$")
 
 
 class TemplateError(Exception):
@@ -176,8 +176,9 @@ def main(argv=None):
                 print(f"prepare_run: --{name}: {e}", file=sys.stderr)
                 return 1
 
-    if not TIME_OF_DAY.match(a.time):
-        print(f"prepare_run: time of day {a.time!r} is not hh:mm:ss", file=sys.stderr)
+    if grid_checks.time_of_day(a.time) is None:
+        print(f"prepare_run: time of day {a.time!r} is not hh:mm:ss with hh 00-23, mm and ss 00-59",
+              file=sys.stderr)
         return 1
     try:
         with open(a.template, encoding="utf-8", errors="replace") as f:

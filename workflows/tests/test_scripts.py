@@ -12,6 +12,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 SCRIPTS = os.path.join(os.path.dirname(HERE), "scripts")
 sys.path.insert(0, SCRIPTS)
 
+import grid_checks as gc  # noqa: E402
 import kelvor_plot  # noqa: E402
 import kelvor_report as kr  # noqa: E402
 import learning_grid as lg  # noqa: E402
@@ -122,7 +123,8 @@ class DefaultsWriting(unittest.TestCase):
                 self.assertEqual(f.read(), "a\nb\n")
             out = subprocess.run([os.path.join(run, "run.sh")], cwd=tmp, capture_output=True, text=True)
             self.assertEqual(out.stdout.strip(), f"01:02:03 -2 {os.path.realpath(run)}")
-            self.assertEqual(pr.main(args[:-4] + ["--time", "1:02:03", "--dir", run]), 1)
+            for time_of_day in ("1:02:03", "24:00:00", "12:60:00"):
+                self.assertEqual(pr.main(args[:-4] + ["--time", time_of_day, "--dir", run]), 1)
 
 
 class LearningGrid(unittest.TestCase):
@@ -153,6 +155,7 @@ class LearningGrid(unittest.TestCase):
             ({"dcay": "x"}, "dcay: 'x' is not a number"),
             ({"epochs": 1.5}, "epochs: 1.5 is not a whole number"),
             ({"epochs": [2, 0]}, "at least 1"),
+            ({"epochs": [2, 2147483648]}, "epochs: 2147483648 is out of range; allowed: 1 to 2147483647"),
         ):
             with self.subTest(config):
                 with self.assertRaises(lg.GridError) as caught:
@@ -162,6 +165,95 @@ class LearningGrid(unittest.TestCase):
             lg.combinations({}, pr.read_template(PLAIN.replace("0.5\n", "fast\n", 1)))
         self.assertIn("the template's momentum", str(caught.exception))
 
+
+
+class GridChecks(unittest.TestCase):
+    """The workflow's checks give kelvor's own answers (the seed formula's were compared with
+    kelvor at 750 offsets and times of day, at the edge of the 32-bit range and below zero)."""
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp()
+        self.list = os.path.join(self.dir, "p.list")
+        with open(self.list, "w") as f:
+            f.write("".join(f"c{i}\n" for i in range(30)))
+        for d in gc.DATA_FOLDERS:
+            os.mkdir(os.path.join(self.dir, d))
+
+    def problems(self, **changes):
+        given = dict(folds=[1], seeds=[7], kelvor_time="03:04:05", count=30, threads=1, runtime=240,
+                     fraction=0.1, list_path=self.list, data_root=self.dir)
+        given.update(changes)
+        return gc.problems(**given)
+
+    def test_times_of_day_and_seed_offsets(self):
+        self.assertEqual(gc.time_of_day("23:59:59"), (23, 59, 59))
+        for text in ("24:00:00", "12:60:00", "12:00:60", "1:02:03", "12:00", "noon"):
+            self.assertIsNone(gc.time_of_day(text), text)
+        # Below zero the exponentials make up for the offset; near 2**31 they push it out, the
+        # more the later in the day.
+        for offset, hms, defined in ((-3, (0, 0, 0), True), (-4, (0, 0, 0), False), (-10, (23, 59, 59), True),
+                                     (100000000, (23, 59, 59), True), (2000000000, (23, 59, 59), False),
+                                     (2147483644, (0, 0, 0), True), (2147483645, (0, 0, 0), False)):
+            with self.subTest(offset=offset, hms=hms):
+                self.assertEqual(gc.seed_defined(offset, hms), defined)
+
+    def test_folds_as_kelvor_takes_them(self):
+        # 30 proteins, fraction 0.15: a test part of 5; fold k's block ends at round(4.5 k).
+        self.assertEqual([gc.block_top(k, 0.15, 30) for k in (1, 6, 7, 8)], [5, 27, 32, 36])
+        self.assertEqual([k for k in range(-1, 10) if not gc.fold_usable(k, 0.15, 30, 5)], [7])
+        self.assertEqual(gc.folds_inside(0.15, 30, 5), "1 to 6")
+        self.assertEqual(gc.folds_inside(0.0, 3, 0), "1 to 4")
+        self.assertEqual(gc.round_half_away(-2.5), -3)
+
+    def test_list_lines_as_kelvor_counts_them(self):
+        for text, lines in (("a\nb\n", 2), ("a\r\nb", 2), ("a\n\n", None), ("a\n \t\r\nb\n", None), ("", None)):
+            with self.subTest(text=text):
+                with open(self.list, "w", newline="") as f:
+                    f.write(text)
+                if lines is None:
+                    with self.assertRaises(ValueError) as caught:
+                        gc.list_line_count(self.list)
+                    self.assertIn(self.list, str(caught.exception))
+                else:
+                    self.assertEqual(gc.list_line_count(self.list), lines)
+        with open(self.list, "w") as f:
+            f.write("a\n\nb\n")
+        with self.assertRaises(ValueError) as caught:
+            gc.list_line_count(self.list)
+        self.assertIn("line 2 is blank", str(caught.exception))
+
+    def test_every_fault_is_named_at_once(self):
+        self.assertEqual(self.problems(), [])
+        self.assertEqual(self.problems(folds=[1, 6, 8, 0], seeds=[-2], fraction=0.15, count=31, threads=8), [])
+        found = self.problems(folds=[1, 7, "x"], seeds=[3000000000, 2000000000, True], kelvor_time="23:59:59",
+                              count=-1, threads=0, runtime=0, fraction=0.15)
+        self.assertEqual(found, [
+            "protein_count: -1 is out of range; allowed: 0 to 2147483647",
+            "threads_per_run: 0 is out of range; allowed: 1 to 8",
+            "runtime_minutes: 0 is out of range; allowed: 1 to 2147483647",
+            "seeds: 3000000000 is out of range; allowed: -2147483648 to 2147483647",
+            "seeds: True is not a whole number",
+            "seeds: 2000000000 gives no random seed at kelvor_time 23:59:59 (kelvor's seed formula leaves the "
+            "32-bit range); allowed: -2 to 100000000 at any time of day",
+            "folds: 'x' is not a whole number",
+        ])
+        # The folds against the list: the count asked for, or the list's when it is shorter.
+        fold7 = ("folds: 7 is not usable with the test fraction 0.15: its test block of 5 proteins (list lines 28 "
+                 "to 32) straddles an end of the list of 30 proteins; allowed: 1 to 6 (or 0 and below, whose test "
+                 "part is the last 5 proteins)")
+        self.assertEqual(self.problems(folds=[7], fraction=0.15, count=500), [fold7])
+        self.assertEqual(self.problems(folds=[7], fraction=0.15, count="30", threads="2"), [fold7])
+        self.assertEqual(self.problems(kelvor_time=11045), [
+            "kelvor_time: '11045' is not a time of day; allowed: hh:mm:ss with hh 00-23, mm and ss 00-59 (put it in "
+            "quotes: YAML reads an unquoted hh:mm:ss as a number)"])
+        self.assertEqual(self.problems(kelvor_time="7:00:00", fraction=1.5, data_root=self.list,
+                                       list_path=self.list + ".gone", count=None, count_name="the template's count"), [
+            "kelvor_time: '7:00:00' is not a time of day; allowed: hh:mm:ss with hh 00-23, mm and ss 00-59",
+            "the template's count: None is not a whole number",
+            "template: its test fraction (setting 9) is 1.5; allowed: 0 to 1",
+            f"data_root: {self.list} lacks dssp_data, new_prf, kvqout",
+            f"proteins: {self.list}.gone is missing",
+        ])
 
 class ReportReading(unittest.TestCase):
     def test_both_phases_of_a_complete_report(self):
