@@ -20,6 +20,10 @@ constexpr int kWinCentre = 11;  // the slot of the residue itself
 constexpr int kSlots = 22;      // window slots plus the bias slot
 constexpr int kFeatures = 30;   // features per window slot
 constexpr int kColumns = 38;    // encoded columns per residue
+// Column of the outputs that learn nothing from the residue: bit c-1 set for output c, as a
+// double 0..7. The trainer never fills it (0: every output learns); the angle network marks
+// there the outputs whose target is undefined.
+constexpr int kSilentColumn = 37;
 
 struct DataStore {
   // sinout

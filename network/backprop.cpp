@@ -22,9 +22,10 @@ void backprop(Network& net, const DataStore& store, int n) {
   static thread_local std::vector<double> errh2(102 * 102);  // errh2[m + 102*k]
   std::array<double, 22> errh1{};
 
+  const int silent = static_cast<int>(store.fin(n, kSilentColumn));
   for (int c = 1; c <= 3; ++c) {
     const double o = net.out(n, c);
-    biro2[c] = g * (store.targ(c) - o) * (1.0 - o * o);
+    biro2[c] = (silent >> (c - 1) & 1) ? 0.0 : g * (store.targ(c) - o) * (1.0 - o * o);
     for (int m = 1; m <= kHidden; ++m) erro2[m + 102 * c] = biro2[c] * net.dcayout[m];
   }
   for (int k = 1; k <= kHidden; ++k) {

@@ -82,6 +82,8 @@ inline double classCode(double o1, double o2, double o3) {
 inline const double* residueRow(const double* filin, int r) {
   return filin + static_cast<std::ptrdiff_t>(r - 1) * 38;
 }
+// From a row's targets (column 33) to its silent outputs (column 37, kSilentColumn of the store).
+constexpr int kSilentOffset = 4;
 
 // ---------------------------------------------------------------------------------------------
 // A clock for comparing durations within one run: the time-stamp counter where there is one.
@@ -744,8 +746,9 @@ void outputsAndBackward(FirstShared& s, int t, FirstSlice& sl, int n, bool train
   const double* pwei = sl.pwei;
   const double g = s.gain, eta = s.rate, mu = s.momentum;
   const double* targ = residueRow(s.filin, n) + 32;
+  const int silent = static_cast<int>(targ[kSilentOffset]);  // outputs that learn nothing here
   double biro2[3];
-  for (int c = 0; c < 3; ++c) biro2[c] = g * (targ[c] - o[c]) * (1.0 - o[c] * o[c]);
+  for (int c = 0; c < 3; ++c) biro2[c] = (silent >> c & 1) ? 0.0 : g * (targ[c] - o[c]) * (1.0 - o[c] * o[c]);
   double* birh2 = sl.birh2;
   for (int k = 0; k < 101; ++k) {
     double sum = 0.0;

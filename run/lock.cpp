@@ -18,12 +18,12 @@ std::string workingDirectory() {
 }
 }  // namespace
 
-DirectoryLock::DirectoryLock(const std::string& dir) {
+DirectoryLock::DirectoryLock(const std::string& dir, const std::string& file) {
   const std::string where = dir.empty() || dir == "." ? workingDirectory() : dir;
-  const std::string name = dir.empty() ? std::string("kelvor.lock") : (dir.back() == '/' ? dir : dir + "/") + "kelvor.lock";
+  const std::string name = dir.empty() ? file : (dir.back() == '/' ? dir : dir + "/") + file;
   fd_ = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (fd_ < 0)
-    throw FileError(where + "/kelvor.lock", 0, std::string("cannot create the run lock: ") + std::strerror(errno));
+    throw FileError(where + "/" + file, 0, std::string("cannot create the run lock: ") + std::strerror(errno));
   if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
     char buf[32] = {0};
     ssize_t n = ::pread(fd_, buf, sizeof buf - 1, 0);
@@ -36,7 +36,7 @@ DirectoryLock::DirectoryLock(const std::string& dir) {
   }
   std::string pid = std::to_string(::getpid()) + "\n";
   if (::ftruncate(fd_, 0) != 0 || ::pwrite(fd_, pid.data(), pid.size(), 0) != static_cast<ssize_t>(pid.size()))
-    throw FileError(where + "/kelvor.lock", 0, std::string("cannot write the run lock: ") + std::strerror(errno));
+    throw FileError(where + "/" + file, 0, std::string("cannot write the run lock: ") + std::strerror(errno));
 }
 
 DirectoryLock::~DirectoryLock() {

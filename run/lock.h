@@ -8,9 +8,10 @@ namespace kelvor {
 
 class DirectoryLock {
  public:
-  // Takes the lock file "kelvor.lock" in `dir` (the working directory when empty); throws
-  // BusyError, naming the directory and the other run's process id, when another run holds it.
-  explicit DirectoryLock(const std::string& dir = "");
+  // Takes the lock file `file` ("kelvor.lock", or the lock of another program that writes files
+  // of its own there) in `dir` (the working directory when empty); throws BusyError, naming the
+  // directory and the other run's process id, when another run holds it.
+  explicit DirectoryLock(const std::string& dir = "", const std::string& file = "kelvor.lock");
   ~DirectoryLock();
   DirectoryLock(const DirectoryLock&) = delete;
   DirectoryLock& operator=(const DirectoryLock&) = delete;
