@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -60,6 +61,19 @@ ToolResult runAngles(const fs::path& dir, const std::vector<std::string>& args,
   r.out = readFile(outPath);
   r.err = readFile(errPath);
   return r;
+}
+
+// Starts kelvor-angles in `dir` with its output going to dir/out and dir/err; returns its pid.
+pid_t startAngles(const fs::path& dir, const std::vector<std::string>& env) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::chdir(dir.c_str()) != 0) ::_exit(127);
+    for (const auto& e : env) ::putenv(const_cast<char*>(e.c_str()));
+    if (!std::freopen("out", "w", stdout) || !std::freopen("err", "w", stderr)) ::_exit(127);
+    ::execl(KELVOR_ANGLES_BINARY, KELVOR_ANGLES_BINARY, static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  return pid;
 }
 
 std::string describe(const ToolResult& r) { return "status " + std::to_string(r.status) + "\nout:\n" + r.out + "\nerr:\n" + r.err; }
@@ -211,6 +225,41 @@ TEST(AngleRuns, OutOfFoldPredictionsComeOnlyFromModelsThatNeverTrainedOnTheChain
   test::writeDefaults(dir.path(), 1, n, 1, 0.1);
   const test::RunResult k = test::runKelvor(dir.path());
   EXPECT_EQ(k.status, 0) << k.out << k.err;
+}
+
+// A run killed after a checkpoint and resumed writes the bytes of a run never interrupted.
+TEST(AngleRuns, AResumedRunWritesWhatAnUninterruptedRunWrites) {
+  const std::vector<std::string> env{"KELVOR_TIME=00:00:00", "KELVOR_CHECKPOINT_SECONDS=0"};
+  ScratchDir ref, cut;
+  for (const ScratchDir* d : {&ref, &cut}) {
+    test::copyExampleChains(d->path(), 15);
+    test::writeDefaults(d->path(), 6, 15, 1, 0.2);
+  }
+  const ToolResult whole = runAngles(ref.path(), {}, env);
+  ASSERT_EQ(whole.status, 0) << describe(whole);
+  EXPECT_FALSE(fs::exists(ref.path() / "angles.checkpoint"));
+
+  const pid_t pid = startAngles(cut.path(), env);
+  bool killed = false;
+  for (int i = 0; i < 20000 && !killed; ++i) {
+    if (fs::exists(cut.path() / "angles.checkpoint")) killed = ::kill(pid, SIGKILL) == 0;
+    else ::usleep(1000);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ASSERT_TRUE(killed && WIFSIGNALED(status)) << "the run ended before a checkpoint was seen";
+  const ToolResult resumed = runAngles(cut.path(), {"--resume"}, env);
+  ASSERT_EQ(resumed.status, 0) << describe(resumed);
+  EXPECT_NE(resumed.err.find("resuming the training after epoch"), std::string::npos) << resumed.err;
+  EXPECT_EQ(test::firstDifference(whole.out, resumed.out), "");
+  for (const char* f : {"angles.valdav", "angles.77", "angles.78", "angles.79"})
+    EXPECT_TRUE(readFile(ref.file(f)) == readFile(cut.file(f))) << f;
+  EXPECT_FALSE(fs::exists(cut.path() / "angles.checkpoint"));
+
+  // A completed run leaves nothing to resume.
+  ToolResult r = runAngles(cut.path(), {"--resume"}, env);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("cannot resume"), std::string::npos) << r.err;
 }
 
 TEST(AngleRuns, BadInputsAreRefusedWithMessagesThatNameTheCause) {
