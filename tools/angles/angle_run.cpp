@@ -6,11 +6,14 @@
 
 #include "config/validate.h"
 #include "dataset/setio.h"
+#include "network/clock.h"
 #include "network/netinit.h"
+#include "run/run_identity.h"
 #include "run/scores.h"
 #include "run/text/activity.h"
 #include "run/text/errors.h"
 #include "run/text/freeform_writer.h"
+#include "tools/angles/angle_checkpoint.h"
 #include "tools/angles/angle_data.h"
 #include "tools/angles/angle_files.h"
 #include "weightio/weight_files.h"
@@ -74,16 +77,80 @@ void startAngleRun(AngleRun& run, const std::string& defaults, const std::string
   run.engine = makeEngine(run.net, run.store);
 }
 
+namespace {
+
+std::string refused(const std::string& why) { return "cannot resume: " + why + "; nothing was changed"; }
+
+// Lines to standard output go to `lines` only, while it lives.
+class HeldStdout {
+ public:
+  explicit HeldStdout(std::vector<std::string>& lines) { tapStdout(&lines, true); }
+  ~HeldStdout() { tapStdout(nullptr); }
+  HeldStdout(const HeldStdout&) = delete;
+  HeldStdout& operator=(const HeldStdout&) = delete;
+};
+
+}  // namespace
+
+Checkpoint resumeAngleRun(AngleRun& run) {
+  run.lock.emplace(run.dir, kLockName);
+  const Checkpoint cp = readAngleCheckpoint(run.dir);
+  const std::string defaults = inDir(run.dir, "kelvor.in");
+  run.defaults = defaults;
+  {
+    // The start-up again, as the checkpoint's run made it: its lines are held, and must be the
+    // first lines that run wrote.
+    std::vector<std::string> lines;
+    HeldStdout held(lines);
+    run.cfg = getdefs(run.store, run.net, defaults, cp.seedOffset);
+    run.cfg.reportName = inDir(run.dir, kReportName);
+    if (std::string change = settingsChange(cp.settings, run.cfg.settings); !change.empty())
+      throw ResumeRefusal(refused("in \"" + defaults + "\", " + change));
+    if (proteinsHash(run.store, run.cfg.listLines) != cp.proteinsHash)
+      throw ResumeRefusal(refused("the protein list gives other proteins than when the checkpoint was taken"));
+    setTimeOfDay(cp.time);
+    netinit(run.net, run.store, cp.seedOffset);
+    if (run.store.seed != cp.generator) throw ResumeRefusal(refused("the random generator does not repeat the checkpoint's run"));
+    try {
+      setio(run.store, defaultDataRoot());
+    } catch (const DataStop&) {
+      throw ResumeRefusal(refused("the per-protein files no longer load"));
+    }
+    makeAngleTargets(run.store);
+    if (dataHash(run.store) != cp.dataHash)
+      throw ResumeRefusal(refused("the per-protein files hold other data than when the checkpoint was taken"));
+    if (lines.size() > cp.stdoutLines.size() || !std::equal(lines.begin(), lines.end(), cp.stdoutLines.begin()))
+      throw ResumeRefusal(refused("the start of the run writes other lines than when the checkpoint was taken"));
+  }
+  ReportPrefix now;
+  try {
+    now = reportPrefix(run.cfg.reportName, cp.reportLength);
+  } catch (const FileError& e) {
+    throw ResumeRefusal(refused(std::string("the report file cannot be read (") + e.what() + ")"));
+  }
+  if (now.length < 0 || now.hash != cp.reportHash)
+    throw ResumeRefusal(refused("the report file \"" + run.cfg.reportName + "\" is not the one the checkpoint's run wrote"));
+
+  giveNetwork(cp, run.net);
+  run.net.outs.assign(static_cast<std::size_t>(run.store.nta) * 3, 0.0);
+  run.engine = makeEngine(run.net, run.store);
+  std::fprintf(stderr, "kelvor-angles: resuming the training after %s %d\n", cp.phase.stopped ? "its early stop in epoch" : "epoch",
+               cp.phase.stopped ? cp.phase.epoch : cp.phase.epoch - 1);
+  return cp;
+}
+
 AngleResult trainAngles(AngleRun& run) {
   DataStore& store = run.store;
   Network& net = run.net;
   Engine& engine = *run.engine;
   const std::string stem = inDir(run.dir, kWeightStem);
   AngleResult result;
-  int epoch = 1;
-  if (run.cfg.epochLimit > 0) {
-    double best = std::numeric_limits<double>::infinity();
-    int stale = 0;
+  const PhaseState from = run.from.value_or(PhaseState{1, std::numeric_limits<double>::infinity(), 0, 0, false});
+  int epoch = from.epoch;
+  result.bestEpoch = from.bestEpoch;
+  if (run.cfg.epochLimit > 0 && !from.stopped) {
+    double best = from.best;
+    int stale = from.stale;
     for (; epoch <= run.cfg.epochLimit; ++epoch) {
       initphi(store);
       engine.trainFirst(1, store.ntatrain);
@@ -98,6 +165,7 @@ AngleResult trainAngles(AngleRun& run) {
                             std::to_string(epoch) + " (the learning rate, momentum or gain may be too large); " + stem +
                             "77..79 hold the last finite set");
       run.report.write(formatEpochLine(epoch, tr, va, te));
+      bool stop = false;
       if (va < best) {
         writeFirstStageAs(net, stem);
         best = va;
@@ -106,8 +174,10 @@ AngleResult trainAngles(AngleRun& run) {
       } else if (++stale > 100) {
         writeStdout("angles: early stop in epoch " + std::to_string(epoch) + "; best validation error " + fixed(best, 6) +
                     " in epoch " + std::to_string(result.bestEpoch));
-        break;
+        stop = true;
       }
+      if (run.keeper) run.keeper->epochEnd(PhaseState{stop ? epoch : epoch + 1, best, stale, result.bestEpoch, stop}, net);
+      if (stop) break;
     }
   }
   result.epoch = epoch;

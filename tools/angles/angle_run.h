@@ -16,7 +16,9 @@
 #include "dataset/store.h"
 #include "network/engine.h"
 #include "network/state.h"
+#include "run/checkpoint.h"
 #include "run/lock.h"
+#include "run/schedule.h"
 #include "run/text/output.h"
 #include "tools/angles/angle_scores.h"
 
@@ -31,6 +33,8 @@ struct AngleRun {
   std::optional<DirectoryLock> lock;
   ReportFile report;
   std::unique_ptr<Engine> engine;
+  class AngleKeeper* keeper = nullptr;  // keeps the checkpoint, when set
+  std::optional<PhaseState> from;       // where a resumed run goes on (none: epoch 1)
 };
 
 // Reads the defaults file `defaults` and its protein list (a relative list name is taken from
@@ -45,6 +49,13 @@ struct AngleResult {
   ScaledErrors test;   // test part, encoded units
   ValueErrors network, letterMean;  // test part, in degrees and square angstrom
 };
+
+// Starts the run of run.dir's checkpoint again, up to the end of the epoch it was taken in:
+// the same start-up checked against the checkpoint (ResumeRefusal, changing nothing, when the
+// directory no longer holds that run), the network as the checkpoint holds it. The caller then
+// opens the report at the checkpoint's length, writes its standard output again and trains
+// from cp.phase.
+Checkpoint resumeAngleRun(AngleRun& run);
 
 // Trains (epoch limit > 0) or loads the weight files of `dir` (epoch limit 0 or below), runs the
 // final pass, writes the closing lines to standard output and the report, and leaves the kept

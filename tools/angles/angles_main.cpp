@@ -10,6 +10,7 @@
 #include "run/driver.h"
 #include "run/text/errors.h"
 #include "run/text/output.h"
+#include "tools/angles/angle_checkpoint.h"
 #include "tools/angles/angle_files.h"
 #include "tools/angles/angle_run.h"
 #include "tools/angles/angle_sets.h"
@@ -31,17 +32,39 @@ void closingLine(std::chrono::steady_clock::time_point started, const std::vecto
   std::fprintf(stderr, "%s\n", line.c_str());
 }
 
-int train(const Options& o, std::chrono::steady_clock::time_point started) {
-  const int offset = seedOffsetFromArgument(o.seedArgument);
-  AngleRun run;
-  startAngleRun(run, "kelvor.in", "", offset);
+void finish(AngleRun& run, AngleKeeper& keeper, std::chrono::steady_clock::time_point started) {
   const AngleResult r = trainAngles(run);
   run.report.close();
   flushStdout();
+  keeper.remove();
   std::vector<std::string> written{kReportName};
   if (r.bestEpoch > 0)
     for (const char* n : {"77", "78", "79"}) written.push_back(std::string(kWeightStem) + n);
   closingLine(started, written);
+}
+
+int train(const Options& o, std::chrono::steady_clock::time_point started) {
+  const int offset = seedOffsetFromArgument(o.seedArgument);
+  AngleRun run;
+  AngleKeeper keeper("");  // records standard output from its first line
+  startAngleRun(run, "kelvor.in", "", offset);
+  keeper.started(run.cfg, offset, run.store);
+  keeper.remove();  // an earlier run's: useless once this run rewrites the report
+  run.keeper = &keeper;
+  finish(run, keeper, started);
+  return kExitOk;
+}
+
+int resume(std::chrono::steady_clock::time_point started) {
+  AngleRun run;
+  const Checkpoint cp = resumeAngleRun(run);
+  AngleKeeper keeper("");
+  keeper.resumed(cp, run.cfg);
+  run.keeper = &keeper;
+  run.from = cp.phase;
+  run.report.openAt(run.cfg.reportName, cp.reportLength);
+  for (const std::string& line : cp.stdoutLines) writeStdout(line);
+  finish(run, keeper, started);
   return kExitOk;
 }
 
@@ -87,7 +110,7 @@ int runAngles(int argc, char** argv) {
       closingLine(started, {});
       return status;
     }
-    case Mode::kResume: throw ConfigError("--resume: this build keeps no angle checkpoint; start the training again");
+    case Mode::kResume: return resume(started);
   }
   return kExitOk;
 }
