@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The honest pipeline of the workflow on a tiny set (the first 30 example chains, 2 folds, one
-# seed offset, epoch limit 1, 3 out-of-fold angle models of 1 epoch): the three data roots, the
-# runs' test-part scores as kelvor itself reports them, the summary, and a second invocation
-# that does nothing.
+# seed offset, epoch limit 1, 3 out-of-fold angle models of 1 epoch): the three data roots, runs
+# that never train on the block they are scored on, the summary, and a second invocation that
+# does nothing.
 set -euo pipefail
 build=$1 src=$2
 for tool in snakemake gnuplot; do
@@ -46,19 +46,22 @@ for d in dssp_data new_prf; do
   done
 done
 
-# Each run's test part scored by kelvor-predict gives the filter's test score that kelvor reports.
+# Each run of fold k trains on the list without fold k's block, which kelvor-predict then scores.
 for s in observed predicted none; do
   for fold in 1 2; do
     run=$res/$s/runs/$combo/fold${fold}_seed7
     root=$res/roots/$s
     [ $s != observed ] || root=$src/examples
     [ "$(readlink -f "$run/kvqout")" = "$(readlink -f "$root/kvqout")" ] || fail "$run reads another kvqout folder"
-    [ "$(wc -l < "$run/test.list")" = 3 ] || fail "$run: test part of $(wc -l < "$run/test.list") chains"
-    [ "$(cat "$run/test.list")" = "$(sed -n "$((fold * 3 - 2)),$((fold * 3))p" "$work/p30.list")" ] || fail "$run: test part"
-    reported=$(awk '/#Cross Validation/ {getline; getline; v = $2} END {print v}' "$run/kelvor.valdav")
-    scored=$(python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["filter"]["q3"])' "$run/test-scores/scores.json")
-    awk -v a="$reported" -v b="$scored" 'BEGIN {d = a - b; exit !(d < 1e-12 && d > -1e-12)}' \
-      || fail "$run: kelvor reports $reported, kelvor-predict scores $scored"
+    block=$(sed -n "$((fold * 3 - 2)),$((fold * 3))p" "$work/p30.list")
+    [ "$(cat "$run/test.list")" = "$block" ] || fail "$run: test block $(cat "$run/test.list" | tr '\n' ' ')"
+    [ "$(cat "$run/proteins.list")" = "$(grep -vxF -f <(echo "$block") "$work/p30.list")" ] \
+      || fail "$run: its list is not the chains without the test block"
+    [ "$(sed -n 2p "$run/kelvor.in" | awk '{print $1}')" = 27 ] || fail "$run: protein count"
+    grep -q "^Protein set too small" "$run/kelvor.out" && fail "$run: kelvor was asked for more chains than its list has"
+    scored=$(python3 -c 'import json,sys; print(" ".join(c["name"] for c in json.load(open(sys.argv[1]))["per_chain"]))' \
+      "$run/test-scores/scores.json")
+    [ "$scored" = "$(echo $block)" ] || fail "$run: kelvor-predict scored $scored"
   done
 done
 

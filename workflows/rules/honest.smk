@@ -7,18 +7,33 @@
 #    by a model that never trained on it (results/honest/angles/).
 # 2. Three data roots of the same chains (results/honest/roots/): "observed" is the data root
 #    itself, "predicted" has the out-of-fold kvqout files, "none" has the three values at 0.
-# 3. The folds x seeds x settings grid of kelvor on each root (results/honest/SOURCE/runs/),
-#    each run then scored on its test part by kelvor-predict (RUN/test-scores/).
+# 3. The folds x seeds x settings grid of kelvor on each root (results/honest/SOURCE/runs/).
+#    kelvor trains its own test part in every epoch, so a run of fold k trains on the list
+#    without fold k's test block (results/honest/lists/), and kelvor-predict then scores that
+#    block, chains the run never saw (RUN/test-scores/).
 # 4. results/honest/summary.md, summary.tsv and angle_errors.tsv: per fold, Q3 and SOV'99 with
 #    the three feature sources, and the angle network's errors beside a per-letter mean.
+
+import fold_parts  # noqa: E402
 
 KELVOR_ANGLES = str(config.get("kelvor_angles", "../build/kelvor-angles"))
 KELVOR_PREDICT = str(config.get("kelvor_predict", "../build/kelvor-predict"))
 HONEST = RESULTS + "/honest"
 HRUN = HONEST + "/{source}/runs/{combo}/fold{fold}_seed{seed}"
 HONEST_SOURCES = ["observed", "predicted", "none"]
-HONEST_COUNT = int(SHARED["protein_count"])
 HONEST_FRACTION = float(TEST_FRACTION)
+try:
+    HONEST_NAMES = fold_parts.read_list(PROTEINS)
+except (OSError, ValueError) as e:
+    raise ValueError(f"config: proteins {PROTEINS}: {e}") from None
+# The chains kelvor would take: the requested count, or the whole list when it is shorter.
+HONEST_COUNT = min(int(SHARED["protein_count"]), len(HONEST_NAMES))
+try:
+    HONEST_REST = {f: len(fold_parts.parts(HONEST_NAMES, HONEST_COUNT, HONEST_FRACTION, f)[2]) for f in FOLDS}
+except ValueError as e:
+    raise ValueError(f"config: folds: {e}") from None
+HONEST_REST = {f: HONEST_COUNT - t for f, t in HONEST_REST.items()}
+HONEST_LISTS = HONEST + "/lists/fold{fold}"
 
 
 def angle_folds():
@@ -45,6 +60,7 @@ localrules:
     build_kelvor_angles,
     build_kelvor_predict,
     honest_root,
+    honest_lists,
     honest_prepare_run,
     honest_score,
     honest_summary,
@@ -156,11 +172,32 @@ rule honest_root:
         """
 
 
+# Fold k's test block, and the list without it that the fold's runs train on.
+rule honest_lists:
+    input:
+        PROTEINS,
+    output:
+        rest=HONEST_LISTS + ".rest.list",
+        test=HONEST_LISTS + ".test.list",
+    params:
+        proteins_used=HONEST_COUNT,
+        fraction=HONEST_FRACTION,
+    shell:
+        """
+        for part in rest test; do
+          out={output.rest:q}
+          [ $part = rest ] || out={output.test:q}
+          python3 {SCRIPTS}/fold_parts.py --list {input:q} --count {params.proteins_used} --fraction {params.fraction} \
+            --fold {wildcards.fold} --part $part --output "$out"
+        done
+        """
+
+
 use rule prepare_run as honest_prepare_run with:
     input:
         honest_root_input,
         template=TEMPLATE,
-        proteins=PROTEINS,
+        proteins=HONEST_LISTS + ".rest.list",
     output:
         defaults=HRUN + "/kelvor.in",
         proteins=HRUN + "/proteins.list",
@@ -170,7 +207,7 @@ use rule prepare_run as honest_prepare_run with:
         kelvor=os.path.abspath(KELVOR),
         time=TIME,
         learning=learning_options,
-        protein_count="" if COUNT is None else f"--count {COUNT}",
+        protein_count=lambda wildcards: f"--count {HONEST_REST[int(wildcards.fold)]}",
 
 
 use rule train as honest_train with:
@@ -183,23 +220,21 @@ use rule train as honest_train with:
         HRUN + "/kelvor.done",
 
 
-# The run's test part, predicted and scored by kelvor-predict with the run's weights.
+# The fold's held-out block, predicted and scored by kelvor-predict with the run's weights.
 rule honest_score:
     input:
         done=HRUN + "/kelvor.done",
+        test=HONEST_LISTS + ".test.list",
         predict=KELVOR_PREDICT,
     output:
         HRUN + "/test-scores/scores.json",
     params:
         dir=HRUN,
         predict=os.path.abspath(KELVOR_PREDICT),
-        proteins_used=HONEST_COUNT,
-        fraction=HONEST_FRACTION,
     shell:
         """
+        cp {input.test:q} {params.dir:q}/test.list
         cd {params.dir:q}
-        python3 {SCRIPTS}/fold_parts.py --list proteins.list --count {params.proteins_used} --fraction {params.fraction} \
-          --fold {wildcards.fold} --part test --output test.list
         {params.predict:q} -w . -l test.list -d . --scores -o test-scores > predict.out 2> predict.err \
           || {{ cat predict.err >&2; exit 1; }}
         """

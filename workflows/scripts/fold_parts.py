@@ -5,6 +5,7 @@ With n proteins (the requested count, or the list's length when it is shorter) a
 fraction f, the test part is the block of round(f*n) list lines ending at line round(k*f*n)
 of fold k; the validation part is the last round(0.05*(n - test)) of the other lines, the
 training part the rest, all in list order. Rounding goes half away from zero, as kelvor's.
+"rest" is the training and validation parts together: the list without the test block.
 
   fold_parts.py --list proteins.list --count 213 --fraction 0.1 --fold 3 --part test
 """
@@ -48,11 +49,12 @@ def main(argv=None):
     p.add_argument("--count", type=int, required=True, help="requested protein count")
     p.add_argument("--fraction", type=float, required=True, help="test fraction")
     p.add_argument("--fold", type=int, required=True)
-    p.add_argument("--part", choices=("training", "validation", "test"), required=True)
+    p.add_argument("--part", choices=("training", "validation", "test", "rest"), required=True)
     p.add_argument("--output", required=True)
     a = p.parse_args(argv)
     try:
-        chosen = dict(zip(("training", "validation", "test"), parts(read_list(a.list), a.count, a.fraction, a.fold)))[a.part]
+        training, validation, test = parts(read_list(a.list), a.count, a.fraction, a.fold)
+        chosen = {"training": training, "validation": validation, "test": test, "rest": training + validation}[a.part]
     except (OSError, ValueError) as e:
         sys.exit(f"fold_parts.py: {e}")
     with open(a.output, "w", encoding="utf-8") as f:

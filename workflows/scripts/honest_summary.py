@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Summary of the honest pipeline: per fold, the test-part Q3 and SOV'99 of the structure model
+"""Summary of the honest pipeline: per fold, the Q3 and SOV'99 on the fold's held-out block of the structure model
 trained and tested with observed, predicted (out-of-fold) and no structural features, and the
 errors of the predicted angles and areas beside those of a per-letter mean computed on the
 fold's training part.
@@ -9,8 +9,8 @@ fold's training part.
                     observed=RUN_DIR ... predicted=RUN_DIR ... none=RUN_DIR ...
 
 Every RUN_DIR holds kelvor.done (fold and seed offset) and test-scores/scores.json, the report
-of kelvor-predict on the run's test part; its parent directory is named by its learning
-settings.
+of kelvor-predict on the fold's test block, which the run did not train on; its parent
+directory is named by its learning settings.
 """
 
 import argparse
@@ -78,11 +78,11 @@ def markdown(rows, angles):
     folds = sorted({r["fold"] for r in rows})
     combos = sorted({r["combination"] for r in rows})
     out = ["# Honest pipeline", "",
-           "Test-part scores of the structure model (kelvor-predict on each run's test part, mean over seed "
+           "Scores of the structure model on each fold's test block (kelvor-predict; the mean over seed "
            "offsets) with observed structural features, features predicted out-of-fold by kelvor-angles, and "
-           "none (the three values set to 0 in training and prediction). kelvor trains its test part in every "
-           "epoch too (only the validation part is held out), so these are not scores on unseen chains; the "
-           "features of every chain, however, come from an angle model that never trained on it.", ""]
+           "none (the three values set to 0 in training and prediction). The runs of fold k train on the list "
+           "without that block, so it holds chains they never saw; the predicted features of every chain come "
+           "from an angle model that never trained on it.", ""]
     for combo in combos:
         out += [f"## {combo}", "",
                 "| fold | Q3 observed | Q3 predicted | Q3 none | SOV'99 observed | SOV'99 predicted | SOV'99 none |",

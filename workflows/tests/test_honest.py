@@ -58,10 +58,14 @@ class Parts(unittest.TestCase):
     def test_command_line_writes_the_part(self):
         with tempfile.TemporaryDirectory() as d:
             write(f"{d}/l", "".join(f"c{i}  \n" for i in range(1, 21)))
-            subprocess.run([sys.executable, f"{SCRIPTS}/fold_parts.py", "--list", f"{d}/l", "--count", "20",
-                            "--fraction", "0.1", "--fold", "2", "--part", "test", "--output", f"{d}/t"], check=True)
-            with open(f"{d}/t", encoding="utf-8") as f:
+            for part in ("test", "rest"):
+                subprocess.run([sys.executable, f"{SCRIPTS}/fold_parts.py", "--list", f"{d}/l", "--count", "20",
+                                "--fraction", "0.1", "--fold", "2", "--part", part, "--output", f"{d}/{part}"],
+                               check=True)
+            with open(f"{d}/test", encoding="utf-8") as f:
                 self.assertEqual(f.read(), "c3\nc4\n")
+            with open(f"{d}/rest", encoding="utf-8") as f:
+                self.assertEqual(f.read().split(), [f"c{i}" for i in range(1, 21) if i not in (3, 4)])
 
 
 class Featureless(unittest.TestCase):
