@@ -22,17 +22,20 @@ HONEST = RESULTS + "/honest"
 HRUN = HONEST + "/{source}/runs/{combo}/fold{fold}_seed{seed}"
 HONEST_SOURCES = ["observed", "predicted", "none"]
 HONEST_FRACTION = float(TEST_FRACTION)
-try:
-    HONEST_NAMES = fold_parts.read_list(PROTEINS)
-except (OSError, ValueError) as e:
-    raise ValueError(f"config: proteins {PROTEINS}: {e}") from None
-# The chains kelvor would take: the requested count, or the whole list when it is shorter.
-HONEST_COUNT = min(int(SHARED["protein_count"]), len(HONEST_NAMES))
-try:
-    HONEST_REST = {f: len(fold_parts.parts(HONEST_NAMES, HONEST_COUNT, HONEST_FRACTION, f)[2]) for f in FOLDS}
-except ValueError as e:
-    raise ValueError(f"config: folds: {e}") from None
-HONEST_REST = {f: HONEST_COUNT - t for f, t in HONEST_REST.items()}
+
+
+def honest_split():
+    """The chains kelvor would take (the requested count, or the whole list when it is shorter)
+    and, per fold, how many of them its runs train on. Read when an honest rule needs them, so
+    that the grid's own targets never depend on it."""
+    try:
+        names = fold_parts.read_list(PROTEINS)
+        count = min(int(SHARED["protein_count"]), len(names))
+        return count, {f: count - len(fold_parts.parts(names, count, HONEST_FRACTION, f)[2]) for f in FOLDS}
+    except (OSError, ValueError) as e:
+        raise ValueError(f"config: honest pipeline on {PROTEINS}: {e}") from None
+
+
 HONEST_LISTS = HONEST + "/lists/fold{fold}"
 
 
@@ -45,7 +48,6 @@ def angle_folds():
     return k
 
 
-ANGLE_FOLDS = angle_folds()
 ANGLE_EPOCHS = optional_integer("angle_epochs")
 if ANGLE_EPOCHS is not None and ANGLE_EPOCHS < 1:
     raise ValueError(f"config: angle_epochs must be 1 or more, not {ANGLE_EPOCHS}")
@@ -122,9 +124,9 @@ rule honest_angles:
         angles=os.path.abspath(KELVOR_ANGLES),
         kelvor=os.path.abspath(KELVOR),
         time=TIME,
-        folds=ANGLE_FOLDS,
+        folds=lambda wildcards: angle_folds(),
         epochs="" if ANGLE_EPOCHS is None else f"--epochs {ANGLE_EPOCHS}",
-        protein_count=f"--count {HONEST_COUNT}",
+        protein_count=lambda wildcards: f"--count {honest_split()[0]}",
     threads: THREADS
     resources:
         mem_mb=1000,
@@ -180,7 +182,7 @@ rule honest_lists:
         rest=HONEST_LISTS + ".rest.list",
         test=HONEST_LISTS + ".test.list",
     params:
-        proteins_used=HONEST_COUNT,
+        proteins_used=lambda wildcards: honest_split()[0],
         fraction=HONEST_FRACTION,
     shell:
         """
@@ -207,7 +209,7 @@ use rule prepare_run as honest_prepare_run with:
         kelvor=os.path.abspath(KELVOR),
         time=TIME,
         learning=learning_options,
-        protein_count=lambda wildcards: f"--count {HONEST_REST[int(wildcards.fold)]}",
+        protein_count=lambda wildcards: f"--count {honest_split()[1][int(wildcards.fold)]}",
 
 
 use rule train as honest_train with:
@@ -252,7 +254,7 @@ rule honest_summary:
     params:
         data_root=os.path.abspath(DATA_ROOT),
         predicted=HONEST + "/roots/predicted",
-        proteins_used=HONEST_COUNT,
+        proteins_used=lambda wildcards: honest_split()[0],
         fraction=HONEST_FRACTION,
         runs=lambda wildcards, input: " ".join(
             shlex.quote(f"{s}={os.path.dirname(os.path.dirname(f))}")
