@@ -101,19 +101,31 @@ void outweif(const Network& net, int offset) {
   replaceFiles({{weightFileName(87, offset), formatFilter87(net)}, {weightFileName(88, offset), formatFilter88(net)}});
 }
 
-void readwei(Network& net, int offset, const std::string& dir) {
-  const std::string first = inDirectory(dir, weightFileName(77, offset));
-  readValues(first, first, 66660, 1, [&](std::size_t n) -> double& {
+namespace {
+void readFirstStage(Network& net, const std::string& p77, const std::string& p78, const std::string& p79) {
+  readValues(p77, p77, 66660, 1, [&](std::size_t n) -> double& {
     const int i = static_cast<int>(n / (30 * 101)) + 1, f = static_cast<int>(n / 101 % 30) + 1, h = static_cast<int>(n % 101) + 1;
     return net.wei1[w1(i, f, h)];
   });
-  readValues(inDirectory(dir, weightFileName(78, offset)), first, 10302, 1, [&](std::size_t n) -> double& {
+  readValues(p78, p77, 10302, 1, [&](std::size_t n) -> double& {
     return net.wei2[w2(static_cast<int>(n / 101) + 1, static_cast<int>(n % 101) + 1)];
   });
-  readValues(inDirectory(dir, weightFileName(79, offset)), first, 102, 3, [&](std::size_t n) -> double& {
+  readValues(p79, p77, 102, 3, [&](std::size_t n) -> double& {
     return net.pwei[pw(static_cast<int>(n / 3) + 1, static_cast<int>(n % 3) + 1)];
   });
 }
+}  // namespace
+
+void readwei(Network& net, int offset, const std::string& dir) {
+  readFirstStage(net, inDirectory(dir, weightFileName(77, offset)), inDirectory(dir, weightFileName(78, offset)),
+                 inDirectory(dir, weightFileName(79, offset)));
+}
+
+void writeFirstStageAs(const Network& net, const std::string& stem) {
+  replaceFiles({{stem + "77", formatFirstStage77(net)}, {stem + "78", formatFirstStage78(net)}, {stem + "79", formatFirstStage79(net)}});
+}
+
+void readFirstStageAs(Network& net, const std::string& stem) { readFirstStage(net, stem + "77", stem + "78", stem + "79"); }
 
 void readweif(Network& net, int offset, const std::string& dir) {
   const std::string first = inDirectory(dir, weightFileName(87, offset));

@@ -30,4 +30,9 @@ void outweif(const Network& net, int offset);
 void readwei(Network& net, int offset, const std::string& dir = "");
 void readweif(Network& net, int offset, const std::string& dir = "");
 
+// The first-stage set under names of another program's own: `stem` + "77", "78", "79" (e.g.
+// "run/angles."), written and read like fort.77..79.
+void writeFirstStageAs(const Network& net, const std::string& stem);
+void readFirstStageAs(Network& net, const std::string& stem);
+
 }  // namespace kelvor

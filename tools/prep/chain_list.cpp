@@ -53,6 +53,10 @@ std::vector<ChainEntry> parseChainList(const std::string& path, const std::strin
       problems.push_back(Problem::error(path, no, "chain \"" + w[2] + "\": a classic DSSP file holds one-character chain identifiers (or give -)"));
       continue;
     }
+    if (w[1] == "-" && w[2] != "-") {
+      problems.push_back(Problem::error(path, no, "chain \"" + w[2] + "\" of no DSSP file: a chain of unknown structure gives - for both DSSP-FILE and CHAIN"));
+      continue;
+    }
     if (!seen.insert(w[0]).second) {
       problems.push_back(Problem::error(path, no, "chain name " + w[0] + " is given twice"));
       continue;
@@ -60,7 +64,7 @@ std::vector<ChainEntry> parseChainList(const std::string& path, const std::strin
     ChainEntry c;
     c.line = no;
     c.name = w[0];
-    c.dssp = resolved(dir, w[1]);
+    if (w[1] != "-") c.dssp = resolved(dir, w[1]);
     c.chain = w[2];
     if (w.size() > 3) c.pssm = resolved(dir, w[3]);
     if (w.size() > 4) c.angles = resolved(dir, w[4]);

@@ -1,9 +1,10 @@
 // The chains to convert, one per line:
 //   NAME  DSSP-FILE  CHAIN  PSSM-FILE  [ANGLE-TABLE]
 // NAME names the chain's files in the data set and its protein-list line; CHAIN is the chain
-// identifier of the DSSP file (column 12), or "-" for a file of one chain. Relative file names
-// are taken from the list file's directory. Blank lines and lines starting with '#' are passed
-// over.
+// identifier of the DSSP file (column 12), or "-" for a file of one chain. A chain whose
+// structure is unknown gives "-" for both DSSP-FILE and CHAIN: its residues are the PSSM's rows.
+// Relative file names are taken from the list file's directory. Blank lines and lines starting
+// with '#' are passed over.
 #pragma once
 
 #include <optional>
@@ -16,7 +17,8 @@ namespace kelvor::prep {
 
 struct ChainEntry {
   long line = 0;
-  std::string name, dssp, chain, pssm, angles;  // pssm and angles may be empty
+  std::string name, dssp, chain, pssm, angles;  // dssp (no structure), pssm and angles may be empty
+  bool hasStructure() const { return !dssp.empty(); }
 };
 
 // Reads the list. Every faulty line adds a problem (a missing field, a name kelvor could not

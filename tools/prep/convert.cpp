@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <filesystem>
+#include <tuple>
 
 #include "dataset/setio.h"
 #include "run/text/errors.h"
@@ -77,6 +78,12 @@ void compareLetters(const ChainEntry& entry, const std::vector<DsspResidue>& res
 
 }  // namespace
 
+std::string profileHead(const PssmFile& pssm) {
+  return "\n" + (pssm.title.empty() ? std::string(kDefaultTitle) : pssm.title) + "\n" + pssm.columns + "\n";
+}
+
+const char* predictionHeader() { return kPredictionHeader; }
+
 const DsspFile& DsspCache::get(const std::string& path) {
   if (auto f = failures_.find(path); f != failures_.end()) throw InputError(f->second);
   if (auto f = files_.find(path); f != files_.end()) return f->second;
@@ -93,6 +100,7 @@ const DsspFile& DsspCache::get(const std::string& path) {
 }
 
 BuildResult buildChain(const ChainEntry& entry, Reduction reduction, const std::string& root, DsspCache& cache) {
+  if (!entry.hasStructure()) return buildSequenceChain(entry, root);
   BuildResult out;
   std::vector<DsspResidue> residues;
   PssmFile pssm;
@@ -128,7 +136,7 @@ BuildResult buildChain(const ChainEntry& entry, Reduction reduction, const std::
   ChainFiles f;
   f.name = entry.name;
   f.residues = static_cast<int>(residues.size());
-  f.profile = "\n" + (pssm.title.empty() ? std::string(kDefaultTitle) : pssm.title) + "\n" + pssm.columns + "\n";
+  f.profile = profileHead(pssm);
   f.prediction = std::string(kPredictionHeader) + "\n";
   for (std::size_t i = 0; i < residues.size(); ++i) {
     const DsspResidue& r = residues[i];
@@ -147,23 +155,27 @@ BuildResult buildChain(const ChainEntry& entry, Reduction reduction, const std::
 
   // Read the files back the way kelvor will, before anything is written.
   const ProteinPaths paths = proteinPaths(root, entry.name);
-  const std::map<std::string, const std::string*> made{
-      {paths.dssp, &f.dssp}, {paths.profile, &f.profile}, {paths.prediction, &f.prediction}};
+  checkReadBack(entry.name, root, {{paths.dssp, &f.dssp}, {paths.profile, &f.profile}, {paths.prediction, &f.prediction}},
+                f.residues, out.problems);
+  if (errorCount(out.problems) == 0) out.files = std::move(f);
+  return out;
+}
+
+void checkReadBack(const std::string& name, const std::string& root, const std::map<std::string, const std::string*>& made,
+                   int residues, std::vector<Problem>& problems) {
   const Loader fromMemory = [&](const std::string& path) -> std::optional<std::string> {
     auto it = made.find(path);
     if (it == made.end()) return std::nullopt;
     return *it->second;
   };
-  ProteinCheck back = checkProtein(entry.name, root, fromMemory);
-  if (back.residues != f.residues && errorCount(back.problems) == 0)
+  ProteinCheck back = checkProtein(name, root, fromMemory);
+  if (back.residues != residues && errorCount(back.problems) == 0)
     back.problems.push_back(Problem::error("", 0, "kelvor would read " + std::to_string(back.residues) + " of its " +
-                                                      std::to_string(f.residues) + " residues"));
+                                                      std::to_string(residues) + " residues"));
   for (Problem& p : back.problems) {
-    if (p.severity == Problem::kError) p.text = "chain " + entry.name + ": the files made would not read back as made: " + p.text;
-    out.problems.push_back(std::move(p));
+    if (p.severity == Problem::kError) p.text = "chain " + name + ": the files made would not read back as made: " + p.text;
+    problems.push_back(std::move(p));
   }
-  if (errorCount(out.problems) == 0) out.files = std::move(f);
-  return out;
 }
 
 std::string fastaOf(const std::string& name, const std::string& dsspPath, const std::string& chain,
@@ -178,16 +190,24 @@ std::string fastaOf(const std::string& name, const std::string& dsspPath, const 
   return s;
 }
 
-void writeChainFiles(const std::string& root, const ChainFiles& files) {
+std::vector<std::string> writeChainFiles(const std::string& root, const ChainFiles& files) {
   const ProteinPaths paths = proteinPaths(root, files.name);
-  for (const auto& [path, content] : {std::pair{&paths.dssp, &files.dssp}, std::pair{&paths.profile, &files.profile},
-                                      std::pair{&paths.prediction, &files.prediction}}) {
+  std::vector<std::string> removed;
+  for (const auto& [path, content, has] : {std::tuple{&paths.dssp, &files.dssp, files.hasDssp},
+                                           std::tuple{&paths.profile, &files.profile, true},
+                                           std::tuple{&paths.prediction, &files.prediction, files.hasPrediction}}) {
     std::error_code ec;
+    if (!has) {
+      if (std::filesystem::remove(*path, ec)) removed.push_back(*path);
+      if (ec) throw FileError(*path, 0, "cannot remove the file left by an earlier chain of this name: " + ec.message());
+      continue;
+    }
     const std::filesystem::path dir = std::filesystem::path(*path).parent_path();
     std::filesystem::create_directories(dir, ec);
     if (ec) throw FileError(dir.string(), 0, "cannot make the directory: " + ec.message());
     replaceFiles({{*path, *content}});
   }
+  return removed;
 }
 
 void writeProteinList(const std::string& path, const std::vector<std::string>& names) {

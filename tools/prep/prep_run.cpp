@@ -79,8 +79,12 @@ int runConvert(const Options& o, std::FILE* out, std::FILE* err) {
   checkOutputsAreNotInputs(outputs, inputsOf(o.chains, entries));
 
   std::vector<std::string> names;
+  std::size_t awaiting = 0;
   for (const ChainFiles& f : good) {
-    writeChainFiles(o.dataRoot, f);
+    for (const std::string& path : writeChainFiles(o.dataRoot, f))
+      std::fprintf(err, "kelvor-prep: removed %s, left by an earlier chain %s; this one has no structure%s\n", path.c_str(),
+                   f.name.c_str(), f.hasPrediction ? "" : " and no angle table");
+    if (!f.hasPrediction) ++awaiting;
     names.push_back(f.name);
   }
   writeProteinList(o.list, names);
@@ -89,6 +93,10 @@ int runConvert(const Options& o, std::FILE* out, std::FILE* err) {
                  plural(bad.size() + (listFaults ? errorCount(problems) - bad.size() : 0), "chain").c_str());
   std::fprintf(out, "kelvor-prep: wrote %s, %s, under %s; protein list %s\n", plural(good.size(), "chain").c_str(),
                plural(static_cast<std::size_t>(residues), "residue").c_str(), o.dataRoot.c_str(), o.list.c_str());
+  if (awaiting > 0)
+    std::fprintf(out, "kelvor-prep: %s of unknown structure without an angle table: make the missing kvqout files with "
+                      "kelvor-angles --predict -w MODEL -l %s -d %s -o %s\n",
+                 plural(awaiting, "chain").c_str(), o.list.c_str(), o.dataRoot.c_str(), o.dataRoot.c_str());
   return kExitOk;
 }
 
@@ -99,6 +107,11 @@ int runFasta(const Options& o, std::FILE* out, std::FILE* err) {
   DsspCache cache;
   std::vector<std::pair<std::string, std::string>> files;
   for (const ChainEntry& entry : entries) {
+    if (!entry.hasStructure()) {
+      problems.push_back(Problem::error(o.chains, entry.line, "chain " + entry.name +
+                                                                  " has no DSSP file to take a sequence from; make its PSSM from its own sequence"));
+      continue;
+    }
     try {
       const std::vector<DsspResidue> residues = chainResidues(cache.get(entry.dssp), entry.chain);
       files.emplace_back((std::filesystem::path(o.fastaDir) / (entry.name + ".fasta")).string(),

@@ -1,0 +1,68 @@
+// One training run of the angle network: start-up from a defaults file, the epochs with the best
+// weights kept, the final pass with them, and the test part's errors.
+//
+// The start-up is the trainer's own, in its order (getdefs, checkRun, lock, report, netinit,
+// setio, makeEngine), all of it in startAngleRun; only the data set's targets and the names of
+// the files written differ. Training differs from the trainer's first stage in one respect: the
+// test part is never trained, so that its errors, and predictions made for it, come from a model
+// that has not seen it.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "config/defaults.h"
+#include "dataset/store.h"
+#include "network/engine.h"
+#include "network/state.h"
+#include "run/checkpoint.h"
+#include "run/lock.h"
+#include "run/schedule.h"
+#include "run/text/output.h"
+#include "tools/angles/angle_scores.h"
+
+namespace kelvor::angles {
+
+struct AngleRun {
+  std::string dir;       // where the run's own files go ("": the working directory)
+  std::string defaults;  // its defaults file
+  DataStore store;
+  Network net;
+  RunConfig cfg;
+  std::optional<DirectoryLock> lock;
+  ReportFile report;
+  std::unique_ptr<Engine> engine;
+  class AngleKeeper* keeper = nullptr;  // keeps the checkpoint, when set
+  std::optional<PhaseState> from;       // where a resumed run goes on (none: epoch 1)
+};
+
+// Reads the defaults file `defaults` and its protein list (a relative list name is taken from
+// the working directory), checks the run, takes the angle lock of `dir`, opens its report,
+// initialises the network (seed offset `offset`), reads the data set from the build's data root
+// and makes its angle targets. Throws ConfigError, FileError, BusyError or DataStop.
+void startAngleRun(AngleRun& run, const std::string& defaults, const std::string& dir, int offset);
+
+struct AngleResult {
+  int epoch = 1;       // the epoch counter after the epochs (as the trainer prints it)
+  int bestEpoch = 0;   // the epoch whose weights were kept (0: weights loaded, none trained)
+  ScaledErrors test;   // test part, encoded units
+  ValueErrors network, letterMean;  // test part, in degrees and square angstrom
+};
+
+// Starts the run of run.dir's checkpoint again, up to the end of the epoch it was taken in:
+// the same start-up checked against the checkpoint (ResumeRefusal, changing nothing, when the
+// directory no longer holds that run), the network as the checkpoint holds it. The caller then
+// opens the report at the checkpoint's length, writes its standard output again and trains
+// from cp.phase.
+Checkpoint resumeAngleRun(AngleRun& run);
+
+// Trains (epoch limit > 0) or loads the weight files of `dir` (epoch limit 0 or below), runs the
+// final pass, writes the closing lines to standard output and the report, and leaves the kept
+// weights in run.net and every residue's outputs in run.net.outs.
+AngleResult trainAngles(AngleRun& run);
+
+// The closing lines (without line ends).
+std::vector<std::string> closingLines(const AngleResult& r);
+
+}  // namespace kelvor::angles

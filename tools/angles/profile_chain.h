@@ -1,0 +1,38 @@
+// Reads a chain to predict from its profile file alone (new_prf/N.mat under the data root): the
+// residue letters and profile values, encoded as the trainer encodes them, with the area and
+// angle inputs at 0 as the angle network reads them. No other file of the chain is opened.
+#pragma once
+
+#include <string>
+
+#include "dataset/encoding.h"
+#include "dataset/store.h"
+
+namespace kelvor::angles {
+
+struct ProfileChain {
+  std::string name;      // trailing blanks removed
+  int first = 0;         // its first residue in the store (1-based); 0 when it has none
+  int length = 0;
+  std::string residues;  // residue letters
+};
+
+class ProfileReader {
+ public:
+  explicit ProfileReader(std::string dataRoot);
+
+  // Appends the chain's residues to the store, with their window bounds. The profile's rows end
+  // at the end of the file or at the first record whose first field is not an integer (the
+  // footer psiblast writes after the rows). A missing file, one shorter than its three header
+  // lines, or a row that does not read (a value that is not a number) throws FileError naming
+  // the file and line.
+  ProfileChain read(DataStore& store, const std::string& name);
+
+  std::string profilePath(const std::string& name) const;
+
+ private:
+  std::string root_;
+  Encoder encoder_;
+};
+
+}  // namespace kelvor::angles
