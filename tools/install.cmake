@@ -64,7 +64,7 @@ install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/ DESTINATION ${kelvor_share}/exam
 # and the installed example set, and makes it work in the directory it is run in.
 install(FILES ${CMAKE_SOURCE_DIR}/workflows/Snakefile ${CMAKE_SOURCE_DIR}/workflows/config.yaml
         DESTINATION ${kelvor_share}/workflow)
-install(DIRECTORY ${CMAKE_SOURCE_DIR}/workflows/profiles ${CMAKE_SOURCE_DIR}/workflows/scripts
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/workflows/profiles ${CMAKE_SOURCE_DIR}/workflows/rules ${CMAKE_SOURCE_DIR}/workflows/scripts
         DESTINATION ${kelvor_share}/workflow USE_SOURCE_PERMISSIONS
         PATTERN __pycache__ EXCLUDE PATTERN "*.pyc" EXCLUDE)
 install(CODE "set(KELVOR_SHARE_DIR \"${kelvor_share}\")\nset(KELVOR_PROGRAMS \"${KELVOR_PROGRAMS}\")")
