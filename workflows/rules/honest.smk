@@ -52,6 +52,17 @@ ANGLE_EPOCHS = optional_integer("angle_epochs")
 if ANGLE_EPOCHS is not None and ANGLE_EPOCHS < 1:
     raise ValueError(f"config: angle_epochs must be 1 or more, not {ANGLE_EPOCHS}")
 
+# Learning rate of the angle models; null keeps the template's. The angle network's early stop
+# looks at a small validation part, and at the structure model's rate it keeps early epochs.
+ANGLE_RATE = config.get("angle_rate")
+if ANGLE_RATE is not None:
+    try:
+        ANGLE_RATE = float(ANGLE_RATE)
+    except (TypeError, ValueError):
+        raise ValueError(f"config: angle_rate must be a number, not {ANGLE_RATE!r}") from None
+    if not (0.0 < ANGLE_RATE < float("inf")):
+        raise ValueError(f"config: angle_rate must be above 0, not {ANGLE_RATE}")
+
 
 wildcard_constraints:
     source="observed|predicted|none",
@@ -126,6 +137,7 @@ rule honest_angles:
         time=TIME,
         folds=lambda wildcards: angle_folds(),
         epochs="" if ANGLE_EPOCHS is None else f"--epochs {ANGLE_EPOCHS}",
+        rate="" if ANGLE_RATE is None else f"--rate {ANGLE_RATE!r}",
         protein_count=lambda wildcards: f"--count {honest_split()[0]}",
     threads: THREADS
     resources:
@@ -135,7 +147,7 @@ rule honest_angles:
         """
         python3 {SCRIPTS}/prepare_run.py --template {input.template:q} --proteins {input.proteins:q} \
           --data-root {params.data_root:q} --kelvor {params.kelvor:q} --fold 1 --seed 7 --time {params.time} \
-          {params.epochs} {params.protein_count} --dir {params.dir:q}
+          {params.epochs} {params.rate} {params.protein_count} --dir {params.dir:q}
         cd {params.dir:q}
         rm -rf oof
         status=0
