@@ -3,7 +3,8 @@
 // the set, the same weights at the start of each repetition), for the reference and every fast
 // kernel set with 1 and 2 threads; then one whole epoch as each program runs it (kelvor's first
 // stage trains the training and test parts; the angle network only the training part).
-// Every figure is the best of several repetitions, with the load average beside it.
+// Every figure is the best of several repetitions (the four measurements of a kernel set taking
+// turns), with the load average beside it.
 //   angle_speed [--reps N] [--examples DIR]
 #include <algorithm>
 #include <chrono>
@@ -34,15 +35,12 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-double best(int reps, const std::function<void()>& prepare, const std::function<void()>& f) {
-  double b = 1e300;
-  for (int r = 0; r < reps; ++r) {
-    prepare();
-    const auto a = Clock::now();
-    f();
-    b = std::min(b, std::chrono::duration<double>(Clock::now() - a).count());
-  }
-  return b;
+// The time of f after prepare().
+double timed(const std::function<void()>& prepare, const std::function<void()>& f) {
+  prepare();
+  const auto a = Clock::now();
+  f();
+  return std::chrono::duration<double>(Clock::now() - a).count();
 }
 
 std::string loadAverage() {
@@ -127,17 +125,21 @@ int main(int argc, char** argv) {
         initphi(s);
       };
     };
-    const double kTrain = best(reps, fresh(kelvorSet), [&] { e->trainFirst(1, kelvorSet.nta); });
-    const double aTrain = best(reps, fresh(angleSet), [&] { e->trainFirst(1, angleSet.nta); });
-    const double kEpoch = best(reps, fresh(kelvorSet), [&] {
-      e->trainFirst(1, kelvorSet.ntatrain);
-      e->predictFirst(kelvorSet.ntatrain + 1, kelvorSet.ntatrval);
-      e->trainFirst(kelvorSet.ntatrval + 1, kelvorSet.nta);
-    });
-    const double aEpoch = best(reps, fresh(angleSet), [&] {
-      e->trainFirst(1, angleSet.ntatrain);
-      e->predictFirst(angleSet.ntatrain + 1, angleSet.nta);
-    });
+    // The four measurements take turns, so that the load of the shared cores falls on each alike.
+    double kTrain = 1e300, aTrain = 1e300, kEpoch = 1e300, aEpoch = 1e300;
+    for (int r = 0; r < reps; ++r) {
+      kTrain = std::min(kTrain, timed(fresh(kelvorSet), [&] { e->trainFirst(1, kelvorSet.nta); }));
+      aTrain = std::min(aTrain, timed(fresh(angleSet), [&] { e->trainFirst(1, angleSet.nta); }));
+      kEpoch = std::min(kEpoch, timed(fresh(kelvorSet), [&] {
+        e->trainFirst(1, kelvorSet.ntatrain);
+        e->predictFirst(kelvorSet.ntatrain + 1, kelvorSet.ntatrval);
+        e->trainFirst(kelvorSet.ntatrval + 1, kelvorSet.nta);
+      }));
+      aEpoch = std::min(aEpoch, timed(fresh(angleSet), [&] {
+        e->trainFirst(1, angleSet.ntatrain);
+        e->predictFirst(angleSet.ntatrain + 1, angleSet.nta);
+      }));
+    }
     std::printf("%-18s %16.2f %16.2f %14.3f %14.3f   %s\n", c.label.c_str(), kTrain / kelvorSet.nta * 1e6,
                 aTrain / angleSet.nta * 1e6, kEpoch, aEpoch, loadAverage().c_str());
     std::fflush(stdout);
