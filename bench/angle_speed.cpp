@@ -5,7 +5,7 @@
 // stage trains the training and test parts; the angle network only the training part).
 // Every figure is the best of several repetitions (the four measurements of a kernel set taking
 // turns), with the load average beside it.
-//   angle_speed [--reps N] [--examples DIR]
+//   angle_speed [--reps N] [--examples DIR] [--no-reference]
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -75,9 +75,9 @@ struct Candidate {
   std::function<std::unique_ptr<Engine>(Network&, DataStore&)> make;
 };
 
-std::vector<Candidate> candidates() {
+std::vector<Candidate> candidates(bool reference) {
   std::vector<Candidate> v;
-  v.push_back({"reference", [](Network& n, DataStore& s) { return std::make_unique<ReferenceEngine>(n, s); }});
+  if (reference) v.push_back({"reference", [](Network& n, DataStore& s) { return std::make_unique<ReferenceEngine>(n, s); }});
   for (const fast::KernelSet* k : runnableKernelSets())
     for (int t : {1, 2})
       v.push_back({"fast-" + kernelSetName(*k) + " x" + std::to_string(t),
@@ -92,9 +92,11 @@ int main(int argc, char** argv) {
   using namespace kelvor;
   int reps = 3;
   std::string root = KELVOR_EXAMPLES;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    if (std::strcmp(argv[i], "--reps") == 0) reps = std::max(1, std::atoi(argv[i + 1]));
-    else if (std::strcmp(argv[i], "--examples") == 0) root = argv[i + 1];
+  bool reference = true;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--no-reference") == 0) reference = false;
+    else if (std::strcmp(argv[i], "--reps") == 0 && i + 1 < argc) reps = std::max(1, std::atoi(argv[++i]));
+    else if (std::strcmp(argv[i], "--examples") == 0 && i + 1 < argc) root = argv[++i];
   }
   root = fs::absolute(root).string();
   DataStore kelvorSet;
@@ -115,7 +117,7 @@ int main(int argc, char** argv) {
               kelvorSet.ntatrval - kelvorSet.ntatrain, kelvorSet.nta - kelvorSet.ntatrval, cpuName().c_str(), reps);
   std::printf("%-18s %16s %16s %14s %14s   %s\n", "kernel set", "kelvor µs/res", "angles µs/res", "kelvor epoch s",
               "angles epoch s", "load");
-  for (const Candidate& c : candidates()) {
+  for (const Candidate& c : candidates(reference)) {
     Network n;
     std::unique_ptr<Engine> e;
     auto fresh = [&](DataStore& s) {
