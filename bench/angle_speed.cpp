@@ -3,8 +3,9 @@
 // the set, the same weights at the start of each repetition), for the reference and every fast
 // kernel set with 1 and 2 threads; then one whole epoch as each program runs it (kelvor's first
 // stage trains the training and test parts; the angle network only the training part).
-// Every figure is the best of several repetitions, with the load average beside it.
-//   angle_speed [--reps N] [--examples DIR]
+// Every figure is the best of several repetitions (the four measurements of a kernel set taking
+// turns), with the load average beside it.
+//   angle_speed [--reps N] [--examples DIR] [--no-reference]
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -34,15 +35,12 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-double best(int reps, const std::function<void()>& prepare, const std::function<void()>& f) {
-  double b = 1e300;
-  for (int r = 0; r < reps; ++r) {
-    prepare();
-    const auto a = Clock::now();
-    f();
-    b = std::min(b, std::chrono::duration<double>(Clock::now() - a).count());
-  }
-  return b;
+// The time of f after prepare().
+double timed(const std::function<void()>& prepare, const std::function<void()>& f) {
+  prepare();
+  const auto a = Clock::now();
+  f();
+  return std::chrono::duration<double>(Clock::now() - a).count();
 }
 
 std::string loadAverage() {
@@ -77,9 +75,9 @@ struct Candidate {
   std::function<std::unique_ptr<Engine>(Network&, DataStore&)> make;
 };
 
-std::vector<Candidate> candidates() {
+std::vector<Candidate> candidates(bool reference) {
   std::vector<Candidate> v;
-  v.push_back({"reference", [](Network& n, DataStore& s) { return std::make_unique<ReferenceEngine>(n, s); }});
+  if (reference) v.push_back({"reference", [](Network& n, DataStore& s) { return std::make_unique<ReferenceEngine>(n, s); }});
   for (const fast::KernelSet* k : runnableKernelSets())
     for (int t : {1, 2})
       v.push_back({"fast-" + kernelSetName(*k) + " x" + std::to_string(t),
@@ -94,9 +92,11 @@ int main(int argc, char** argv) {
   using namespace kelvor;
   int reps = 3;
   std::string root = KELVOR_EXAMPLES;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    if (std::strcmp(argv[i], "--reps") == 0) reps = std::max(1, std::atoi(argv[i + 1]));
-    else if (std::strcmp(argv[i], "--examples") == 0) root = argv[i + 1];
+  bool reference = true;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--no-reference") == 0) reference = false;
+    else if (std::strcmp(argv[i], "--reps") == 0 && i + 1 < argc) reps = std::max(1, std::atoi(argv[++i]));
+    else if (std::strcmp(argv[i], "--examples") == 0 && i + 1 < argc) root = argv[++i];
   }
   root = fs::absolute(root).string();
   DataStore kelvorSet;
@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
               kelvorSet.ntatrval - kelvorSet.ntatrain, kelvorSet.nta - kelvorSet.ntatrval, cpuName().c_str(), reps);
   std::printf("%-18s %16s %16s %14s %14s   %s\n", "kernel set", "kelvor µs/res", "angles µs/res", "kelvor epoch s",
               "angles epoch s", "load");
-  for (const Candidate& c : candidates()) {
+  for (const Candidate& c : candidates(reference)) {
     Network n;
     std::unique_ptr<Engine> e;
     auto fresh = [&](DataStore& s) {
@@ -127,17 +127,21 @@ int main(int argc, char** argv) {
         initphi(s);
       };
     };
-    const double kTrain = best(reps, fresh(kelvorSet), [&] { e->trainFirst(1, kelvorSet.nta); });
-    const double aTrain = best(reps, fresh(angleSet), [&] { e->trainFirst(1, angleSet.nta); });
-    const double kEpoch = best(reps, fresh(kelvorSet), [&] {
-      e->trainFirst(1, kelvorSet.ntatrain);
-      e->predictFirst(kelvorSet.ntatrain + 1, kelvorSet.ntatrval);
-      e->trainFirst(kelvorSet.ntatrval + 1, kelvorSet.nta);
-    });
-    const double aEpoch = best(reps, fresh(angleSet), [&] {
-      e->trainFirst(1, angleSet.ntatrain);
-      e->predictFirst(angleSet.ntatrain + 1, angleSet.nta);
-    });
+    // The four measurements take turns, so that the load of the shared cores falls on each alike.
+    double kTrain = 1e300, aTrain = 1e300, kEpoch = 1e300, aEpoch = 1e300;
+    for (int r = 0; r < reps; ++r) {
+      kTrain = std::min(kTrain, timed(fresh(kelvorSet), [&] { e->trainFirst(1, kelvorSet.nta); }));
+      aTrain = std::min(aTrain, timed(fresh(angleSet), [&] { e->trainFirst(1, angleSet.nta); }));
+      kEpoch = std::min(kEpoch, timed(fresh(kelvorSet), [&] {
+        e->trainFirst(1, kelvorSet.ntatrain);
+        e->predictFirst(kelvorSet.ntatrain + 1, kelvorSet.ntatrval);
+        e->trainFirst(kelvorSet.ntatrval + 1, kelvorSet.nta);
+      }));
+      aEpoch = std::min(aEpoch, timed(fresh(angleSet), [&] {
+        e->trainFirst(1, angleSet.ntatrain);
+        e->predictFirst(angleSet.ntatrain + 1, angleSet.nta);
+      }));
+    }
     std::printf("%-18s %16.2f %16.2f %14.3f %14.3f   %s\n", c.label.c_str(), kTrain / kelvorSet.nta * 1e6,
                 aTrain / angleSet.nta * 1e6, kEpoch, aEpoch, loadAverage().c_str());
     std::fflush(stdout);

@@ -1,5 +1,6 @@
 #include "tools/angles/angle_run.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>

@@ -116,7 +116,7 @@ int runOutOfFold(int folds, const std::string& outDir, int seedOffset, int batch
   // Nothing is written over an input of the run: the per-protein files, the defaults, the list.
   const std::string root = defaultDataRoot();
   std::vector<std::string> inputs{defaults, listName}, outputs{(fs::path(outDir) / "folds.tsv").string()};
-  for (int j = 0; j < chains; ++j) {
+  for (std::size_t j = 0; j < names.size(); ++j) {
     const ProteinPaths p = proteinPaths(root, names[j]);
     inputs.insert(inputs.end(), {p.dssp, p.profile, p.prediction});
     outputs.push_back((fs::path(outDir) / "kvqout" / (names[j] + ".kvqout")).string());
@@ -155,6 +155,14 @@ int runOutOfFold(int folds, const std::string& outDir, int seedOffset, int batch
       std::fprintf(stderr, "kelvor-angles: list line %d (%s) lies in no fold's test block; predicted by fold(s) %s, "
                    "whose validation part holds it\n", j, names[j - 1].c_str(), foldList(ks).c_str());
   }
+  // Lines past the proteins the run takes (its requested count) are in no fold's data set: no
+  // model trained on them, and all of them predict them.
+  std::vector<int> all;
+  for (int k = 1; k <= folds; ++k) all.push_back(k);
+  for (int j = chains + 1; j <= static_cast<int>(names.size()); ++j) {
+    groups[all].push_back(names[j - 1]);
+    table += std::to_string(j) + "\t" + names[j - 1] + "\t" + "outside the run" + "\t" + foldList(all) + "\n";
+  }
   long long residues = 0;
   for (const auto& [ks, members] : groups) {
     std::vector<AngleSet> sets(ks.size());
@@ -177,7 +185,7 @@ int runOutOfFold(int folds, const std::string& outDir, int seedOffset, int batch
   writeStdout(head + "second angle MAE " + meanAndSpread(f2, 3) + " degrees; per-letter mean " + meanAndSpread(b2, 3));
   writeStdout(head + "area MAE " + meanAndSpread(area, 3) + " square angstrom; per-letter mean " + meanAndSpread(barea, 3));
   writeStdout(head + "area correlation " + meanAndSpread(corr, 4) + "; per-letter mean " + meanAndSpread(bcorr, 4));
-  writeStdout("angles out-of-fold: " + std::to_string(chains) + " chains, " + std::to_string(residues) +
+  writeStdout("angles out-of-fold: " + std::to_string(names.size()) + " chains, " + std::to_string(residues) +
               " residues predicted into " + (fs::path(outDir) / "kvqout").string() + "; folds.tsv says which models");
   return kExitOk;
 }

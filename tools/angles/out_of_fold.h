@@ -13,9 +13,10 @@ namespace kelvor::angles {
 std::string foldDefaultsText(const Settings& s, int fold, double fraction);
 
 // Runs in the working directory (its kelvor.in, list and the build's data root): trains fold k
-// in outDir/fold-k for k = 1..folds, writes outDir/kvqout/N.kvqout for the first n chains of the
-// list (n as kelvor takes it) and outDir/folds.tsv (list line, chain, how it was predicted, the
-// folds used). Returns the exit status.
+// in outDir/fold-k for k = 1..folds over the first n chains of the list (n as kelvor takes it),
+// writes outDir/kvqout/N.kvqout for every chain of the list (those past n, in no fold's data set,
+// predicted by all folds) and outDir/folds.tsv (list line, chain, how it was predicted, the folds
+// used). Returns the exit status.
 int runOutOfFold(int folds, const std::string& outDir, int seedOffset, int batchResidues);
 
 }  // namespace kelvor::angles
