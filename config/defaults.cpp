@@ -8,11 +8,11 @@
 #include "config/protein_list.h"
 #include "config/settings_table.h"
 #include "config/validate.h"
-#include "run/text/errors.h"
-#include "run/text/freeform_reader.h"
-#include "run/text/freeform_writer.h"
-#include "run/text/names.h"
-#include "run/text/output.h"
+#include "ground/errors.h"
+#include "ground/freeform_reader.h"
+#include "ground/freeform_writer.h"
+#include "ground/names.h"
+#include "ground/output.h"
 
 namespace kelvor {
 

@@ -1,9 +1,9 @@
 #include "config/protein_list.h"
 
 #include "config/defaults.h"
-#include "run/text/errors.h"
-#include "run/text/freeform_writer.h"
-#include "run/text/output.h"
+#include "ground/errors.h"
+#include "ground/freeform_writer.h"
+#include "ground/output.h"
 
 namespace kelvor {
 

@@ -9,8 +9,8 @@
 #include "network/engine.h"
 #include "network/clock.h"
 #include "network/netinit.h"
-#include "run/text/errors.h"
-#include "run/text/freeform_writer.h"
+#include "ground/errors.h"
+#include "ground/freeform_writer.h"
 
 namespace kelvor {
 namespace {

@@ -1,6 +1,6 @@
 #include "dataset/protein_records.h"
 
-#include "run/text/errors.h"
+#include "ground/errors.h"
 
 namespace kelvor {
 namespace {

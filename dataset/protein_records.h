@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "dataset/setio.h"
-#include "run/text/freeform_reader.h"
+#include "ground/freeform_reader.h"
 
 namespace kelvor {
 

@@ -8,10 +8,10 @@
 #include "dataset/encoding.h"
 #include "dataset/protein_records.h"
 #include "dataset/residue_bound.h"
-#include "run/text/errors.h"
-#include "run/text/freeform_reader.h"
-#include "run/text/freeform_writer.h"
-#include "run/text/output.h"
+#include "ground/errors.h"
+#include "ground/freeform_reader.h"
+#include "ground/freeform_writer.h"
+#include "ground/output.h"
 
 #ifndef KELVOR_DATA_ROOT
 #define KELVOR_DATA_ROOT "./"

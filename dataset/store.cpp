@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "run/text/errors.h"
+#include "ground/errors.h"
 
 namespace kelvor {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "dataset/shapes.h"
-#include "run/text/names.h"
+#include "ground/names.h"
 
 namespace kelvor {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "run/text/errors.h"
+#include "ground/errors.h"
 
 namespace kelvor {
 namespace {

@@ -8,7 +8,7 @@
 #include "network/engine.h"
 #include "network/fast/engine.h"
 #include "network/fast/kernel_set.h"
-#include "run/text/errors.h"
+#include "ground/errors.h"
 
 namespace kelvor {
 

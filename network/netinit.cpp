@@ -3,9 +3,9 @@
 #include <cmath>
 #include <string>
 
-#include "run/text/errors.h"
-#include "run/text/freeform_writer.h"
-#include "run/text/output.h"
+#include "ground/errors.h"
+#include "ground/freeform_writer.h"
+#include "ground/output.h"
 
 namespace kelvor {
 namespace {

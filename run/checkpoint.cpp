@@ -12,10 +12,10 @@
 
 #include "config/settings_table.h"
 #include "network/weight_arrays.h"
-#include "run/text/errors.h"
-#include "run/text/freeform_reader.h"
-#include "run/text/names.h"
-#include "run/text/output.h"
+#include "ground/errors.h"
+#include "ground/freeform_reader.h"
+#include "ground/names.h"
+#include "ground/output.h"
 
 namespace kelvor {
 namespace {

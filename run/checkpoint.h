@@ -17,7 +17,7 @@
 #include "network/clock.h"
 #include "network/state.h"
 #include "run/run_files.h"
-#include "run/text/errors.h"
+#include "ground/errors.h"
 #include "run/schedule.h"
 
 namespace kelvor {

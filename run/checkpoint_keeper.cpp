@@ -5,8 +5,8 @@
 #include <string>
 
 #include "network/clock.h"
-#include "run/text/errors.h"
-#include "run/text/output.h"
+#include "ground/errors.h"
+#include "ground/output.h"
 #include "run/run_identity.h"
 #include "run/weight_records.h"
 

@@ -8,7 +8,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "run/text/errors.h"
+#include "ground/errors.h"
 
 namespace kelvor {
 namespace {

@@ -5,10 +5,10 @@
 #include <exception>
 
 #include "run/driver.h"
-#include "run/text/activity.h"
-#include "run/text/errors.h"
-#include "run/text/std_descriptors.h"
-#include "run/text/output.h"
+#include "ground/activity.h"
+#include "ground/errors.h"
+#include "ground/std_descriptors.h"
+#include "ground/output.h"
 
 int main(int argc, char** argv) {
   using namespace kelvor;

@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "run/text/errors.h"
+#include "ground/errors.h"
 
 namespace kelvor {
 namespace {

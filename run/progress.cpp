@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <unistd.h>
 
-#include "run/text/output.h"
+#include "ground/output.h"
 
 namespace kelvor {
 

@@ -11,7 +11,7 @@
 
 #include "config/settings_table.h"
 #include "run/checkpoint.h"
-#include "run/text/errors.h"
+#include "ground/errors.h"
 
 namespace kelvor {
 namespace {

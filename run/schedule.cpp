@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "run/text/errors.h"
-#include "run/text/freeform_writer.h"
+#include "ground/errors.h"
+#include "ground/freeform_writer.h"
 #include "run/scores.h"
 #include "weightio/weight_files.h"
 

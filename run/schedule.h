@@ -7,7 +7,7 @@
 #include "dataset/store.h"
 #include "network/engine.h"
 #include "network/state.h"
-#include "run/text/output.h"
+#include "ground/output.h"
 
 namespace kelvor {
 

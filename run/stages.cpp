@@ -2,7 +2,7 @@
 
 #include "run/closing_line.h"
 #include "run/progress.h"
-#include "run/text/errors.h"
+#include "ground/errors.h"
 
 namespace kelvor {
 

@@ -5,7 +5,7 @@
 #include "config/validate.h"
 #include "dataset/setio.h"
 #include "network/netinit.h"
-#include "run/text/activity.h"
+#include "ground/activity.h"
 
 namespace kelvor {
 namespace {

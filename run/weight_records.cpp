@@ -1,6 +1,6 @@
 #include "run/weight_records.h"
 
-#include "run/text/output.h"
+#include "ground/output.h"
 #include "weightio/weight_files.h"
 
 namespace kelvor {

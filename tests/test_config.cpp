@@ -8,7 +8,7 @@
 #include "config/protein_list.h"
 #include "config/validate.h"
 #include "network/clock.h"
-#include "run/text/errors.h"
+#include "ground/errors.h"
 #include "tests/support/test_support.h"
 
 namespace kelvor {

@@ -5,7 +5,7 @@
 
 #include "dataset/encoding.h"
 #include "dataset/setio.h"
-#include "run/text/errors.h"
+#include "ground/errors.h"
 #include "tests/support/test_support.h"
 
 namespace kelvor {

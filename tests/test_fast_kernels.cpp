@@ -16,7 +16,7 @@
 #include "network/fast/kernel_set.h"
 #include "network/netinit.h"
 #include "network/same_bits.h"
-#include "run/text/errors.h"
+#include "ground/errors.h"
 #include "tests/support/test_support.h"
 
 namespace kelvor {

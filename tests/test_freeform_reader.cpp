@@ -3,8 +3,8 @@
 
 #include <cmath>
 
-#include "run/text/errors.h"
-#include "run/text/freeform_reader.h"
+#include "ground/errors.h"
+#include "ground/freeform_reader.h"
 
 namespace kelvor {
 namespace {

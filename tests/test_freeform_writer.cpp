@@ -10,7 +10,7 @@
 #include <random>
 #include <vector>
 
-#include "run/text/freeform_writer.h"
+#include "ground/freeform_writer.h"
 
 namespace kelvor {
 namespace {

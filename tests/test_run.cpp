@@ -6,8 +6,8 @@
 
 #include "network/netinit.h"
 #include "run/driver.h"
-#include "run/text/errors.h"
-#include "run/text/freeform_writer.h"
+#include "ground/errors.h"
+#include "ground/freeform_writer.h"
 #include "tests/support/test_support.h"
 
 namespace kelvor {

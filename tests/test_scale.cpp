@@ -6,7 +6,7 @@
 
 #include "dataset/residue_bound.h"
 #include "dataset/setio.h"
-#include "run/text/errors.h"
+#include "ground/errors.h"
 #include "tests/support/test_support.h"
 #include "tools/synth/synth_set.h"
 

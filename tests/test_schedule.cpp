@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "run/text/errors.h"
+#include "ground/errors.h"
 #include "run/schedule.h"
 #include "tests/support/test_support.h"
 #include "weightio/weight_files.h"

@@ -7,8 +7,8 @@
 #include "network/clock.h"
 #include "run/outputs_check.h"
 #include "run/startup.h"
-#include "run/text/errors.h"
-#include "run/text/output.h"
+#include "ground/errors.h"
+#include "ground/output.h"
 #include "tests/support/test_support.h"
 
 namespace kelvor {

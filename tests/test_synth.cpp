@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "run/text/errors.h"
+#include "ground/errors.h"
 #include "tests/support/test_support.h"
 #include "tools/synth/synth_chain.h"
 #include "tools/synth/synth_room.h"

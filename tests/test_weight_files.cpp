@@ -4,8 +4,8 @@
 #include <cstdlib>
 
 #include "network/netinit.h"
-#include "run/text/errors.h"
-#include "run/text/freeform_writer.h"
+#include "ground/errors.h"
+#include "ground/freeform_writer.h"
 #include "tests/support/test_support.h"
 #include "weightio/weight_files.h"
 

@@ -1,10 +1,10 @@
 #include "weightio/weight_files.h"
 
 
-#include "run/text/errors.h"
-#include "run/text/freeform_reader.h"
-#include "run/text/freeform_writer.h"
-#include "run/text/output.h"
+#include "ground/errors.h"
+#include "ground/freeform_reader.h"
+#include "ground/freeform_writer.h"
+#include "ground/output.h"
 
 namespace kelvor {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "config/defaults.h"
 #include "config/protein_list.h"
-#include "run/text/errors.h"
+#include "ground/errors.h"
 #include "tools/angles/fold_plan.h"
 
 namespace kelvor::angles {

@@ -16,7 +16,7 @@
 #include "config/defaults.h"
 #include "network/clock.h"
 #include "run/driver.h"
-#include "run/text/errors.h"
+#include "ground/errors.h"
 #include "tests/fuzz/fuzz_common.h"
 
 namespace {

@@ -10,9 +10,9 @@
 #include <cstdint>
 #include <string>
 
-#include "run/text/errors.h"
-#include "run/text/freeform_reader.h"
-#include "run/text/freeform_writer.h"
+#include "ground/errors.h"
+#include "ground/freeform_reader.h"
+#include "ground/freeform_writer.h"
 #include "tests/fuzz/fuzz_common.h"
 
 namespace {

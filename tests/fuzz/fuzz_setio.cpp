@@ -13,7 +13,7 @@
 
 #include "dataset/setio.h"
 #include "dataset/store.h"
-#include "run/text/errors.h"
+#include "ground/errors.h"
 #include "tests/fuzz/fuzz_common.h"
 
 namespace {

@@ -13,8 +13,8 @@
 #include <gtest/gtest.h>
 
 #include "config/defaults.h"
-#include "run/text/errors.h"
-#include "run/text/freeform_writer.h"
+#include "ground/errors.h"
+#include "ground/freeform_writer.h"
 #include "run/lock.h"
 #include "tests/support/test_support.h"
 #include "tools/predict/ensemble.h"

@@ -7,7 +7,7 @@
 #include "config/defaults.h"
 #include "dataset/encoding.h"
 #include "dataset/setio.h"
-#include "run/text/errors.h"
+#include "ground/errors.h"
 #include "tests/prep/prep_support.h"
 #include "tools/prep/convert.h"
 #include "tools/prep/pssm_reader.h"

@@ -8,7 +8,7 @@
 #include "network/clock.h"
 #include "run/checkpoint_keeper.h"
 #include "run/run_identity.h"
-#include "run/text/output.h"
+#include "ground/output.h"
 #include "tools/angles/angle_files.h"
 
 namespace kelvor::angles {

@@ -19,7 +19,7 @@
 #include "run/checkpoint.h"
 #include "run/lock.h"
 #include "run/schedule.h"
-#include "run/text/output.h"
+#include "ground/output.h"
 #include "tools/angles/angle_scores.h"
 
 namespace kelvor::angles {

@@ -2,7 +2,7 @@
 
 #include "config/defaults.h"
 #include "config/protein_list.h"
-#include "run/text/errors.h"
+#include "ground/errors.h"
 
 namespace kelvor::angles {
 

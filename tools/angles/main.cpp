@@ -5,10 +5,10 @@
 #include <exception>
 #include <new>
 
-#include "run/text/activity.h"
-#include "run/text/errors.h"
-#include "run/text/output.h"
-#include "run/text/std_descriptors.h"
+#include "ground/activity.h"
+#include "ground/errors.h"
+#include "ground/output.h"
+#include "ground/std_descriptors.h"
 #include "tools/angles/angles_main.h"
 
 int main(int argc, char** argv) {

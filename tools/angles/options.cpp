@@ -1,8 +1,8 @@
 #include "tools/angles/options.h"
 
 #include "dataset/setio.h"
-#include "run/text/errors.h"
-#include "run/text/freeform_reader.h"
+#include "ground/errors.h"
+#include "ground/freeform_reader.h"
 
 #ifndef KELVOR_VERSION
 #define KELVOR_VERSION "0"

@@ -7,7 +7,7 @@
 #include "config/defaults.h"
 #include "network/engine.h"
 #include "run/scores.h"
-#include "run/text/errors.h"
+#include "ground/errors.h"
 #include "tools/angles/kvqout_writer.h"
 #include "tools/angles/profile_chain.h"
 

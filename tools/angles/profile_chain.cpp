@@ -5,8 +5,8 @@
 
 #include "dataset/protein_records.h"
 #include "dataset/setio.h"
-#include "run/text/errors.h"
-#include "run/text/freeform_reader.h"
+#include "ground/errors.h"
+#include "ground/freeform_reader.h"
 
 namespace kelvor::angles {
 namespace {

@@ -3,9 +3,9 @@
 #include <exception>
 #include <new>
 
-#include "run/text/activity.h"
-#include "run/text/errors.h"
-#include "run/text/std_descriptors.h"
+#include "ground/activity.h"
+#include "ground/errors.h"
+#include "ground/std_descriptors.h"
 #include "tools/predict/errors.h"
 #include "tools/predict/options.h"
 #include "tools/predict/predict_run.h"

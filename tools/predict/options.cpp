@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "dataset/setio.h"
-#include "run/text/freeform_reader.h"
+#include "ground/freeform_reader.h"
 #include "tools/predict/errors.h"
 
 namespace kelvor::predict {

@@ -7,9 +7,9 @@
 
 #include "config/validate.h"
 #include "dataset/setio.h"
-#include "run/text/errors.h"
-#include "run/text/freeform_reader.h"
-#include "run/text/names.h"
+#include "ground/errors.h"
+#include "ground/freeform_reader.h"
+#include "ground/names.h"
 #include "tools/predict/ensemble.h"
 #include "tools/predict/errors.h"
 #include "tools/predict/protein_input.h"

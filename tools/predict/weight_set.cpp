@@ -7,7 +7,7 @@
 #include "config/defaults.h"
 #include "network/netinit.h"
 #include "run/lock.h"
-#include "run/text/errors.h"
+#include "ground/errors.h"
 #include "tools/predict/errors.h"
 #include "weightio/weight_files.h"
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "run/text/freeform_reader.h"
+#include "ground/freeform_reader.h"
 #include "tools/prep/problems.h"
 
 namespace kelvor::prep {

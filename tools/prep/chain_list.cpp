@@ -4,7 +4,7 @@
 #include <set>
 
 #include "dataset/store.h"
-#include "run/text/names.h"
+#include "ground/names.h"
 
 namespace kelvor::prep {
 namespace {

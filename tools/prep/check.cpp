@@ -7,9 +7,9 @@
 #include "dataset/protein_records.h"
 #include "dataset/setio.h"
 #include "dataset/store.h"
-#include "run/text/errors.h"
-#include "run/text/freeform_reader.h"
-#include "run/text/names.h"
+#include "ground/errors.h"
+#include "ground/freeform_reader.h"
+#include "ground/names.h"
 
 namespace kelvor::prep {
 namespace {

@@ -5,9 +5,9 @@
 #include <tuple>
 
 #include "dataset/setio.h"
-#include "run/text/errors.h"
-#include "run/text/freeform_reader.h"
-#include "run/text/output.h"
+#include "ground/errors.h"
+#include "ground/freeform_reader.h"
+#include "ground/output.h"
 #include "tools/prep/angle_table.h"
 #include "tools/prep/check.h"
 #include "tools/prep/pssm_reader.h"

@@ -4,9 +4,9 @@
 #include <exception>
 #include <new>
 
-#include "run/text/activity.h"
-#include "run/text/errors.h"
-#include "run/text/std_descriptors.h"
+#include "ground/activity.h"
+#include "ground/errors.h"
+#include "ground/std_descriptors.h"
 #include "tools/prep/options.h"
 #include "tools/prep/prep_run.h"
 #include "tools/prep/problems.h"

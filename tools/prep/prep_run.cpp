@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "dataset/store.h"
-#include "run/text/errors.h"
-#include "run/text/output.h"
+#include "ground/errors.h"
+#include "ground/output.h"
 #include "config/validate.h"
 #include "dataset/setio.h"
 #include "tools/prep/chain_list.h"

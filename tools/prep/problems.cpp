@@ -6,8 +6,8 @@
 #include <sstream>
 #include <sys/stat.h>
 
-#include "run/text/errors.h"
-#include "run/text/freeform_reader.h"
+#include "ground/errors.h"
+#include "ground/freeform_reader.h"
 
 namespace kelvor::prep {
 

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cmath>
 
-#include "run/text/freeform_reader.h"
+#include "ground/freeform_reader.h"
 #include "tools/prep/problems.h"
 
 namespace kelvor::prep {

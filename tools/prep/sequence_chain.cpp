@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "dataset/setio.h"
-#include "run/text/errors.h"
+#include "ground/errors.h"
 #include "tools/prep/angle_table.h"
 #include "tools/prep/convert.h"
 #include "tools/prep/pssm_reader.h"

@@ -4,7 +4,7 @@
 #include <exception>
 #include <string>
 
-#include "run/text/errors.h"
+#include "ground/errors.h"
 #include "tools/synth/synth_room.h"
 #include "tools/synth/synth_set.h"
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "run/text/errors.h"
+#include "ground/errors.h"
 #include "tools/synth/synth_chain.h"
 #include "tools/synth/synth_random.h"
 #include "tools/synth/synth_room.h"

@@ -1,4 +1,4 @@
-#include "run/text/test_kill.h"
+#include "ground/test_kill.h"
 
 #include <csignal>
 #include <cstdio>

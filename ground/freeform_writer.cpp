@@ -1,4 +1,4 @@
-#include "run/text/freeform_writer.h"
+#include "ground/freeform_writer.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "run/text/std_descriptors.h"
+#include "ground/std_descriptors.h"
 
 #include <cerrno>
 #include <fcntl.h>

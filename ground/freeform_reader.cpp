@@ -1,4 +1,4 @@
-#include "run/text/freeform_reader.h"
+#include "ground/freeform_reader.h"
 
 #include <cerrno>
 #include <cmath>
@@ -9,8 +9,8 @@
 #include <unistd.h>
 #include <sys/stat.h>
 
-#include "run/text/activity.h"
-#include "run/text/errors.h"
+#include "ground/activity.h"
+#include "ground/errors.h"
 
 namespace kelvor {
 namespace {

@@ -1,4 +1,4 @@
-#include "run/text/output.h"
+#include "ground/output.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -7,8 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "run/text/errors.h"
-#include "run/text/test_kill.h"
+#include "ground/errors.h"
+#include "ground/test_kill.h"
 
 namespace kelvor {
 namespace {

@@ -1,4 +1,4 @@
-#include "run/text/names.h"
+#include "ground/names.h"
 
 namespace kelvor {
 
