@@ -56,7 +56,7 @@ int kelvo_r(int argc, char** argv) {
   // output is known writable before the report is opened.
   std::optional<DirectoryLock> lock;
   ReportFile report;
-  StartedRun run = startRun(files, offset, [&](const RunConfig& cfg) {
+  StartedRun run = startRun(files, offset, [&](const RunConfig& cfg, const DataStore&) {
     lock.emplace("", files.lock);
     checkOutputsWritable(files, cfg.epochLimit > 0);
     report.open(cfg.reportName);

@@ -21,9 +21,10 @@
 #include "run/weight_records.h"
 
 namespace kelvor {
-namespace {
 
-std::string refused(const std::string& why) { return "cannot resume: " + why + "; nothing was changed"; }
+std::string resumeRefused(const std::string& why) { return "cannot resume: " + why + "; nothing was changed"; }
+
+namespace {
 
 // Lines to standard output go to `lines` only, while it lives.
 class HeldStdout {
@@ -34,10 +35,9 @@ class HeldStdout {
   HeldStdout& operator=(const HeldStdout&) = delete;
 };
 
-// Start-up as the checkpoint's run made it, through the same path as a fresh run: the settings,
-// the proteins, every check, the same random seed and initial weights, the data set. Its lines
-// to standard output are collected, not written, and compared with the checkpoint's.
-StartedRun startAgain(const RunFiles& files, const Checkpoint& cp) {
+}  // namespace
+
+StartedRun startAgain(const RunFiles& files, const Checkpoint& cp, const std::function<void(DataStore&)>& loaded) {
   std::vector<std::string> lines;
   HeldStdout held(lines);
   setTimeOfDay(cp.time);
@@ -45,33 +45,32 @@ StartedRun startAgain(const RunFiles& files, const Checkpoint& cp) {
   try {
     run = startRun(files, cp.seedOffset);
   } catch (const DataStop&) {
-    throw ResumeRefusal(refused("the per-protein files no longer load: " + (lines.empty() ? std::string() : lines.back())));
+    throw ResumeRefusal(resumeRefused("the per-protein files no longer load: " + (lines.empty() ? std::string() : lines.back())));
   }
+  if (loaded) loaded(*run.store);
   const RunConfig& cfg = run.cfg;
   if (std::string change = settingsChange(cp.settings, cfg.settings); !change.empty())
-    throw ResumeRefusal(refused("in \"" + files.defaults + "\", " + change));
+    throw ResumeRefusal(resumeRefused("in \"" + files.defaults + "\", " + change));
   if (proteinsHash(*run.store, cfg.listLines) != cp.proteinsHash)
-    throw ResumeRefusal(refused("the protein list \"" + cfg.listName + "\" gives other proteins than when the checkpoint was taken"));
-  if (run.store->seed != cp.generator) throw ResumeRefusal(refused("the random generator does not repeat the checkpoint's run"));
+    throw ResumeRefusal(resumeRefused("the protein list \"" + cfg.listName + "\" gives other proteins than when the checkpoint was taken"));
+  if (run.store->seed != cp.generator) throw ResumeRefusal(resumeRefused("the random generator does not repeat the checkpoint's run"));
   if (dataHash(*run.store) != cp.dataHash)
-    throw ResumeRefusal(refused("the per-protein files hold other data than when the checkpoint was taken"));
+    throw ResumeRefusal(resumeRefused("the per-protein files hold other data than when the checkpoint was taken"));
   if (lines.size() > cp.stdoutLines.size() || !std::equal(lines.begin(), lines.end(), cp.stdoutLines.begin()))
-    throw ResumeRefusal(refused("the start of the run writes other lines than when the checkpoint was taken"));
+    throw ResumeRefusal(resumeRefused("the start of the run writes other lines than when the checkpoint was taken"));
   return run;
 }
 
-void checkReport(const Checkpoint& cp, const std::string& name) {
+void checkReportPrefix(const Checkpoint& cp, const std::string& name) {
   ReportPrefix now;
   try {
     now = reportPrefix(name, cp.reportLength);
   } catch (const FileError& e) {
-    throw ResumeRefusal(refused(std::string("the report file cannot be read (") + e.what() + ")"));
+    throw ResumeRefusal(resumeRefused(std::string("the report file cannot be read (") + e.what() + ")"));
   }
   if (now.length < 0 || now.hash != cp.reportHash)
-    throw ResumeRefusal(refused("the report file \"" + name + "\" is not the one the checkpoint's run wrote"));
+    throw ResumeRefusal(resumeRefused("the report file \"" + name + "\" is not the one the checkpoint's run wrote"));
 }
-
-}  // namespace
 
 bool wantsResume(int argc, char** argv) {
   if (argc < 2 || std::strcmp(argv[1], "--resume") != 0) return false;
@@ -83,18 +82,18 @@ int resumeRun(const RunFiles& files, std::chrono::steady_clock::time_point start
   // Nothing is taken before there is a checkpoint, it is sound, and the directory matches it.
   const Checkpoint cp = readCheckpoint(files.checkpoint);
   if (cp.settings.epochLimit < 1)
-    throw ResumeRefusal(refused("the checkpoint \"" + files.checkpoint + "\" is of no training run (epoch limit " +
+    throw ResumeRefusal(resumeRefused("the checkpoint \"" + files.checkpoint + "\" is of no training run (epoch limit " +
                                 std::to_string(cp.settings.epochLimit) + ")"));
   StartedRun run = startAgain(files, cp);
   const RunConfig& cfg = run.cfg;
-  checkReport(cp, cfg.reportName);
+  checkReportPrefix(cp, cfg.reportName);
   const WeightFilesFound weights = checkWeightFiles(files, cp.weightFiles);
-  if (!weights.refusal.empty()) throw ResumeRefusal(refused(weights.refusal));
+  if (!weights.refusal.empty()) throw ResumeRefusal(resumeRefused(weights.refusal));
 
   DirectoryLock lock("", files.lock);
   // Another run may have gone on between the checks and the lock: its checkpoint would differ.
   if (encodeCheckpoint(readCheckpoint(files.checkpoint)) != encodeCheckpoint(cp))
-    throw ResumeRefusal(refused("the checkpoint changed while it was checked (another run used the directory)"));
+    throw ResumeRefusal(resumeRefused("the checkpoint changed while it was checked (another run used the directory)"));
   checkOutputsWritable(files, true);
 
   Network& net = *run.net;

@@ -4,8 +4,12 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
+#include <string>
 
+#include "run/checkpoint.h"
 #include "run/run_files.h"
+#include "run/startup.h"
 
 namespace kelvor {
 
@@ -21,5 +25,18 @@ bool wantsResume(int argc, char** argv);
 // weight save that the stop cut off again, cuts the report back to the checkpoint's length,
 // writes the run's standard output so far again and runs on to the end. Returns the exit status.
 int resumeRun(const RunFiles& files, std::chrono::steady_clock::time_point started);
+
+// The pieces of a resume, for a program that resumes its own kind of run (the angle network).
+//
+// "cannot resume: <why>; nothing was changed".
+std::string resumeRefused(const std::string& why);
+// Start-up as the checkpoint's run made it, through the same path as a fresh run: the settings,
+// the proteins, every check, the same random seed and initial weights, the data set (then
+// `loaded`, which derives from it what the run trains on, before it is hashed). Its lines to
+// standard output are collected, not written, and compared with the checkpoint's. Any
+// difference is a ResumeRefusal; nothing is taken or written.
+StartedRun startAgain(const RunFiles& files, const Checkpoint& cp, const std::function<void(DataStore&)>& loaded = {});
+// The report file begins with the bytes the checkpoint's run had written (ResumeRefusal if not).
+void checkReportPrefix(const Checkpoint& cp, const std::string& name);
 
 }  // namespace kelvor

@@ -27,8 +27,14 @@ StartedRun startRun(const RunFiles& files, int seedOffset, const CheckedHook& ch
     run.cfg = getdefs(*run.store, *run.net, files.defaults, seedOffset);
   }
   run.cfg.reportName = files.report;
-  checkRun(run.cfg, *run.store, files.defaults, defaultDataRoot(), {files.report, files.lock});
-  if (checked) checked(run.cfg);
+  // A training run's weight files are written in place too: none may be one of its inputs.
+  std::vector<std::string> outputs{files.report, files.lock};
+  if (run.cfg.epochLimit > 0) {
+    outputs.insert(outputs.end(), files.firstStage.begin(), files.firstStage.end());
+    outputs.insert(outputs.end(), files.filter.begin(), files.filter.end());
+  }
+  checkRun(run.cfg, *run.store, files.defaults, defaultDataRoot(), outputs);
+  if (checked) checked(run.cfg, *run.store);
 
   netinit(*run.net, *run.store, seedOffset);
   {

@@ -35,8 +35,9 @@ struct StartedRun {
 // Called once everything read so far has passed its checks, before the network is drawn (whose
 // line "random seed = " is the first of standard output) and the data set is read. A fresh run
 // takes its lock and opens its report here; a resume takes nothing before it has compared what
-// start-up built with its checkpoint.
-using CheckedHook = std::function<void(const RunConfig&)>;
+// start-up built with its checkpoint. The store holds the proteins and the parts' bounds, not yet
+// their data.
+using CheckedHook = std::function<void(const RunConfig&, const DataStore&)>;
 
 // Runs the start-up in the working directory with `files`' names and the seed offset; the time
 // of day is itime's (a resume sets its checkpoint's first). ConfigError, FileError and DataStop

@@ -44,7 +44,7 @@ TEST_F(StartUp, TakesTheRunsOwnNamesAndCallsItsHookBeforeTheNetwork) {
   tapStdout(&lines, true);
   int calls = 0;
   std::size_t linesAtHook = 99;
-  StartedRun run = startRun(files, 7, [&](const RunConfig& cfg) {
+  StartedRun run = startRun(files, 7, [&](const RunConfig& cfg, const DataStore&) {
     ++calls;
     linesAtHook = lines.size();
     EXPECT_EQ(cfg.reportName, "other.valdav");
@@ -70,7 +70,7 @@ TEST_F(StartUp, ChecksItsOwnOutputsBeforeItsHook) {
   fs::create_symlink("proteins.list", "other.lock");
   bool called = false;
   try {
-    startRun(files, 7, [&](const RunConfig&) { called = true; });
+    startRun(files, 7, [&](const RunConfig&, const DataStore&) { called = true; });
     ADD_FAILURE() << "accepted";
   } catch (const FileError& e) {
     EXPECT_EQ(e.file(), "other.lock") << e.what();

@@ -267,6 +267,48 @@ TEST(AngleRuns, AResumedRunWritesWhatAnUninterruptedRunWrites) {
   EXPECT_NE(r.err.find("cannot resume"), std::string::npos) << r.err;
 }
 
+// A weight file that could not be replaced refuses the run before its report is opened: the
+// earlier report and weights are left as they were.
+TEST(AngleRuns, AnOutputThatCannotBeWrittenIsRefusedBeforeTheReportIsTouched) {
+  ScratchDir dir;
+  test::copyExampleChains(dir.path(), 15);
+  test::writeDefaults(dir.path(), 1, 15, 1, 0.2);
+  writeFile(dir.file("angles.valdav"), "an earlier report\n");
+  for (const char* blocked : {"angles.78", "angles.79.part"}) {
+    fs::create_directories(dir.path() / blocked / "inside");
+    const ToolResult r = runAngles(dir.path(), {});
+    EXPECT_NE(r.status, 0) << describe(r);
+    EXPECT_NE(r.err.find("angles.7"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("nothing was written"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "") << "refused before the network is drawn";
+    EXPECT_EQ(readFile(dir.file("angles.valdav")), "an earlier report\n");
+    EXPECT_FALSE(fs::exists(dir.path() / "angles.77"));
+    fs::remove_all(dir.path() / blocked);
+  }
+}
+
+// The checkpoint is read as every input is: something other than a regular file under its name
+// is refused at once (a FIFO is never waited on), and so is a damaged one, changing nothing.
+TEST(AngleRuns, AResumeRefusesACheckpointThatIsNoSoundRegularFile) {
+  ScratchDir dir;
+  test::copyExampleChains(dir.path(), 15);
+  test::writeDefaults(dir.path(), 1, 15, 1, 0.2);
+  writeFile(dir.file("angles.valdav"), "an earlier report\n");
+  const fs::path cp = dir.path() / "angles.checkpoint";
+  for (int kind = 0; kind < 3; ++kind) {
+    if (kind == 0) ASSERT_EQ(::mkfifo(cp.c_str(), 0600), 0);
+    if (kind == 1) fs::create_directories(cp);
+    if (kind == 2) writeFile(cp.string(), "KELVORCP but cut short");
+    const ToolResult r = runAngles(dir.path(), {"--resume"});
+    EXPECT_EQ(r.status, 1) << kind << describe(r);
+    EXPECT_NE(r.err.find("cannot resume"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("angles.checkpoint"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(readFile(dir.file("angles.valdav")), "an earlier report\n");
+    fs::remove_all(cp);
+  }
+}
+
 TEST(AngleRuns, BadInputsAreRefusedWithMessagesThatNameTheCause) {
   ScratchDir dir;
   fs::create_directories(dir.path() / "no-defaults");

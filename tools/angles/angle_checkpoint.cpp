@@ -2,8 +2,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "network/clock.h"
 #include "run/checkpoint_keeper.h"
@@ -66,21 +64,6 @@ void AngleKeeper::remove() {
     std::filesystem::remove(p, ec);
     if (ec) std::fprintf(stderr, "kelvor-angles: warning: %s is left (%s)\n", p.c_str(), ec.message().c_str());
   }
-}
-
-Checkpoint readAngleCheckpoint(const std::string& dir) {
-  const std::string path = inDir(dir, kCheckpointName);
-  const std::string current = currentPath(path, path);
-  std::ifstream in(current, std::ios::binary);
-  if (!in) {
-    if (!std::filesystem::exists(current))
-      throw ResumeRefusal("cannot resume: there is no " + path + " (no angle training was interrupted here, or it "
-                          "stopped before its first checkpoint); start the training again");
-    throw FileError(current, 0, "cannot read");
-  }
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw FileError(current, 0, "cannot read");
-  return decodeCheckpoint(bytes, current);
 }
 
 }  // namespace kelvor::angles

@@ -1,6 +1,7 @@
 // The checkpoint of an angle training run, "angles.checkpoint" in its directory: the trainer's
 // checkpoint format and identity checks (run/checkpoint.h, run/run_identity.h) under a name of
-// its own, with the angle network's state in it.
+// its own, with the angle network's state in it. It is read as the trainer reads its own
+// (readCheckpoint with angleRunFiles' name).
 #pragma once
 
 #include <chrono>
@@ -43,8 +44,5 @@ class AngleKeeper {
   std::chrono::steady_clock::time_point last_;
   bool warned_ = false;
 };
-
-// The checkpoint of `dir`; ResumeRefusal when there is none or it is damaged.
-Checkpoint readAngleCheckpoint(const std::string& dir);
 
 }  // namespace kelvor::angles

@@ -5,12 +5,11 @@
 #include <cstdio>
 #include <limits>
 
-#include "config/validate.h"
 #include "dataset/setio.h"
-#include "network/clock.h"
-#include "network/netinit.h"
-#include "run/run_identity.h"
+#include "run/outputs_check.h"
+#include "run/resume.h"
 #include "run/scores.h"
+#include "run/startup.h"
 #include "ground/activity.h"
 #include "ground/errors.h"
 #include "ground/freeform_writer.h"
@@ -42,99 +41,59 @@ std::string fixed(double v, int decimals) {
 
 }  // namespace
 
-void startAngleRun(AngleRun& run, const std::string& defaults, const std::string& dir, int offset) {
-  run.dir = dir;
-  run.defaults = defaults;
-  {
-    Activity a("reading the defaults file and the protein list");
-    run.cfg = getdefs(run.store, run.net, defaults, offset);
-  }
-  run.cfg.reportName = inDir(dir, kReportName);
-  const std::string root = defaultDataRoot();
-  checkRun(run.cfg, run.store, defaults, root);
-  std::vector<std::string> inputs{defaults, run.cfg.listName};
-  for (int k = 0; k < run.store.nprot; ++k) {
-    const ProteinPaths p = proteinPaths(root, run.store.pname[k]);
-    inputs.insert(inputs.end(), {p.dssp, p.profile, p.prediction});
-  }
-  checkOutputsAreNotInputs({inDir(dir, std::string(kWeightStem) + "77"), inDir(dir, std::string(kWeightStem) + "78"),
-                            inDir(dir, std::string(kWeightStem) + "79"), inDir(dir, kLockName)},
-                           inputs);
-  if (run.cfg.epochLimit > 0 && run.store.ntrain == run.store.ntrval)
-    throw ConfigError("the validation part of " + defaults + " is empty (" + std::to_string(run.store.nprot) +
-                      " proteins, test fraction " + fixed(run.cfg.settings.testFraction, 4) +
-                      "), so no epoch of the angle network could be kept; allowed: at least 10 proteins outside the test part");
+namespace {
 
-  run.lock.emplace(dir, kLockName);
-  run.report.open(run.cfg.reportName);
-  netinit(run.net, run.store, offset);
-  {
-    Activity a("reading the data set");
-    setio(run.store, root);
-    makeAngleTargets(run.store);
-    run.net.outs.assign(static_cast<std::size_t>(run.store.nta) * 3, 0.0);
-  }
+// The start-up's network, data set and settings become the run's, with the data set's angle
+// targets in place of its states and the kernels built.
+void adopt(AngleRun& run, StartedRun& started) {
+  run.cfg = std::move(started.cfg);
+  run.store = std::move(*started.store);
+  run.net = std::move(*started.net);
   Activity a("building the networks' kernels");
   run.engine = makeEngine(run.net, run.store);
 }
 
-namespace {
-
-std::string refused(const std::string& why) { return "cannot resume: " + why + "; nothing was changed"; }
-
-// Lines to standard output go to `lines` only, while it lives.
-class HeldStdout {
- public:
-  explicit HeldStdout(std::vector<std::string>& lines) { tapStdout(&lines, true); }
-  ~HeldStdout() { tapStdout(nullptr); }
-  HeldStdout(const HeldStdout&) = delete;
-  HeldStdout& operator=(const HeldStdout&) = delete;
-};
-
 }  // namespace
 
-Checkpoint resumeAngleRun(AngleRun& run) {
-  run.lock.emplace(run.dir, kLockName);
-  const Checkpoint cp = readAngleCheckpoint(run.dir);
-  const std::string defaults = inDir(run.dir, "kelvor.in");
+void startAngleRun(AngleRun& run, const std::string& defaults, const std::string& dir, int offset) {
+  run.dir = dir;
   run.defaults = defaults;
-  {
-    // The start-up again, as the checkpoint's run made it: its lines are held, and must be the
-    // first lines that run wrote.
-    std::vector<std::string> lines;
-    HeldStdout held(lines);
-    run.cfg = getdefs(run.store, run.net, defaults, cp.seedOffset);
-    run.cfg.reportName = inDir(run.dir, kReportName);
-    if (std::string change = settingsChange(cp.settings, run.cfg.settings); !change.empty())
-      throw ResumeRefusal(refused("in \"" + defaults + "\", " + change));
-    if (proteinsHash(run.store, run.cfg.listLines) != cp.proteinsHash)
-      throw ResumeRefusal(refused("the protein list gives other proteins than when the checkpoint was taken"));
-    setTimeOfDay(cp.time);
-    netinit(run.net, run.store, cp.seedOffset);
-    if (run.store.seed != cp.generator) throw ResumeRefusal(refused("the random generator does not repeat the checkpoint's run"));
-    try {
-      setio(run.store, defaultDataRoot());
-    } catch (const DataStop&) {
-      throw ResumeRefusal(refused("the per-protein files no longer load"));
-    }
-    makeAngleTargets(run.store);
-    if (dataHash(run.store) != cp.dataHash)
-      throw ResumeRefusal(refused("the per-protein files hold other data than when the checkpoint was taken"));
-    if (lines.size() > cp.stdoutLines.size() || !std::equal(lines.begin(), lines.end(), cp.stdoutLines.begin()))
-      throw ResumeRefusal(refused("the start of the run writes other lines than when the checkpoint was taken"));
-  }
-  ReportPrefix now;
-  try {
-    now = reportPrefix(run.cfg.reportName, cp.reportLength);
-  } catch (const FileError& e) {
-    throw ResumeRefusal(refused(std::string("the report file cannot be read (") + e.what() + ")"));
-  }
-  if (now.length < 0 || now.hash != cp.reportHash)
-    throw ResumeRefusal(refused("the report file \"" + run.cfg.reportName + "\" is not the one the checkpoint's run wrote"));
+  RunFiles files = angleRunFiles(dir);
+  files.defaults = defaults;
+  // Every check of the trainer's start-up, then the angle network's own; only then the lock and
+  // the report, once every output is known writable.
+  StartedRun started = startRun(files, offset, [&](const RunConfig& cfg, const DataStore& store) {
+    if (cfg.epochLimit > 0 && store.ntrain == store.ntrval)
+      throw ConfigError("the validation part of " + defaults + " is empty (" + std::to_string(store.nprot) +
+                        " proteins, test fraction " + fixed(cfg.settings.testFraction, 4) +
+                        "), so no epoch of the angle network could be kept; allowed: at least 10 proteins outside the test part");
+    run.lock.emplace(dir, kLockName);
+    checkOutputsWritable(files, cfg.epochLimit > 0);
+    run.report.open(cfg.reportName);
+  });
+  makeAngleTargets(*started.store);
+  adopt(run, started);
+}
 
-  giveNetwork(cp, run.net);
-  run.net.outs.assign(static_cast<std::size_t>(run.store.nta) * 3, 0.0);
-  run.engine = makeEngine(run.net, run.store);
+Checkpoint resumeAngleRun(AngleRun& run) {
+  // Nothing is taken before the checkpoint is read and the directory found to match it.
+  const RunFiles files = angleRunFiles(run.dir);
+  run.defaults = files.defaults;
+  const Checkpoint cp = readCheckpoint(files.checkpoint);
+  if (cp.settings.epochLimit < 1)
+    throw ResumeRefusal(resumeRefused("the checkpoint \"" + files.checkpoint + "\" is of no training run (epoch limit " +
+                                      std::to_string(cp.settings.epochLimit) + ")"));
+  StartedRun started = startAgain(files, cp, makeAngleTargets);
+  checkReportPrefix(cp, started.cfg.reportName);
+
+  run.lock.emplace(run.dir, kLockName);
+  // Another run may have gone on between the checks and the lock: its checkpoint would differ.
+  if (encodeCheckpoint(readCheckpoint(files.checkpoint)) != encodeCheckpoint(cp))
+    throw ResumeRefusal(resumeRefused("the checkpoint changed while it was checked (another run used the directory)"));
+  checkOutputsWritable(files, true);
+
+  giveNetwork(cp, *started.net);
+  adopt(run, started);
   std::fprintf(stderr, "kelvor-angles: resuming the training after %s %d\n", cp.phase.stopped ? "its early stop in epoch" : "epoch",
                cp.phase.stopped ? cp.phase.epoch : cp.phase.epoch - 1);
   return cp;

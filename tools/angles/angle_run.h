@@ -1,9 +1,9 @@
 // One training run of the angle network: start-up from a defaults file, the epochs with the best
 // weights kept, the final pass with them, and the test part's errors.
 //
-// The start-up is the trainer's own, in its order (getdefs, checkRun, lock, report, netinit,
-// setio, makeEngine), all of it in startAngleRun; only the data set's targets and the names of
-// the files written differ. Training differs from the trainer's first stage in one respect: the
+// The start-up is the trainer's own (startRun with angleRunFiles: every check of the settings,
+// the proteins and the outputs, the lock and report only once those have passed), and so is a
+// resume's (startAgain); only the data set's targets and the names of the files differ. Training differs from the trainer's first stage in one respect: the
 // test part is never trained, so that its errors, and predictions made for it, come from a model
 // that has not seen it.
 #pragma once
@@ -37,10 +37,11 @@ struct AngleRun {
   std::optional<PhaseState> from;       // where a resumed run goes on (none: epoch 1)
 };
 
-// Reads the defaults file `defaults` and its protein list (a relative list name is taken from
-// the working directory), checks the run, takes the angle lock of `dir`, opens its report,
-// initialises the network (seed offset `offset`), reads the data set from the build's data root
-// and makes its angle targets. Throws ConfigError, FileError, BusyError or DataStop.
+// The trainer's start-up with the angle run's files in `dir` and `defaults` as its defaults file
+// (a relative list name is taken from the working directory): every check, then the angle lock
+// of `dir` and its report, the network (seed offset `offset`), the data set from the build's
+// data root with its angle targets, and the kernels. Throws ConfigError, FileError, BusyError or
+// DataStop.
 void startAngleRun(AngleRun& run, const std::string& defaults, const std::string& dir, int offset);
 
 struct AngleResult {
@@ -51,8 +52,9 @@ struct AngleResult {
 };
 
 // Starts the run of run.dir's checkpoint again, up to the end of the epoch it was taken in:
-// the same start-up checked against the checkpoint (ResumeRefusal, changing nothing, when the
-// directory no longer holds that run), the network as the checkpoint holds it. The caller then
+// the checkpoint read as every input is (a regular file, limited in size, every field in range),
+// the same start-up checked against it (ResumeRefusal, taking and changing nothing, when the
+// directory no longer holds that run), then the lock and the network as the checkpoint holds it. The caller then
 // opens the report at the checkpoint's length, writes its standard output again and trains
 // from cp.phase.
 Checkpoint resumeAngleRun(AngleRun& run);
