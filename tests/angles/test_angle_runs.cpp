@@ -296,7 +296,9 @@ TEST(AngleRuns, AResumeRefusesACheckpointThatIsNoSoundRegularFile) {
   writeFile(dir.file("angles.valdav"), "an earlier report\n");
   const fs::path cp = dir.path() / "angles.checkpoint";
   for (int kind = 0; kind < 3; ++kind) {
-    if (kind == 0) ASSERT_EQ(::mkfifo(cp.c_str(), 0600), 0);
+    if (kind == 0) {
+      ASSERT_EQ(::mkfifo(cp.c_str(), 0600), 0);
+    }
     if (kind == 1) fs::create_directories(cp);
     if (kind == 2) writeFile(cp.string(), "KELVORCP but cut short");
     const ToolResult r = runAngles(dir.path(), {"--resume"});
