@@ -83,6 +83,27 @@ TEST_F(StartUp, ChecksItsOwnOutputsBeforeItsHook) {
   tapStdout(nullptr);
 }
 
+TEST_F(StartUp, ATrainingRunsWeightFileMayNotBeOneOfItsInputs) {
+  test::InDirectory in(dir_.path());
+  const RunFiles files = otherRun();
+  std::vector<std::string> lines;
+  tapStdout(&lines, true);
+  // Saving weights through this link would overwrite the protein list.
+  fs::create_symlink("proteins.list", "other.79");
+  bool called = false;
+  try {
+    startRun(files, 7, [&](const RunConfig&, const DataStore&) { called = true; });
+    ADD_FAILURE() << "accepted";
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.file(), "other.79") << e.what();
+  }
+  EXPECT_FALSE(called);
+  // A prediction run only reads its weight files.
+  test::writeDefaults(dir_.path(), 0, 4, 1, 0.25);
+  EXPECT_NO_THROW(startRun(files, 7));
+  tapStdout(nullptr);
+}
+
 TEST_F(StartUp, OutputsThatCannotBeWrittenAreNamed) {
   test::InDirectory in(dir_.path());
   const RunFiles files = otherRun();

@@ -287,6 +287,23 @@ TEST(AngleRuns, AnOutputThatCannotBeWrittenIsRefusedBeforeTheReportIsTouched) {
   }
 }
 
+// The protein list's names are checked as the trainer checks them: one past 120 characters is
+// refused (never cut to another name), before anything is written.
+TEST(AngleRuns, AListNamePast120CharactersIsRefusedBeforeAnythingIsWritten) {
+  ScratchDir dir;
+  test::copyExampleChains(dir.path(), 15);
+  test::writeDefaults(dir.path(), 1, 15, 1, 0.2);
+  writeFile(dir.file("angles.valdav"), "an earlier report\n");
+  std::string list = readFile(dir.file("proteins.list"));
+  list.insert(list.find('\n') + 1, std::string(121, 'q') + "\n");
+  writeFile(dir.file("proteins.list"), list);
+  const ToolResult r = runAngles(dir.path(), {});
+  EXPECT_NE(r.status, 0) << describe(r);
+  EXPECT_NE(r.err.find("\"proteins.list\", line 2: name of 121 characters"), std::string::npos) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(readFile(dir.file("angles.valdav")), "an earlier report\n");
+}
+
 // The checkpoint is read as every input is: something other than a regular file under its name
 // is refused at once (a FIFO is never waited on), and so is a damaged one, changing nothing.
 TEST(AngleRuns, AResumeRefusesACheckpointThatIsNoSoundRegularFile) {
