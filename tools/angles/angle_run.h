@@ -3,9 +3,10 @@
 //
 // The start-up is the trainer's own (startRun with angleRunFiles: every check of the settings,
 // the proteins and the outputs, the lock and report only once those have passed), and so is a
-// resume's (startAgain); only the data set's targets and the names of the files differ. Training differs from the trainer's first stage in one respect: the
-// test part is never trained, so that its errors, and predictions made for it, come from a model
-// that has not seen it.
+// resume's (startAgain); only the data set's targets and the names of the files differ.
+// Training differs from the trainer's first stage in one respect: the test part is never
+// trained, so that its errors, and predictions made for it, come from a model that has not seen
+// it.
 #pragma once
 
 #include <memory>
