@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 bash tools/install_packages.sh --tests
 jobs=${KELVOR_JOBS:-2}
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DKELVOR_BUILD_TESTS=ON -DKELVOR_BUILD_BENCH=ON
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DKELVOR_BUILD_TESTS=ON -DKELVOR_BUILD_BENCH=ON -DKELVOR_WERROR=ON
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs" -LE cluster
 ctest --test-dir build -V -L cluster --no-tests=error
