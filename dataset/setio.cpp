@@ -89,14 +89,7 @@ void setio(DataStore& store, const std::string& dataRoot) {
       }
     }
 
-    const int n = j - 1;
-    for (int k = 1; k <= n; ++k) {
-      const int r = store.nta - n + k;
-      store.winlo[r - 1] = std::max(store.wincen - k + 1, 1);
-      store.winhi[r - 1] = std::min(store.wincen + n - k, 21);
-      store.outlo[r - 1] = std::max(store.outcen - k + 1, 1);
-      store.outhi[r - 1] = std::min(store.outcen + n - k, 1);
-    }
+    store.setChainBounds(store.nta, j - 1);
     if (ix == store.ntrain) store.ntatrain = store.nta;
     if (ix == store.ntrval) store.ntatrval = store.nta;
   }

@@ -1,5 +1,6 @@
 #include "dataset/store.h"
 
+#include <algorithm>
 #include <new>
 
 #include "ground/errors.h"
@@ -15,6 +16,16 @@ void DataStore::reserveResidues(long long residues) {
     sscode.reserve(n);
   } catch (const std::bad_alloc&) {
     // Left to addResidue(), which names the residue where memory ran out.
+  }
+}
+
+void DataStore::setChainBounds(int last, int length) {
+  for (int k = 1; k <= length; ++k) {
+    const int r = last - length + k;
+    winlo[r - 1] = std::max(kWinCentre - k + 1, 1);
+    winhi[r - 1] = std::min(kWinCentre + length - k, kWindow);
+    outlo[r - 1] = 1;  // one output slot, the residue itself
+    outhi[r - 1] = 1;
   }
 }
 

@@ -65,6 +65,10 @@ struct DataStore {
   // Adds one zero-filled residue row to every per-residue array and counts it in nta. Throws
   // ConfigError, naming the residues and bytes needed, past the numbering or out of memory.
   void addResidue();
+  // The window bounds of the `length` residues of one chain, the last of them residue `last`:
+  // winlo..winhi are the input slots around the centre slot (kWinCentre) that hold residues of
+  // the same chain; outlo..outhi the output slots, the one slot of the residue itself.
+  void setChainBounds(int last, int length);
   // Bytes that the per-residue arrays of the store and the network's outputs take per residue.
   static constexpr long long kBytesPerResidue = kColumns * 8 + 4 * 4 + 8 + 4 + kOutputs * 8;
 };

@@ -73,13 +73,7 @@ Chain ChainReader::read(DataStore& store, const std::string& listName) {
   const int n = store.nta - before;
   chain.length = n;
   chain.first = n > 0 ? before + 1 : 0;
-  for (int k = 1; k <= n; ++k) {
-    const int r = before + k;
-    store.winlo[r - 1] = std::max(kWinCentre - k + 1, 1);
-    store.winhi[r - 1] = std::min(kWinCentre + n - k, kWindow);
-    store.outlo[r - 1] = 1;
-    store.outhi[r - 1] = 1;
-  }
+  store.setChainBounds(store.nta, n);
   return chain;
 }
 
