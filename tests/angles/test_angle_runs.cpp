@@ -32,35 +32,12 @@ using test::readFile;
 using test::ScratchDir;
 using test::writeFile;
 
-struct ToolResult {
-  int status = -1;
-  std::string out, err;
-};
+using ToolResult = test::RunResult;
 
-// Runs kelvor-angles in `dir`; a run that blocks (on a FIFO, say) is ended after a minute.
+// Runs kelvor-angles in `dir`; a run that blocks (on a FIFO, say) is ended after two minutes.
 ToolResult runAngles(const fs::path& dir, const std::vector<std::string>& args,
                      const std::vector<std::string>& env = {"KELVOR_TIME=00:00:00"}) {
-  ScratchDir capture;
-  const std::string outPath = capture.file("out"), errPath = capture.file("err");
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (::chdir(dir.c_str()) != 0) ::_exit(127);
-    for (const auto& e : env) ::putenv(const_cast<char*>(e.c_str()));
-    if (!std::freopen(outPath.c_str(), "w", stdout) || !std::freopen(errPath.c_str(), "w", stderr)) ::_exit(127);
-    ::alarm(120);
-    std::vector<char*> argv{const_cast<char*>(KELVOR_ANGLES_BINARY)};
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    ::execv(KELVOR_ANGLES_BINARY, argv.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  ToolResult r;
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  r.out = readFile(outPath);
-  r.err = readFile(errPath);
-  return r;
+  return test::runProgram(KELVOR_ANGLES_BINARY, dir, args, env, false, 120);
 }
 
 // Starts kelvor-angles in `dir` with its output going to dir/out and dir/err; returns its pid.

@@ -34,31 +34,10 @@ using test::readLines;
 using test::ScratchDir;
 using test::writeFile;
 
-struct ToolResult {
-  int status = -1;
-  std::string out, err;
-};
+using ToolResult = test::RunResult;
 
 ToolResult runTool(const fs::path& dir, const std::vector<std::string>& args) {
-  ScratchDir capture;
-  const std::string outPath = capture.file("out"), errPath = capture.file("err");
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (::chdir(dir.c_str()) != 0) ::_exit(127);
-    if (!std::freopen(outPath.c_str(), "w", stdout) || !std::freopen(errPath.c_str(), "w", stderr)) ::_exit(127);
-    std::vector<char*> argv{const_cast<char*>(KELVOR_PREDICT_BINARY)};
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    ::execv(KELVOR_PREDICT_BINARY, argv.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  ToolResult r;
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  r.out = readFile(outPath);
-  r.err = readFile(errPath);
-  return r;
+  return test::runProgram(KELVOR_PREDICT_BINARY, dir, args, {}, false);
 }
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }

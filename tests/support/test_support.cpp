@@ -82,18 +82,24 @@ void writeDefaults(const fs::path& dir, int epochs, int proteins, int fold, doub
 }
 
 RunResult runKelvor(const fs::path& dir, const std::vector<std::string>& args, const std::vector<std::string>& env) {
+  return runProgram(KELVOR_BINARY, dir, args, env, true);
+}
+
+RunResult runProgram(const char* binary, const fs::path& dir, const std::vector<std::string>& args,
+                     const std::vector<std::string>& env, bool clearTime, unsigned alarmSeconds) {
   ScratchDir capture;
   const std::string outPath = capture.file("out"), errPath = capture.file("err");
   pid_t pid = ::fork();
   if (pid == 0) {
     if (::chdir(dir.c_str()) != 0) ::_exit(127);
-    ::unsetenv("KELVOR_TIME");
+    if (clearTime) ::unsetenv("KELVOR_TIME");
     for (const auto& e : env) ::putenv(const_cast<char*>(e.c_str()));
     if (!std::freopen(outPath.c_str(), "w", stdout) || !std::freopen(errPath.c_str(), "w", stderr)) ::_exit(127);
-    std::vector<char*> argv{const_cast<char*>(KELVOR_BINARY)};
+    if (alarmSeconds > 0) ::alarm(alarmSeconds);
+    std::vector<char*> argv{const_cast<char*>(binary)};
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    ::execv(KELVOR_BINARY, argv.data());
+    ::execv(binary, argv.data());
     ::_exit(127);
   }
   int status = 0;

@@ -55,6 +55,12 @@ struct RunResult {
 RunResult runKelvor(const std::filesystem::path& dir, const std::vector<std::string>& args = {},
                     const std::vector<std::string>& env = {"KELVOR_TIME=00:00:00"});
 
+// Runs `binary` in dir with the given arguments and environment additions, its standard output
+// and error captured. With clearTime, KELVOR_TIME is unset first (env may set it again); with
+// alarmSeconds above 0, a run that has not ended by then (blocked on a FIFO, say) is ended.
+RunResult runProgram(const char* binary, const std::filesystem::path& dir, const std::vector<std::string>& args,
+                     const std::vector<std::string>& env, bool clearTime, unsigned alarmSeconds = 0);
+
 // First line where two texts differ, for failure messages ("" when equal).
 std::string firstDifference(const std::string& expected, const std::string& actual);
 
