@@ -22,7 +22,7 @@
 #include "network/engine.h"
 #include "network/fast/engine.h"
 #include "network/netinit.h"
-#include "run/scores.h"
+#include "network/scores.h"
 #include "tools/angles/angle_data.h"
 
 #ifndef KELVOR_EXAMPLES

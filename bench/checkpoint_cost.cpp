@@ -47,8 +47,9 @@ int main(int argc, char** argv) {
   std::vector<int> sizes;
   for (int i = 1; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
   if (sizes.empty()) sizes = {46047, 1000000};
-  const char* tmp = std::getenv("TMPDIR");
-  const std::filesystem::path dir = std::filesystem::path(tmp ? tmp : "/tmp") / ("kelvor-cp-bench-" + std::to_string(::getpid()));
+  // The system's scratch directory: TMPDIR when it names one, else /tmp.
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("kelvor-cp-bench-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   std::filesystem::current_path(dir);
   std::printf("CPU: %s, %ld cores online; scratch directory %s\n", cpuName().c_str(), sysconf(_SC_NPROCESSORS_ONLN),

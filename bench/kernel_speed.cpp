@@ -38,13 +38,14 @@
 #include <vector>
 
 #include "config/defaults.h"
+#include "config/environment.h"
 #include "dataset/setio.h"
 #include "network/engine.h"
 #include "network/fast/engine.h"
 #include "network/fast/kernel_set.h"
 #include "network/netinit.h"
 #include "network/same_bits.h"
-#include "run/scores.h"
+#include "network/scores.h"
 #include "tools/synth/synth_set.h"
 #include "weightio/weight_files.h"
 
@@ -398,7 +399,7 @@ void sizeChild(const std::string& root, double written) {
   getdefs(store, net, "kelvor.in", 7);
   const double read = seconds([&] { setio(store, root + "/"); });
   initialState(net, store);
-  std::unique_ptr<Engine> e = makeEngine(net, store);
+  std::unique_ptr<Engine> e = makeEngine(net, store, engineFromEnvironment());
   const double first = seconds([&] { epoch(*e, store, false); });
   const double firstFinal = seconds([&] {
     initphi(store);

@@ -6,8 +6,8 @@
 
 #include "config/protein_list.h"
 #include "dataset/setio.h"
-#include "network/engine.h"
-#include "network/clock.h"
+#include "config/clock.h"
+#include "config/environment.h"
 #include "network/netinit.h"
 #include "ground/errors.h"
 #include "ground/freeform_writer.h"
@@ -76,12 +76,6 @@ void warnUnlikelySettings(const Settings& s, int n, int t, const std::string& fi
          std::to_string(hi - t + 1) + " to " + std::to_string(hi) + ") lies wholly outside the list of " +
          std::to_string(n) + " proteins, so the test part is the last " + std::to_string(t) +
          " proteins, as for fold 0; folds with a block inside the list: " + foldsInside(s.testFraction, n, t));
-}
-
-void checkEnvironment() {
-  TimeOfDay t{};
-  itime(t);
-  checkEngineEnvironment();
 }
 
 void checkProteinList(const std::vector<std::string>& lines, const std::string& path, bool missing) {

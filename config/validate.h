@@ -20,9 +20,6 @@ void checkFold(int fold, double fraction, int n, int t, const std::string& file)
 // rate of 0 in training mode, a fold whose test block of t proteins lies wholly outside the n.
 void warnUnlikelySettings(const Settings& s, int n, int t, const std::string& file);
 
-// The environment a run reads: KELVOR_TIME, KELVOR_KERNEL and KELVOR_THREADS.
-void checkEnvironment();
-
 // The protein list: present, naming at least one protein, without a blank line (which would
 // name a protein without a name). Refusals name the list and the line.
 void checkProteinList(const std::vector<std::string>& lines, const std::string& path, bool missing);
@@ -31,7 +28,7 @@ void checkProteinList(const std::vector<std::string>& lines, const std::string& 
 // Outputs that do not exist yet are new files and always fine.
 void checkOutputsAreNotInputs(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs);
 
-// The whole run, before anything is locked or written: the environment, and the files written in
+// The whole run, before anything is locked or written: the environment (config/environment.h), and the files written in
 // place (`outputs`: by default the report file and the lock) against the defaults file, the
 // protein list and every per-protein file. (The command line, the settings and the fold are
 // checked as getdefs reads them.)

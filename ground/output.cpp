@@ -13,28 +13,29 @@
 namespace kelvor {
 namespace {
 
-std::string reason(int err) {
+StdoutListener* listener = nullptr;
+bool progressShown = false;
+
+}  // namespace
+
+std::string errnoText(int err) {
   if (err == ENOSPC) return "disk full";
   return std::strerror(err);
 }
 
-void writeAll(int fd, const char* data, std::size_t size, const std::string& path) {
+void writeFully(int fd, const std::string& data, const std::string& path) {
+  const char* p = data.data();
+  std::size_t size = data.size();
   while (size > 0) {
-    ssize_t n = ::write(fd, data, size);
+    ssize_t n = ::write(fd, p, size);
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw FileError(path, 0, "cannot write: " + reason(errno));
+      throw FileError(path, 0, "cannot write: " + errnoText(errno));
     }
-    data += n;
+    p += n;
     size -= static_cast<std::size_t>(n);
   }
 }
-
-std::vector<std::string>* tapped = nullptr;
-bool held = false;
-bool progressShown = false;
-
-}  // namespace
 
 void noteProgressLine(bool shown) { progressShown = shown; }
 
@@ -45,70 +46,23 @@ void clearProgressLine() {
   progressShown = false;
 }
 
-void tapStdout(std::vector<std::string>* lines, bool hold) {
-  tapped = lines;
-  held = lines != nullptr && hold;
-}
+void listenToStdout(StdoutListener* l) { listener = l; }
 
 void writeStdout(const std::string& line) {
-  if (tapped != nullptr) tapped->push_back(line);
-  if (held) return;
+  if (listener != nullptr && !listener->heard(line)) return;
   clearProgressLine();
   if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() || std::fputc('\n', stdout) == EOF)
-    throw FileError("standard output", 0, "cannot write: " + reason(errno));
+    throw FileError("standard output", 0, "cannot write: " + errnoText(errno));
 }
 
 void flushStdout() {
   if (std::fflush(stdout) != 0 || std::ferror(stdout))
-    throw FileError("standard output", 0, "cannot write: " + reason(errno));
-}
-
-ReportFile::~ReportFile() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-void ReportFile::open(const std::string& path) {
-  path_ = path;
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-  if (fd_ < 0) throw FileError(path, 0, "cannot open for writing: " + reason(errno));
-  emptied_ = false;
-}
-
-void ReportFile::openAt(const std::string& path, long long length) {
-  path_ = path;
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-  if (fd_ < 0) throw FileError(path, 0, "cannot open for writing: " + reason(errno));
-  struct stat st {};
-  if (::fstat(fd_, &st) != 0) throw FileError(path, 0, "cannot write: " + reason(errno));
-  if (S_ISREG(st.st_mode) && (::ftruncate(fd_, length) != 0 || ::lseek(fd_, length, SEEK_SET) < 0))
-    throw FileError(path, 0, "cannot write: " + reason(errno));
-  emptied_ = true;
-}
-
-void ReportFile::write(const std::string& line) {
-  if (fd_ < 0) throw FileError(path_, 0, "cannot write: file is not open");
-  testKillPoint(TestEvent::kLine);
-  if (!emptied_) {
-    // Only a regular file can be emptied; a device such as /dev/null is simply written to.
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0) throw FileError(path_, 0, "cannot write: " + reason(errno));
-    if (S_ISREG(st.st_mode) && ::ftruncate(fd_, 0) != 0) throw FileError(path_, 0, "cannot write: " + reason(errno));
-    emptied_ = true;
-  }
-  std::string s = line + '\n';
-  writeAll(fd_, s.data(), s.size(), path_);
-}
-
-void ReportFile::close() {
-  if (fd_ < 0) return;
-  int fd = fd_;
-  fd_ = -1;
-  if (::close(fd) != 0) throw FileError(path_, 0, "cannot close: " + reason(errno));
+    throw FileError("standard output", 0, "cannot write: " + errnoText(errno));
 }
 
 void closeStdout() {
   flushStdout();
-  if (std::fclose(stdout) != 0) throw FileError("standard output", 0, "cannot close: " + reason(errno));
+  if (std::fclose(stdout) != 0) throw FileError("standard output", 0, "cannot close: " + errnoText(errno));
 }
 
 namespace {
@@ -134,11 +88,11 @@ std::string directoryOf(const std::string& path) {
 // directory (EINVAL) is left as it is.
 void syncDirectory(const std::string& dir) {
   int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) throw FileError(dir, 0, "cannot sync the directory: " + reason(errno));
+  if (fd < 0) throw FileError(dir, 0, "cannot sync the directory: " + errnoText(errno));
   if (::fsync(fd) != 0 && errno != EINVAL) {
     int err = errno;
     ::close(fd);
-    throw FileError(dir, 0, "cannot sync the directory: " + reason(err));
+    throw FileError(dir, 0, "cannot sync the directory: " + errnoText(err));
   }
   ::close(fd);
 }
@@ -148,22 +102,22 @@ void finishCommitted(const std::vector<std::string>& targets, const std::string&
   if (!exists(mark)) return;
   for (const auto& t : targets)
     if (::rename(tempPath(t).c_str(), t.c_str()) != 0 && errno != ENOENT)
-      throw FileError(t, 0, "cannot finish the replacement that an earlier run began: " + reason(errno));
+      throw FileError(t, 0, "cannot finish the replacement that an earlier run began: " + errnoText(errno));
   syncDirectory(dir);
-  if (::unlink(mark.c_str()) != 0 && errno != ENOENT) throw FileError(mark, 0, "cannot remove: " + reason(errno));
+  if (::unlink(mark.c_str()) != 0 && errno != ENOENT) throw FileError(mark, 0, "cannot remove: " + errnoText(errno));
   syncDirectory(dir);
 }
 
 void writeSynced(const std::string& path, const std::string& temp, const std::string& content) {
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0)
-    throw FileError(path, 0, (temp == path ? "cannot write: " : "cannot write (temporary " + temp + "): ") + reason(errno));
+    throw FileError(path, 0, (temp == path ? "cannot write: " : "cannot write (temporary " + temp + "): ") + errnoText(errno));
   try {
-    writeAll(fd, content.data(), content.size(), path);
-    if (::fsync(fd) != 0) throw FileError(path, 0, "cannot write: " + reason(errno));
+    writeFully(fd, content, path);
+    if (::fsync(fd) != 0) throw FileError(path, 0, "cannot write: " + errnoText(errno));
     if (::close(fd) != 0) {
       fd = -1;
-      throw FileError(path, 0, "cannot close: " + reason(errno));
+      throw FileError(path, 0, "cannot close: " + errnoText(errno));
     }
   } catch (...) {
     if (fd >= 0) ::close(fd);
@@ -216,11 +170,11 @@ void replaceFiles(const std::vector<std::pair<std::string, std::string>>& files)
   // From here on the new set is complete on disk; a failed rename leaves it to be finished.
   for (std::size_t i = 0; i < files.size(); ++i) {
     testKillPoint(TestEvent::kRename);
-    if (::rename(temps[i].c_str(), targets[i].c_str()) != 0) throw FileError(targets[i], 0, "cannot replace: " + reason(errno));
+    if (::rename(temps[i].c_str(), targets[i].c_str()) != 0) throw FileError(targets[i], 0, "cannot replace: " + errnoText(errno));
   }
   syncDirectory(dir);
   if (::unlink(commitMark(targets.front()).c_str()) != 0)
-    throw FileError(commitMark(targets.front()), 0, "cannot remove: " + reason(errno));
+    throw FileError(commitMark(targets.front()), 0, "cannot remove: " + errnoText(errno));
 }
 
 }  // namespace kelvor

@@ -1,4 +1,4 @@
-// Checked output: standard output, the report file, and files replaced as a whole.
+// Checked output: standard output, descriptors written in full, and files replaced as a whole.
 #pragma once
 
 #include <cstdio>
@@ -20,34 +20,24 @@ void flushStdout();
 // Flushes and closes standard output at the end of the process; throws FileError on failure.
 void closeStdout();
 
-// Every line given to writeStdout is also appended to `lines` while it is set (nullptr: none);
-// with `hold`, the lines go there only and standard output stays untouched. A run keeps its
-// standard output this way so that a resumed run can write it again from its first line.
-void tapStdout(std::vector<std::string>* lines, bool hold = false);
-
-// The report file. Opening creates a missing file and leaves an existing one as it is; the
-// first line written empties it, so a run that stops before writing leaves an earlier report
-// untouched, and afterwards the file holds only this run's lines. Every line is flushed.
-class ReportFile {
+// Something that sees every line given to writeStdout before it is written (a training run
+// records its standard output this way, see run/stdout_tap.h).
+class StdoutListener {
  public:
-  ReportFile() = default;
-  ~ReportFile();
-  ReportFile(const ReportFile&) = delete;
-  ReportFile& operator=(const ReportFile&) = delete;
-
-  void open(const std::string& path);
-  // Opens an existing report to go on after its first `length` bytes: what follows them is cut
-  // off, and the lines written come after them (a device is simply written to).
-  void openAt(const std::string& path, long long length);
-  void write(const std::string& line);
-  void close();
-  bool isOpen() const { return fd_ >= 0; }
-
- private:
-  std::string path_;
-  int fd_ = -1;
-  bool emptied_ = false;
+  virtual ~StdoutListener() = default;
+  // Takes the line; returns whether it goes on to standard output too.
+  virtual bool heard(const std::string& line) = 0;
 };
+
+// Sets the one listener of standard output (nullptr: none).
+void listenToStdout(StdoutListener* listener);
+
+// Writes all of `data` to the descriptor fd, going on after interrupted and partial writes;
+// throws FileError naming `path` on failure.
+void writeFully(int fd, const std::string& data, const std::string& path);
+
+// The reason an errno value gives in a message ("disk full" for ENOSPC).
+std::string errnoText(int err);
 
 // Replaces several files together: each content goes to a temporary file beside its target,
 // every temporary is written and synced completely, and only then are they renamed into place.

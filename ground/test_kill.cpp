@@ -6,23 +6,26 @@
 #include <cstring>
 #include <string>
 
+#include "ground/whole_number.h"
+
 namespace kelvor {
 namespace {
 
 constexpr const char* kNames[] = {"line", "save", "part", "rename"};
 constexpr int kKinds = 4;
+constexpr long long kMostEvents = 1000000000000;
 
 struct Plan {
   bool read = false;
   bool tally = false;
   int kind = -1;  // the event to die at, -1: none
-  long at = 0;
-  long counts[kKinds] = {};
+  long long at = 0;
+  long long counts[kKinds] = {};
 };
 Plan plan;
 
 void writeTally() {
-  std::fprintf(stderr, "kelvor: test events: line %ld save %ld part %ld rename %ld\n", plan.counts[0], plan.counts[1],
+  std::fprintf(stderr, "kelvor: test events: line %lld save %lld part %lld rename %lld\n", plan.counts[0], plan.counts[1],
                plan.counts[2], plan.counts[3]);
 }
 
@@ -39,9 +42,8 @@ void readPlan() {
   const std::size_t colon = value.find(':');
   for (int k = 0; k < kKinds && colon != std::string::npos; ++k) {
     if (value.compare(0, colon, kNames[k]) != 0) continue;
-    char* end = nullptr;
-    const long n = std::strtol(value.c_str() + colon + 1, &end, 10);
-    if (*end == '\0' && n >= 1) {
+    long long n = 0;
+    if (parseWholeNumber(value.c_str() + colon + 1, 1, kMostEvents, n)) {
       plan.kind = k;
       plan.at = n;
       return;

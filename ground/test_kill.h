@@ -11,7 +11,8 @@
 //                                    save 5 part 14 rename 14".
 // Events: "line" (a report line written), "save" (a set of files about to be replaced), "part"
 // (one temporary of such a set written completely), "rename" (one file renamed into place).
-// A malformed value is ignored with a warning: the hook never changes what a run does otherwise.
+// <n> is plain decimal digits, as in every KELVOR_* variable (ground/whole_number.h). A malformed
+// value is ignored with a warning: the hook never changes what a run does otherwise.
 #pragma once
 
 namespace kelvor {

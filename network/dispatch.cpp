@@ -1,14 +1,11 @@
-// The one place that picks a kernel set: probes the CPU once and reads the environment.
+// The one place that picks a kernel set: probes the CPU once and makes the engine asked for.
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
 #include <sched.h>
 #include <thread>
 
 #include "network/engine.h"
 #include "network/fast/engine.h"
 #include "network/fast/kernel_set.h"
-#include "ground/errors.h"
 
 namespace kelvor {
 
@@ -41,59 +38,12 @@ int defaultThreads() {
   return std::clamp(cores, 1, 4);
 }
 
-namespace {
-
-// A thread count from the environment: a whole number 0..8, 0 being the default.
-int threadsFromEnvironment(int threads) {
-  const char* env = std::getenv("KELVOR_THREADS");
-  if (env == nullptr || *env == '\0') return threads;
-  char* end = nullptr;
-  const long n = std::strtol(env, &end, 10);
-  if (*end != '\0' || n < 0 || n > fast::kMaxThreads)
-    throw ConfigError(std::string("KELVOR_THREADS is \"") + env + "\"; allowed: 0 (the cores available) to " +
-                      std::to_string(fast::kMaxThreads));
-  return static_cast<int>(n);
-}
-
-}  // namespace
-
-// KELVOR_KERNEL: the choice it makes (and the set it forces, if it names one).
-static const fast::KernelSet* kernelFromEnvironment(KernelChoice& choice) {
-  const fast::KernelSet* forced = nullptr;
-  if (const char* env = std::getenv("KELVOR_KERNEL")) {
-    if (std::strcmp(env, "reference") == 0) {
-      choice = KernelChoice::kReference;
-    } else if (std::strcmp(env, "fast") == 0) {
-      choice = KernelChoice::kFast;
-    } else if (std::strcmp(env, "best") == 0) {
-      choice = KernelChoice::kBest;
-    } else {
-      std::string names;
-      for (const fast::KernelSet* k : runnableKernelSets()) {
-        names += ", fast-" + kernelSetName(*k);
-        if (std::strcmp(env, ("fast-" + kernelSetName(*k)).c_str()) == 0) forced = k;
-      }
-      if (forced == nullptr)
-        throw ConfigError(std::string("KELVOR_KERNEL is \"") + env + "\"; allowed: reference, fast, best" + names);
-      choice = KernelChoice::kFast;
-    }
-  }
-  return forced;
-}
-
-void checkEngineEnvironment() {
-  KernelChoice choice = KernelChoice::kBest;
-  kernelFromEnvironment(choice);
-  threadsFromEnvironment(0);
-}
-
-std::unique_ptr<Engine> makeEngine(Network& net, DataStore& store, KernelChoice choice, int threads) {
-  const fast::KernelSet* forced = kernelFromEnvironment(choice);
-  threads = threadsFromEnvironment(threads);
-  if (choice == KernelChoice::kReference) return std::make_unique<ReferenceEngine>(net, store);
+std::unique_ptr<Engine> makeEngine(Network& net, DataStore& store, const EngineChoice& choice) {
+  if (choice.kernels == KernelChoice::kReference) return std::make_unique<ReferenceEngine>(net, store);
   // Every CPU runs a fast set (the baseline one at least), so "best" and "fast" agree.
-  const fast::KernelSet& kernels = forced ? *forced : *runnableKernelSets().front();
-  return std::make_unique<FastEngine>(net, store, kernels, threads > 0 ? threads : defaultThreads());
+  const fast::KernelSet& kernels =
+      choice.kernels == KernelChoice::kFast && choice.forced ? *choice.forced : *runnableKernelSets().front();
+  return std::make_unique<FastEngine>(net, store, kernels, choice.threads > 0 ? choice.threads : defaultThreads());
 }
 
 }  // namespace kelvor

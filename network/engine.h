@@ -47,15 +47,21 @@ class ReferenceEngine : public Engine {
   void predictFilter(int first, int last) override;
 };
 
-// Which kernel set to use: the best this CPU runs, or one forced (tests, benchmarks).
+namespace fast {
+struct KernelSet;
+}
+
+// Which kernel set to use: the best this CPU runs, or one forced (tests, benchmarks, the
+// environment of a run: config/environment.h).
 enum class KernelChoice { kBest, kReference, kFast };
 
-// Checks KELVOR_KERNEL and KELVOR_THREADS as makeEngine reads them; throws ConfigError.
-void checkEngineEnvironment();
+struct EngineChoice {
+  KernelChoice kernels = KernelChoice::kBest;
+  const fast::KernelSet* forced = nullptr;  // with kFast: this set (one of runnableKernelSets)
+  int threads = 0;                          // threads of a fast set; 0: the cores available
+};
 
-// Makes the kernel set. KELVOR_KERNEL=reference|fast and KELVOR_THREADS=N in the environment
-// override the choice and the thread count (0: the cores available).
-std::unique_ptr<Engine> makeEngine(Network& net, DataStore& store, KernelChoice choice = KernelChoice::kBest,
-                                   int threads = 0);
+// Makes the kernel set that `choice` asks for.
+std::unique_ptr<Engine> makeEngine(Network& net, DataStore& store, const EngineChoice& choice = {});
 
 }  // namespace kelvor

@@ -4,8 +4,6 @@
 #include <string>
 
 #include "ground/errors.h"
-#include "ground/freeform_writer.h"
-#include "ground/output.h"
 
 namespace kelvor {
 namespace {
@@ -81,16 +79,13 @@ void attenuation(Network& net) {
   for (int m = 1; m <= kFHidden; ++m) net.fdcayout[m] = q(d, m - (kFHidden + 1) / 2);
 }
 
-void netinit(Network& net, DataStore& store, int offset) {
-  TimeOfDay t{};
-  itime(t);
+int netinit(Network& net, DataStore& store, int offset, const TimeOfDay& t) {
   std::optional<int> seed = seedFromTime(offset, t);
   if (!seed)
     throw ConfigError("seed offset " + std::to_string(offset) +
                       " gives no defined random seed at this time of day; allowed: offsets from -2 "
                       "to 100000000");
   store.seed = *seed;
-  writeStdout(Line().text("random seed = ").integer(store.seed).str());
 
   store.xin(kBiasSlot, 1) = 1.0;
   net.hid2[kHiddenBias] = 1.0;
@@ -99,6 +94,7 @@ void netinit(Network& net, DataStore& store, int offset) {
 
   drawWeights(net, store.seed);
   attenuation(net);
+  return *seed;
 }
 
 }  // namespace kelvor

@@ -1,12 +1,12 @@
-// Initial state of both networks: the random generator, the seed line, every weight and
-// previous change, the bias activations and the attenuation factors.
+// Initial state of both networks: the random generator, every weight and previous change, the
+// bias activations and the attenuation factors.
 #pragma once
 
 #include <optional>
 
 #include "dataset/store.h"
-#include "network/clock.h"
 #include "network/state.h"
+#include "network/time_of_day.h"
 
 namespace kelvor {
 
@@ -23,9 +23,10 @@ void drawWeights(Network& net, int& seed);
 // Computes the five attenuation arrays from net.dcay.
 void attenuation(Network& net);
 
-// netinit: seeds the generator from the offset and the time of day, writes the
-// "random seed = " line to standard output, sets the bias values, draws the weights and
-// computes the attenuation factors. Throws ConfigError when the seed formula is undefined.
-void netinit(Network& net, DataStore& store, int offset);
+// netinit: seeds the generator (store.seed) from the offset and the time of day `t`, sets the
+// bias values, draws the weights and computes the attenuation factors. Returns the seed before
+// the draws, which the caller shows on the line "random seed = ". Throws ConfigError when the
+// seed formula is undefined.
+int netinit(Network& net, DataStore& store, int offset, const TimeOfDay& t);
 
 }  // namespace kelvor

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "config/defaults.h"
-#include "network/clock.h"
+#include "network/time_of_day.h"
 #include "network/state.h"
 #include "run/run_files.h"
 #include "ground/errors.h"

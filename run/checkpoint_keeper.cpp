@@ -1,31 +1,19 @@
 #include "run/checkpoint_keeper.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
-#include "network/clock.h"
+#include "config/clock.h"
+#include "config/environment.h"
 #include "ground/errors.h"
-#include "ground/output.h"
+#include "run/stdout_tap.h"
 #include "run/run_identity.h"
 #include "run/weight_records.h"
 
 namespace kelvor {
 
-double checkpointInterval() {
-  const char* env = std::getenv("KELVOR_CHECKPOINT_SECONDS");
-  if (env == nullptr || *env == '\0') return 60.0;
-  long long n = 0;
-  const char* p = env;
-  for (; *p >= '0' && *p <= '9' && n <= 1000000000; ++p) n = n * 10 + (*p - '0');
-  if (*p != '\0' || n > 1000000000)
-    throw ConfigError(std::string("KELVOR_CHECKPOINT_SECONDS is \"") + env +
-                      "\"; allowed: a whole number of seconds from 0 (a checkpoint every epoch) to 1000000000");
-  return static_cast<double>(n);
-}
-
 CheckpointKeeper::CheckpointKeeper(RunFiles files)
-    : files_(std::move(files)), interval_(checkpointInterval()), last_(std::chrono::steady_clock::now()) {
+    : files_(std::move(files)), interval_(checkpointSecondsFromEnvironment()), last_(std::chrono::steady_clock::now()) {
   tapStdout(&lines_);
 }
 

@@ -17,13 +17,9 @@
 
 namespace kelvor {
 
-// KELVOR_CHECKPOINT_SECONDS read from the environment; ConfigError when it is not a whole
-// number of seconds from 0 to 1000000000.
-double checkpointInterval();
-
 class CheckpointKeeper {
  public:
-  // Reads the interval and starts recording standard output.
+  // Reads the interval (config/environment.h) and starts recording standard output.
   explicit CheckpointKeeper(RunFiles files = {});
   ~CheckpointKeeper();
   CheckpointKeeper(const CheckpointKeeper&) = delete;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "config/defaults.h"
+#include "config/environment.h"
 #include "network/engine.h"
 #include "ground/activity.h"
 #include "ground/errors.h"
@@ -13,6 +14,7 @@
 #include "ground/freeform_writer.h"
 #include "run/lock.h"
 #include "ground/output.h"
+#include "run/report_file.h"
 #include "run/checkpoint_keeper.h"
 #include "run/resume.h"
 #include "run/stages.h"
@@ -70,7 +72,7 @@ int kelvo_r(int argc, char** argv) {
   report.write(banner);
 
   Activity a("building the networks' kernels");
-  std::unique_ptr<Engine> engine = makeEngine(*run.net, *run.store);
+  std::unique_ptr<Engine> engine = makeEngine(*run.net, *run.store, engineFromEnvironment());
   const SavedSets saved = runStages(*engine, *run.net, *run.store, report, cfg, keeper);
   return endRun(report, keeper, started, cfg, saved);
 }

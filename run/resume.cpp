@@ -6,15 +6,18 @@
 #include <memory>
 
 #include "config/defaults.h"
-#include "network/clock.h"
+#include "config/environment.h"
+#include "config/clock.h"
 #include "network/engine.h"
 #include "run/checkpoint.h"
 #include "run/checkpoint_keeper.h"
 #include "ground/errors.h"
 #include "run/lock.h"
 #include "ground/output.h"
+#include "run/report_file.h"
+#include "run/stdout_tap.h"
 #include "run/run_identity.h"
-#include "run/scores.h"
+#include "network/scores.h"
 #include "run/outputs_check.h"
 #include "run/stages.h"
 #include "run/startup.h"
@@ -99,7 +102,7 @@ int resumeRun(const RunFiles& files, std::chrono::steady_clock::time_point start
   Network& net = *run.net;
   DataStore& store = *run.store;
   giveNetwork(cp, net);
-  std::unique_ptr<Engine> engine = makeEngine(net, store);
+  std::unique_ptr<Engine> engine = makeEngine(net, store, engineFromEnvironment());
 
   // From here on the working directory changes: a save that the stop cut off is made again (the
   // checkpoint holds the weights it saves), and the report goes on from the checkpoint.

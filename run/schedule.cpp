@@ -6,7 +6,7 @@
 
 #include "ground/errors.h"
 #include "ground/freeform_writer.h"
-#include "run/scores.h"
+#include "network/scores.h"
 #include "weightio/weight_files.h"
 
 namespace kelvor {

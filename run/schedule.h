@@ -7,7 +7,7 @@
 #include "dataset/store.h"
 #include "network/engine.h"
 #include "network/state.h"
-#include "ground/output.h"
+#include "run/report_file.h"
 
 namespace kelvor {
 

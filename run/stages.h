@@ -7,7 +7,7 @@
 #include "dataset/store.h"
 #include "network/engine.h"
 #include "run/checkpoint_keeper.h"
-#include "ground/output.h"
+#include "run/report_file.h"
 #include "run/schedule.h"
 
 namespace kelvor {

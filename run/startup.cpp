@@ -2,10 +2,13 @@
 
 #include <cstdio>
 
+#include "config/clock.h"
 #include "config/validate.h"
 #include "dataset/setio.h"
 #include "network/netinit.h"
 #include "ground/activity.h"
+#include "ground/freeform_writer.h"
+#include "ground/output.h"
 
 namespace kelvor {
 namespace {
@@ -36,7 +39,10 @@ StartedRun startRun(const RunFiles& files, int seedOffset, const CheckedHook& ch
   checkRun(run.cfg, *run.store, files.defaults, defaultDataRoot(), outputs);
   if (checked) checked(run.cfg, *run.store);
 
-  netinit(*run.net, *run.store, seedOffset);
+  TimeOfDay t{};
+  itime(t);
+  const int seed = netinit(*run.net, *run.store, seedOffset, t);
+  writeStdout(Line().text("random seed = ").integer(seed).str());
   {
     Activity a("reading the data set");
     setio(*run.store, defaultDataRoot());

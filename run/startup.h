@@ -20,7 +20,6 @@
 
 #include "config/defaults.h"
 #include "dataset/store.h"
-#include "network/clock.h"
 #include "network/state.h"
 #include "run/run_files.h"
 

@@ -7,7 +7,7 @@
 #include "config/defaults.h"
 #include "config/protein_list.h"
 #include "config/validate.h"
-#include "network/clock.h"
+#include "config/clock.h"
 #include "ground/errors.h"
 #include "tests/support/test_support.h"
 

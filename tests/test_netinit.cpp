@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "dataset/store.h"
+#include "ground/errors.h"
 #include "network/netinit.h"
 #include "network/state.h"
 #include "tests/support/test_support.h"
@@ -51,16 +52,15 @@ TEST(SeedFormula, UsesSinglePrecisionQuotientsAndIsRefusedOutOfRange) {
   for (int s = 0; s < 60; ++s) EXPECT_TRUE(seedFromTime(100000000, {23, 59, s}).has_value()) << s;
 }
 
-TEST(Netinit, WritesTheSeedLineSetsBiasesAndDrawsInOrder) {
-  setTimeOfDay({0, 0, 0});
+TEST(Netinit, GivesTheSeedSetsBiasesAndDrawsInOrderWritingNothing) {
   Network net;
   DataStore store;
   net.dcay = 1.0;
   testing::internal::CaptureStdout();
-  netinit(net, store, 7);
+  EXPECT_EQ(netinit(net, store, 7, {0, 0, 0}), 6);  // the seed before the draws
   std::fflush(stdout);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), " random seed =            6\n");
-  resetTimeOfDay();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");  // the caller writes the seed line
+  EXPECT_THROW(netinit(net, store, -4, {0, 0, 0}), ConfigError);
 
   EXPECT_EQ(store.xin(22, 1), 1.0);
   EXPECT_EQ(net.hid1[102], 1.0);

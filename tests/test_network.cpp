@@ -6,7 +6,7 @@
 
 #include "network/netinit.h"
 #include "network/reference/kernels.h"
-#include "run/scores.h"
+#include "network/scores.h"
 #include "tests/support/test_support.h"
 
 namespace kelvor {

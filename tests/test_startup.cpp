@@ -4,11 +4,12 @@
 
 #include <filesystem>
 
-#include "network/clock.h"
+#include "config/clock.h"
 #include "run/outputs_check.h"
 #include "run/startup.h"
 #include "ground/errors.h"
 #include "ground/output.h"
+#include "run/stdout_tap.h"
 #include "tests/support/test_support.h"
 
 namespace kelvor {

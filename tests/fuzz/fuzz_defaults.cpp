@@ -14,7 +14,7 @@
 #include <string>
 
 #include "config/defaults.h"
-#include "network/clock.h"
+#include "config/clock.h"
 #include "run/driver.h"
 #include "ground/errors.h"
 #include "tests/fuzz/fuzz_common.h"

@@ -3,16 +3,18 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "network/clock.h"
+#include "config/clock.h"
+#include "config/environment.h"
 #include "run/checkpoint_keeper.h"
 #include "run/run_identity.h"
 #include "ground/output.h"
+#include "run/stdout_tap.h"
 #include "tools/angles/angle_files.h"
 
 namespace kelvor::angles {
 
 AngleKeeper::AngleKeeper(std::string dir)
-    : path_(inDir(dir, kCheckpointName)), interval_(checkpointInterval()), last_(std::chrono::steady_clock::now()) {
+    : path_(inDir(dir, kCheckpointName)), interval_(checkpointSecondsFromEnvironment()), last_(std::chrono::steady_clock::now()) {
   tapStdout(&lines_);
 }
 

@@ -5,10 +5,11 @@
 #include <cstdio>
 #include <limits>
 
+#include "config/environment.h"
 #include "dataset/setio.h"
 #include "run/outputs_check.h"
 #include "run/resume.h"
-#include "run/scores.h"
+#include "network/scores.h"
 #include "run/startup.h"
 #include "ground/activity.h"
 #include "ground/errors.h"
@@ -50,7 +51,7 @@ void adopt(AngleRun& run, StartedRun& started) {
   run.store = std::move(*started.store);
   run.net = std::move(*started.net);
   Activity a("building the networks' kernels");
-  run.engine = makeEngine(run.net, run.store);
+  run.engine = makeEngine(run.net, run.store, engineFromEnvironment());
 }
 
 }  // namespace

@@ -20,7 +20,7 @@
 #include "run/checkpoint.h"
 #include "run/lock.h"
 #include "run/schedule.h"
-#include "ground/output.h"
+#include "run/report_file.h"
 #include "tools/angles/angle_scores.h"
 
 namespace kelvor::angles {

@@ -5,8 +5,9 @@
 #include <fstream>
 
 #include "config/defaults.h"
+#include "config/environment.h"
 #include "network/engine.h"
-#include "run/scores.h"
+#include "network/scores.h"
 #include "ground/errors.h"
 #include "tools/angles/kvqout_writer.h"
 #include "tools/angles/profile_chain.h"
@@ -36,7 +37,7 @@ std::vector<double> averagedOutputs(std::vector<AngleSet>& sets, DataStore& stor
   std::vector<double> sum(values, 0.0);
   for (AngleSet& set : sets) {
     set.net.outs.assign(values, 0.0);
-    std::unique_ptr<Engine> engine = makeEngine(set.net, store);
+    std::unique_ptr<Engine> engine = makeEngine(set.net, store, engineFromEnvironment());
     engine->importWeights();
     initphi(store);
     engine->predictFirst(1, store.nta);

@@ -1,8 +1,9 @@
 #include "tools/predict/ensemble.h"
 
+#include "config/environment.h"
 #include "network/engine.h"
 #include "network/reference/kernels.h"
-#include "run/scores.h"
+#include "network/scores.h"
 
 namespace kelvor::predict {
 
@@ -20,7 +21,7 @@ Outputs predictAll(std::vector<WeightSet>& sets, DataStore& store) {
     net.outs.assign(values, 0.0);
 
     // First stage, as the final pass runs it: all residues through the kernel set.
-    std::unique_ptr<Engine> engine = makeEngine(net, store);
+    std::unique_ptr<Engine> engine = makeEngine(net, store, engineFromEnvironment());
     engine->importWeights();
     initphi(store);
     engine->predictFirst(1, store.nta);

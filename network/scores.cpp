@@ -1,4 +1,4 @@
-#include "run/scores.h"
+#include "network/scores.h"
 
 #include <cmath>
 
