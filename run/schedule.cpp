@@ -6,6 +6,7 @@
 
 #include "ground/errors.h"
 #include "ground/freeform_writer.h"
+#include "ground/output.h"
 #include "network/scores.h"
 #include "weightio/weight_files.h"
 

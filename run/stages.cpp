@@ -3,6 +3,7 @@
 #include "run/closing_line.h"
 #include "run/progress.h"
 #include "ground/errors.h"
+#include "ground/output.h"
 
 namespace kelvor {
 

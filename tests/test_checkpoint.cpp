@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 
 #include "config/settings_table.h"
+#include "ground/output.h"
 #include "network/netinit.h"
 #include "network/weight_arrays.h"
 #include "run/checkpoint.h"

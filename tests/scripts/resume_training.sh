@@ -176,4 +176,7 @@ refuse no-checkpoint "nothing to resume" 'rm -f kelvor.checkpoint*'
 REFUSAL_STATUS=2 refuse lock-linked-to-an-input 'kelvor.lock.*proteins.list.*through a link' 'ln -s proteins.list kelvor.lock'
 refuse weight-file-a-directory 'the filter weight file "fort.88" cannot be read (cannot open: is a directory)' 'rm fort.88 && mkdir fort.88'
 refuse argument "no other argument" true 5
+# Every environment variable is checked before a resume takes the lock or changes a file.
+KELVOR_CHECKPOINT_SECONDS=soon refuse checkpoint-seconds 'KELVOR_CHECKPOINT_SECONDS is "soon"; allowed:' true
+KELVOR_THREADS=+2 refuse threads 'KELVOR_THREADS is "+2"; allowed:' true
 echo "resume_training: passed"

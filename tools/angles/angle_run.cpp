@@ -14,6 +14,7 @@
 #include "ground/activity.h"
 #include "ground/errors.h"
 #include "ground/freeform_writer.h"
+#include "ground/output.h"
 #include "tools/angles/angle_checkpoint.h"
 #include "tools/angles/angle_data.h"
 #include "tools/angles/angle_files.h"
