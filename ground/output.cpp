@@ -111,7 +111,8 @@ void finishCommitted(const std::vector<std::string>& targets, const std::string&
 void writeSynced(const std::string& path, const std::string& temp, const std::string& content) {
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0)
-    throw FileError(path, 0, (temp == path ? "cannot write: " : "cannot write (temporary " + temp + "): ") + errnoText(errno));
+    throw FileError(path, 0,
+                    (temp == path ? "cannot write: " : "cannot write (temporary " + temp + "): ") + errnoText(errno));
   try {
     writeFully(fd, content, path);
     if (::fsync(fd) != 0) throw FileError(path, 0, "cannot write: " + errnoText(errno));
@@ -170,7 +171,8 @@ void replaceFiles(const std::vector<std::pair<std::string, std::string>>& files)
   // From here on the new set is complete on disk; a failed rename leaves it to be finished.
   for (std::size_t i = 0; i < files.size(); ++i) {
     testKillPoint(TestEvent::kRename);
-    if (::rename(temps[i].c_str(), targets[i].c_str()) != 0) throw FileError(targets[i], 0, "cannot replace: " + errnoText(errno));
+    if (::rename(temps[i].c_str(), targets[i].c_str()) != 0)
+      throw FileError(targets[i], 0, "cannot replace: " + errnoText(errno));
   }
   syncDirectory(dir);
   if (::unlink(commitMark(targets.front()).c_str()) != 0)

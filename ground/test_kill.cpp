@@ -25,8 +25,8 @@ struct Plan {
 Plan plan;
 
 void writeTally() {
-  std::fprintf(stderr, "kelvor: test events: line %lld save %lld part %lld rename %lld\n", plan.counts[0], plan.counts[1],
-               plan.counts[2], plan.counts[3]);
+  std::fprintf(stderr, "kelvor: test events: line %lld save %lld part %lld rename %lld\n", plan.counts[0],
+               plan.counts[1], plan.counts[2], plan.counts[3]);
 }
 
 void readPlan() {

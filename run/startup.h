@@ -39,8 +39,9 @@ struct StartedRun {
 using CheckedHook = std::function<void(const RunConfig&, const DataStore&)>;
 
 // Runs the start-up in the working directory with `files`' names and the seed offset; the time
-// of day is itime's (a resume sets its checkpoint's first). ConfigError, FileError and DataStop
-// (setio's stops, after its report lines) end it.
+// of day is itime's (config/clock.h; a resume sets its checkpoint's first), and start-up writes
+// the seed line that netinit's seed gives. ConfigError, FileError and DataStop (setio's stops,
+// after its report lines) end it.
 StartedRun startRun(const RunFiles& files, int seedOffset, const CheckedHook& checked = {});
 
 }  // namespace kelvor

@@ -383,10 +383,11 @@ std::vector<Case> cases() {
   t.push_back({"time_of_day_malformed", noChange, 1, {}, {"KELVOR_TIME", "24:00:00"}, {}, Base::kPredict,
                withEnv({"KELVOR_TIME=24:00:00"})});
   // Class: every KELVOR_* variable is checked before anything is locked or written, by one rule.
-  t.push_back({"kernel_set_unknown", noChange, 1, {}, {"KELVOR_KERNEL is \"quick\"; allowed: reference, fast, best"}, {},
-               Base::kPredict, withEnv({"KELVOR_KERNEL=quick"})});
-  t.push_back({"threads_beyond_the_most", noChange, 1, {}, {"KELVOR_THREADS is \"9\"; allowed: 0 (the cores available) to 8"},
-               {}, Base::kPredict, withEnv({"KELVOR_THREADS=9"})});
+  t.push_back({"kernel_set_unknown", noChange, 1, {}, {"KELVOR_KERNEL is \"quick\"; allowed: reference, fast, best"},
+               {}, Base::kPredict, withEnv({"KELVOR_KERNEL=quick"})});
+  t.push_back({"threads_beyond_the_most", noChange, 1, {},
+               {"KELVOR_THREADS is \"9\"; allowed: 0 (the cores available) to 8"}, {}, Base::kPredict,
+               withEnv({"KELVOR_THREADS=9"})});
   t.push_back({"checkpoint_seconds_with_a_sign", noChange, 1, {}, {"KELVOR_CHECKPOINT_SECONDS is \"+5\"; allowed:"}, {},
                Base::kTrain, withEnv({"KELVOR_CHECKPOINT_SECONDS=+5"})});
 

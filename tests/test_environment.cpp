@@ -75,7 +75,8 @@ TEST_F(Environment, TimeOfDay) {
                           "12:00:00 ", "-1:00:00", "ab:cd:ef", ":00:00"}) {
     set("KELVOR_TIME", bad);
     EXPECT_EQ(refusal([] { timeFromEnvironment(); }),
-              std::string("KELVOR_TIME is \"") + bad + "\"; allowed: a time of day hh:mm:ss with hh 0-23, mm and ss 0-59")
+              std::string("KELVOR_TIME is \"") + bad +
+                  "\"; allowed: a time of day hh:mm:ss with hh 0-23, mm and ss 0-59")
         << bad;
     EXPECT_THROW(checkEnvironment(), ConfigError) << bad;
   }

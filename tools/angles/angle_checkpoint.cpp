@@ -14,7 +14,9 @@
 namespace kelvor::angles {
 
 AngleKeeper::AngleKeeper(std::string dir)
-    : path_(inDir(dir, kCheckpointName)), interval_(checkpointSecondsFromEnvironment()), last_(std::chrono::steady_clock::now()) {
+    : path_(inDir(dir, kCheckpointName)),
+      interval_(checkpointSecondsFromEnvironment()),
+      last_(std::chrono::steady_clock::now()) {
   tapStdout(&lines_);
 }
 
