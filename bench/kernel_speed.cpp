@@ -40,6 +40,7 @@
 #include "config/defaults.h"
 #include "dataset/setio.h"
 #include "network/engine.h"
+#include "network/epoch_run.h"
 #include "network/fast/engine.h"
 #include "network/fast/kernel_set.h"
 #include "network/netinit.h"
@@ -142,7 +143,7 @@ void initialState(Network& net, DataStore& store) {
   int seed = 123457;
   drawWeights(net, seed);
   attenuation(net);
-  net.outs.assign(static_cast<std::size_t>(store.nta) * 3, 0.0);
+  net.sizeOutputs(store.nta);
 }
 
 bool gSkipReference = false;
@@ -175,15 +176,7 @@ std::vector<Candidate> candidates() {
 // One epoch of a stage as the schedule runs it.
 void epoch(Engine& e, DataStore& s, bool filter) {
   initphi(s);
-  if (!filter) {
-    e.trainFirst(1, s.ntatrain);
-    e.predictFirst(s.ntatrain + 1, s.ntatrval);
-    e.trainFirst(s.ntatrval + 1, s.nta);
-  } else {
-    e.trainFilter(1, s.ntatrain);
-    e.predictFilter(s.ntatrain + 1, s.ntatrval);
-    e.trainFilter(s.ntatrval + 1, s.nta);
-  }
+  runEpoch(e, filter ? Stage::kFilter : Stage::kFirst, epochOrder(s, TestPart::kTrained));
   calcerr(s, 1, s.ntatrain);
   calcerr(s, s.ntatrain + 1, s.ntatrval);
   calcerr(s, s.ntatrval + 1, s.nta);

@@ -102,7 +102,7 @@ RunConfig getdefs(DataStore& store, Network& net, const std::string& defaultsNam
   net.dcay = s.dcay;
   store.testFraction() = s.testFraction;
 
-  std::string listName = s.listName.substr(0, s.listName.find_last_not_of(' ') + 1);
+  std::string listName(nameOf(s.listName));
   std::vector<std::string> lines = readProteinList(listName);
   const int listLines = static_cast<int>(lines.size());
   int n = s.requested;

@@ -8,6 +8,7 @@
 #include "network/engine.h"
 #include "run/scores.h"
 #include "ground/errors.h"
+#include "ground/names.h"
 #include "tools/angles/kvqout_writer.h"
 #include "tools/angles/profile_chain.h"
 
@@ -32,10 +33,10 @@ void prepareStore(DataStore& store) {
 }  // namespace
 
 std::vector<double> averagedOutputs(std::vector<AngleSet>& sets, DataStore& store) {
-  const std::size_t values = static_cast<std::size_t>(store.nta) * 3;
+  const std::size_t values = outputValues(store.nta);
   std::vector<double> sum(values, 0.0);
   for (AngleSet& set : sets) {
-    set.net.outs.assign(values, 0.0);
+    set.net.sizeOutputs(store.nta);
     std::unique_ptr<Engine> engine = makeEngine(set.net, store);
     engine->importWeights();
     initphi(store);
@@ -87,7 +88,7 @@ std::vector<std::string> chainNames(const std::string& list) {
   long line = 0;
   for (const std::string& l : readProteinList(list)) {
     ++line;
-    const std::string name = l.substr(0, l.find_last_not_of(' ') + 1);
+    const std::string name(nameOf(l));
     if (name.find('/') != std::string::npos || name.find("..") != std::string::npos)
       throw FileError(list, line, "chain name \"" + name + "\" holds \"/\" or \"..\"; allowed: a plain file name");
     names.push_back(name);
