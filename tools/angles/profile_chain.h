@@ -5,17 +5,14 @@
 
 #include <string>
 
+#include "dataset/chain_reader.h"
 #include "dataset/encoding.h"
 #include "dataset/store.h"
 
 namespace kelvor::angles {
 
-struct ProfileChain {
-  std::string name;      // trailing blanks removed
-  int first = 0;         // its first residue in the store (1-based); 0 when it has none
-  int length = 0;
-  std::string residues;  // residue letters
-};
+// A chain to predict: its name, where its residues are in the store and its residue letters.
+using ProfileChain = ChainRead;
 
 class ProfileReader {
  public:

@@ -9,19 +9,15 @@
 
 #include <string>
 
+#include "dataset/chain_reader.h"
 #include "dataset/encoding.h"
 #include "dataset/store.h"
 
 namespace kelvor::predict {
 
-struct Chain {
-  std::string name;      // as in the protein list, trailing blanks removed
-  bool labelled = false; // it has a DSSP-data file
-  int first = 0;         // its first residue in the store (1-based); 0 when it has none
-  int length = 0;
-  std::string residues;  // residue letters
-  std::string observed;  // observed classes E/C/H (labelled chains only)
-};
+// A chain to predict: its name, whether it has a DSSP-data file, where its residues are in the
+// store, its residue letters and (labelled chains) its observed classes E/C/H.
+using Chain = ChainRead;
 
 class ChainReader {
  public:
