@@ -91,6 +91,12 @@ const std::string& ChainRead::path(RecordFile f) const {
   return paths.dssp;
 }
 
+void prepareChainStore(DataStore& store) {
+  store.wincen = kWinCentre;
+  store.outcen = 1;
+  store.xin(kBiasSlot, 1) = 1.0;
+}
+
 std::string rootDirectory(std::string root) {
   if (!root.empty() && root.back() != '/') root += '/';
   return root;

@@ -71,6 +71,10 @@ struct ChainRead {
 ChainRead readChain(DataStore& store, Encoder& encoder, ResidueRecord& holders, const std::string& root,
                     const std::string& listName, ChainFiles files);
 
+// Makes a store ready for batches of chains to predict: the window's centre slots and the bias
+// input, as a training run's start-up sets them.
+void prepareChainStore(DataStore& store);
+
 // `root` ending in "/" unless it is empty.
 std::string rootDirectory(std::string root);
 

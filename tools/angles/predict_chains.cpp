@@ -24,12 +24,6 @@ void writeText(const fs::path& path, const std::string& text) {
   if (!out) throw FileError(path.string(), 0, "cannot write");
 }
 
-void prepareStore(DataStore& store) {
-  store.wincen = kWinCentre;
-  store.outcen = 1;
-  store.xin(22, 1) = 1.0;
-}
-
 }  // namespace
 
 std::vector<double> averagedOutputs(std::vector<AngleSet>& sets, DataStore& store) {
@@ -57,7 +51,7 @@ long long predictChains(const std::vector<std::string>& names, std::vector<Angle
 
   ProfileReader reader(root);
   DataStore store;
-  prepareStore(store);
+  prepareChainStore(store);
   std::vector<ProfileChain> chains;
   double areaMax = 0.0;
   long long written = 0;
@@ -70,7 +64,7 @@ long long predictChains(const std::vector<std::string>& names, std::vector<Angle
     }
     chains.clear();
     store = DataStore();
-    prepareStore(store);
+    prepareChainStore(store);
   };
   for (const std::string& name : names) {
     chains.push_back(reader.read(store, name));

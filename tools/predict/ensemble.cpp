@@ -6,12 +6,6 @@
 
 namespace kelvor::predict {
 
-void prepareStore(DataStore& store) {
-  store.wincen = kWinCentre;
-  store.outcen = 1;
-  store.xin(22, 1) = 1.0;
-}
-
 Outputs predictAll(std::vector<WeightSet>& sets, DataStore& store) {
   const std::size_t values = outputValues(store.nta);
   Outputs sum{std::vector<double>(values, 0.0), std::vector<double>(values, 0.0)};
