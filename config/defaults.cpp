@@ -75,8 +75,7 @@ std::vector<std::string> readProteinList(const std::string& path) {
   std::string line;
   while (in.readLine(line)) {
     if (auto problem = nameLengthProblem(line)) throw FileError(path, in.nextLine() - 1, *problem);
-    line.resize(kNameLength, ' ');
-    lines.push_back(line);
+    lines.push_back(nameField(line));
   }
   checkProteinList(lines, path, in.missing());
   return lines;

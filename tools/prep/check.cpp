@@ -268,8 +268,7 @@ RootCheck checkDataRoot(const std::string& root, const std::string& listPath, co
       ++out.faulty;
       continue;
     }
-    std::string name = lines[i].substr(0, kNameLength);
-    name.resize(kNameLength, ' ');
+    const std::string name = nameField(lines[i]);
     const std::string shown(nameOf(name));
     if (shown.empty()) {
       out.problems.push_back(Problem::error(listPath, no, "blank line; kelvor takes it as a protein without a name and stops on it"));
