@@ -37,7 +37,7 @@ struct ChainRead {
   std::string name;        // the name in the protein list, by the name rule (ground/names.h)
   ProteinPaths paths;      // its files under the data root
   bool labelled = false;   // read with its DSSP-data file: `observed` holds its structure letters
-  bool dsspMissing = false;// kLabelled: the DSSP-data file is missing
+  bool dsspMissing = false;  // kLabelled: the DSSP-data file is missing
   int first = 0;           // its first residue in the store (1-based); 0 when it has none
   int length = 0;          // residues kept
   std::string residues;    // residue letters

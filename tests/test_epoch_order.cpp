@@ -45,7 +45,9 @@ class RecordingEngine : public Engine {
   std::string calls;
 
  private:
-  void add(const char* what, int a, int b) { calls += std::string(what) + " " + std::to_string(a) + ".." + std::to_string(b) + "; "; }
+  void add(const char* what, int a, int b) {
+    calls += std::string(what) + " " + std::to_string(a) + ".." + std::to_string(b) + "; ";
+  }
 };
 
 TEST(EpochOrder, AnEpochRunsItsRangesInOrderThroughTheNetworkAsked) {
