@@ -122,10 +122,8 @@ void synthesize(DataStore& s, int residues, unsigned seed) {
       }
       for (int c = 0; c < 3; ++c) s.fin(r, 33 + c) = c == cls ? 1.0 : -1.0;
       s.fin(r, 36) = cls == 0 ? -0.6 : cls == 1 ? -0.2 : 0.5;
-      s.winlo[r - 1] = std::max(12 - k, 1);
-      s.winhi[r - 1] = std::min(11 + n - k, 21);
-      s.outlo[r - 1] = s.outhi[r - 1] = 1;
     }
+    s.setChainBounds(s.nta, n);
   }
   // Parts as a 10% test fraction and fold 1 give them: test, validation, then training by size.
   s.nprot = proteins;
