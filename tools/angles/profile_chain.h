@@ -1,6 +1,7 @@
-// Reads a chain to predict from its profile file alone (new_prf/N.mat under the data root): the
-// residue letters and profile values, encoded as the trainer encodes them, with the area and
-// angle inputs at 0 as the angle network reads them. No other file of the chain is opened.
+// Reads a chain to predict from its profile file alone (new_prf/N.mat under the data root), with
+// the trainer's chain reader (dataset/chain_reader.h): the residue letters and profile values,
+// encoded as the trainer encodes them, with the area and angle inputs at 0 as the angle network
+// reads them. No other file of the chain is opened.
 #pragma once
 
 #include <string>

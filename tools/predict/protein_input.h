@@ -1,8 +1,9 @@
-// Reads the per-protein files of the chains to predict into a data set store.
+// Reads the per-protein files of the chains to predict into a data set store, with the trainer's
+// own chain reader (dataset/chain_reader.h).
 //
-// A chain with a DSSP-data file is read exactly as the trainer reads it (the three files in
-// lock-step, the same letter checks, the same encoding), so its features and observed classes
-// are the trainer's. A chain without one is read from its profile and prediction files alone:
+// A chain with a DSSP-data file is read as the trainer reads it (the three files in lock-step,
+// the same letter checks, the same encoding), so its features and observed classes are the
+// trainer's. A chain without one is read from its profile and prediction files alone:
 // the residue letters come from the profile file and must match the prediction file, and the
 // chain ends with its prediction file. Its rows carry coil targets that nothing reads.
 #pragma once
