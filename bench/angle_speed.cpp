@@ -20,6 +20,7 @@
 #include "config/defaults.h"
 #include "dataset/setio.h"
 #include "network/engine.h"
+#include "network/epoch_run.h"
 #include "network/fast/engine.h"
 #include "network/netinit.h"
 #include "network/scores.h"
@@ -67,7 +68,7 @@ void initialState(Network& net, DataStore& store) {
   int seed = 123457;
   drawWeights(net, seed);
   attenuation(net);
-  net.outs.assign(static_cast<std::size_t>(store.nta) * 3, 0.0);
+  net.sizeOutputs(store.nta);
 }
 
 struct Candidate {
@@ -133,13 +134,10 @@ int main(int argc, char** argv) {
       kTrain = std::min(kTrain, timed(fresh(kelvorSet), [&] { e->trainFirst(1, kelvorSet.nta); }));
       aTrain = std::min(aTrain, timed(fresh(angleSet), [&] { e->trainFirst(1, angleSet.nta); }));
       kEpoch = std::min(kEpoch, timed(fresh(kelvorSet), [&] {
-        e->trainFirst(1, kelvorSet.ntatrain);
-        e->predictFirst(kelvorSet.ntatrain + 1, kelvorSet.ntatrval);
-        e->trainFirst(kelvorSet.ntatrval + 1, kelvorSet.nta);
+        runEpoch(*e, Stage::kFirst, epochOrder(kelvorSet, TestPart::kTrained));
       }));
       aEpoch = std::min(aEpoch, timed(fresh(angleSet), [&] {
-        e->trainFirst(1, angleSet.ntatrain);
-        e->predictFirst(angleSet.ntatrain + 1, angleSet.nta);
+        runEpoch(*e, Stage::kFirst, epochOrder(angleSet, TestPart::kForwardOnly));
       }));
     }
     std::printf("%-18s %16.2f %16.2f %14.3f %14.3f   %s\n", c.label.c_str(), kTrain / kelvorSet.nta * 1e6,

@@ -41,6 +41,7 @@
 #include "config/environment.h"
 #include "dataset/setio.h"
 #include "network/engine.h"
+#include "network/epoch_run.h"
 #include "network/fast/engine.h"
 #include "network/fast/kernel_set.h"
 #include "network/netinit.h"
@@ -122,10 +123,8 @@ void synthesize(DataStore& s, int residues, unsigned seed) {
       }
       for (int c = 0; c < 3; ++c) s.fin(r, 33 + c) = c == cls ? 1.0 : -1.0;
       s.fin(r, 36) = cls == 0 ? -0.6 : cls == 1 ? -0.2 : 0.5;
-      s.winlo[r - 1] = std::max(12 - k, 1);
-      s.winhi[r - 1] = std::min(11 + n - k, 21);
-      s.outlo[r - 1] = s.outhi[r - 1] = 1;
     }
+    s.setChainBounds(s.nta, n);
   }
   // Parts as a 10% test fraction and fold 1 give them: test, validation, then training by size.
   s.nprot = proteins;
@@ -143,7 +142,7 @@ void initialState(Network& net, DataStore& store) {
   int seed = 123457;
   drawWeights(net, seed);
   attenuation(net);
-  net.outs.assign(static_cast<std::size_t>(store.nta) * 3, 0.0);
+  net.sizeOutputs(store.nta);
 }
 
 bool gSkipReference = false;
@@ -176,15 +175,7 @@ std::vector<Candidate> candidates() {
 // One epoch of a stage as the schedule runs it.
 void epoch(Engine& e, DataStore& s, bool filter) {
   initphi(s);
-  if (!filter) {
-    e.trainFirst(1, s.ntatrain);
-    e.predictFirst(s.ntatrain + 1, s.ntatrval);
-    e.trainFirst(s.ntatrval + 1, s.nta);
-  } else {
-    e.trainFilter(1, s.ntatrain);
-    e.predictFilter(s.ntatrain + 1, s.ntatrval);
-    e.trainFilter(s.ntatrval + 1, s.nta);
-  }
+  runEpoch(e, filter ? Stage::kFilter : Stage::kFirst, epochOrder(s, TestPart::kTrained));
   calcerr(s, 1, s.ntatrain);
   calcerr(s, s.ntatrain + 1, s.ntatrval);
   calcerr(s, s.ntatrval + 1, s.nta);

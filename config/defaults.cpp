@@ -75,8 +75,7 @@ std::vector<std::string> readProteinList(const std::string& path) {
   std::string line;
   while (in.readLine(line)) {
     if (auto problem = nameLengthProblem(line)) throw FileError(path, in.nextLine() - 1, *problem);
-    line.resize(kNameLength, ' ');
-    lines.push_back(line);
+    lines.push_back(nameField(line));
   }
   checkProteinList(lines, path, in.missing());
   return lines;
@@ -102,7 +101,7 @@ RunConfig getdefs(DataStore& store, Network& net, const std::string& defaultsNam
   net.dcay = s.dcay;
   store.testFraction() = s.testFraction;
 
-  std::string listName = s.listName.substr(0, s.listName.find_last_not_of(' ') + 1);
+  std::string listName(nameOf(s.listName));
   std::vector<std::string> lines = readProteinList(listName);
   const int listLines = static_cast<int>(lines.size());
   int n = s.requested;

@@ -1,16 +1,12 @@
 #include "dataset/setio.h"
 
-#include <algorithm>
-#include <array>
 #include <cstdio>
-#include <vector>
 
-#include "dataset/encoding.h"
-#include "dataset/protein_records.h"
+#include "dataset/chain_reader.h"
 #include "dataset/residue_bound.h"
 #include "ground/errors.h"
-#include "ground/freeform_reader.h"
 #include "ground/freeform_writer.h"
+#include "ground/names.h"
 #include "ground/output.h"
 
 #ifndef KELVOR_DATA_ROOT
@@ -19,11 +15,6 @@
 
 namespace kelvor {
 namespace {
-
-std::string trimmed(const std::string& s) {
-  std::size_t end = s.find_last_not_of(' ');
-  return end == std::string::npos ? std::string() : s.substr(0, end + 1);
-}
 
 void warn(const std::string& text) { std::fprintf(stderr, "kelvor: warning: %s\n", text.c_str()); }
 
@@ -38,10 +29,24 @@ void warn(const std::string& text) { std::fprintf(stderr, "kelvor: warning: %s\n
   throw DataStop(std::string(which) + " mismatch");
 }
 
-// Why a protein's records ended before the end of its DSSP-data file.
-void reportEarlyEnd(const ProteinRecords& files, const ProteinRecords::Step& step, const std::string& name, int j) {
-  warn("protein " + name + " ends before residue " + std::to_string(j) + ": " + files.describe(step) + "; " +
-       std::to_string(j - 1) + " residues kept");
+// What ended protein `ix` (list name `name`) other than the end of its DSSP-data file.
+void reportEnd(const ChainRead& c, const DataStore& store, int ix, const std::string& name) {
+  switch (c.end) {
+    case ChainRead::End::kComplete: return;
+    case ChainRead::End::kEarly:
+      warn("protein " + c.name + " ends before residue " + std::to_string(c.residue) + ": " + c.early + "; " +
+           std::to_string(c.residue - 1) + " residues kept");
+      return;
+    case ChainRead::End::kLetters:
+      if (c.one.file == RecordFile::kDssp)
+        mismatch("aa12", "aa1: ", "     aa2: ", c.one.letter, c.other.letter, c.residue, store.nta, ix, name);
+      mismatch("aa23", "aa2: ", "     aa3: ", c.one.letter, c.other.letter, c.residue, store.nta, ix, name);
+    case ChainRead::End::kStructure:
+      writeStdout(Line().text("SS type not found, aborting.").str());
+      std::fprintf(stderr, "kelvor: file \"%s\", line %ld: protein %s, residue %d: structure letter '%c'; allowed: H, E, C\n",
+                   c.paths.dssp.c_str(), c.one.line, c.name.c_str(), c.residue, c.one.letter);
+      throw DataStop("SS type not found");
+  }
 }
 
 }  // namespace
@@ -49,7 +54,7 @@ void reportEarlyEnd(const ProteinRecords& files, const ProteinRecords::Step& ste
 std::string defaultDataRoot() { return KELVOR_DATA_ROOT; }
 
 ProteinPaths proteinPaths(const std::string& root, const std::string& name) {
-  std::string n = trimmed(name);
+  const std::string n(nameOf(name));
   return {root + "dssp_data/" + n, root + "new_prf/" + n + ".mat", root + "kvqout/" + n + ".kvqout"};
 }
 
@@ -66,30 +71,9 @@ void setio(DataStore& store, const std::string& dataRoot) {
   ResidueRecord holders;
   for (int ix = 1; ix <= store.nprot; ++ix) {
     const std::string& name = store.pname[ix - 1];
-    const std::string shown = trimmed(name);
-    const ProteinPaths paths = proteinPaths(dataRoot, name);
-    ProteinRecords files(paths, ProteinRecords::Lead::kDssp, holders);
-    if (files.dsspMissing()) warn("DSSP-data file " + paths.dssp + " is missing; protein " + shown + " has no residues");
-    const ResidueRecord& rec = files.record();
-
-    int j = 1;
-    for (;; ++j) {
-      const ProteinRecords::Step step = files.next();
-      if (step.status == ProteinRecords::Step::kEarlyEnd) reportEarlyEnd(files, step, shown, j);
-      if (step.status != ProteinRecords::Step::kResidue) break;
-      store.addResidue();
-      if (rec.aa1 != rec.aa2) mismatch("aa12", "aa1: ", "     aa2: ", rec.aa1, rec.aa2, j, store.nta, ix, name);
-      if (rec.aa2 != rec.aa3) mismatch("aa23", "aa2: ", "     aa3: ", rec.aa2, rec.aa3, j, store.nta, ix, name);
-      if (!encoder.encode(store, store.nta, rec.aa1, rec.ssc, rec.tprot.data(), rec.tprot[20], rec.tprot[21],
-                          rec.tprot[27])) {
-        writeStdout(Line().text("SS type not found, aborting.").str());
-        std::fprintf(stderr, "kelvor: file \"%s\", line %ld: protein %s, residue %d: structure letter '%c'; allowed: H, E, C\n",
-                     paths.dssp.c_str(), step.lines[0], shown.c_str(), j, rec.ssc);
-        throw DataStop("SS type not found");
-      }
-    }
-
-    store.setChainBounds(store.nta, j - 1);
+    const ChainRead c = readChain(store, encoder, holders, dataRoot, name, ChainFiles::kLabelled);
+    if (c.dsspMissing) warn("DSSP-data file " + c.paths.dssp + " is missing; protein " + c.name + " has no residues");
+    reportEnd(c, store, ix, name);
     if (ix == store.ntrain) store.ntatrain = store.nta;
     if (ix == store.ntrval) store.ntatrval = store.nta;
   }

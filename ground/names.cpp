@@ -7,6 +7,12 @@ std::string_view nameOf(std::string_view text) {
   return end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
 }
 
+std::string nameField(std::string_view text) {
+  std::string field(text.substr(0, kNameField));
+  field.resize(kNameField, ' ');
+  return field;
+}
+
 std::optional<std::string> nameLengthProblem(std::string_view text) {
   const std::size_t length = nameOf(text).size();
   if (length <= kNameField) return std::nullopt;

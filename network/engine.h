@@ -15,6 +15,9 @@
 
 namespace kelvor {
 
+// The two networks: the first stage and the filter on its outputs.
+enum class Stage { kFirst, kFilter };
+
 class Engine {
  public:
   Engine(Network& net, DataStore& store) : net_(net), store_(store) {}

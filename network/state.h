@@ -26,6 +26,9 @@ constexpr std::size_t dhid(int m, int k) { return (m - 1) + kHidden * (k - 1); }
 constexpr std::size_t fdin(int i, int h) { return (i - 1) + kWindow * (h - 1); }
 constexpr std::size_t fip(int i, int c) { return (i - 1) + kWindow * (c - 1); }  // finp(i, c)
 
+// Values of the first-stage outputs of `residues` residues: kOutputs each, residue after residue.
+constexpr std::size_t outputValues(int residues) { return static_cast<std::size_t>(residues) * kOutputs; }
+
 struct Network {
   // weights / oldwei
   std::vector<double> wei1 = std::vector<double>(kSlots * kFeatures * kHidden);
@@ -59,6 +62,9 @@ struct Network {
   std::vector<double> dcayhid = std::vector<double>(kHidden * kHidden);
   std::array<double, kWindow * kFHidden> fdcayin{};
   std::array<double, kFHiddenBias> fdcayout{};   // fdcayout[m], m = 1..21
+
+  // Room for the outputs of residues 1..residues, every value 0.
+  void sizeOutputs(int residues) { outs.assign(outputValues(residues), 0.0); }
 
   double& out(int n, int c) { return outs[static_cast<std::size_t>(n - 1) * kOutputs + (c - 1)]; }
   double out(int n, int c) const { return outs[static_cast<std::size_t>(n - 1) * kOutputs + (c - 1)]; }

@@ -12,6 +12,7 @@
 #include "config/settings_table.h"
 #include "run/checkpoint.h"
 #include "ground/errors.h"
+#include "ground/names.h"
 
 namespace kelvor {
 namespace {
@@ -33,8 +34,6 @@ std::string show(double v) {
   }
   return buf;
 }
-
-std::string trimmed(const std::string& s) { return s.substr(0, s.find_last_not_of(' ') + 1); }
 
 }  // namespace
 
@@ -77,8 +76,8 @@ std::string settingsChange(const Settings& was, const Settings& now) {
           return what + show(now.*f.real) + used + show(was.*f.real);
         break;
       case SettingField::kText:
-        if (trimmed(was.*f.text) != trimmed(now.*f.text))
-          return what + "\"" + trimmed(now.*f.text) + "\"" + used + "\"" + trimmed(was.*f.text) + "\"";
+        if (nameOf(was.*f.text) != nameOf(now.*f.text))
+          return what + "\"" + std::string(nameOf(now.*f.text)) + "\"" + used + "\"" + std::string(nameOf(was.*f.text)) + "\"";
         break;
     }
   }

@@ -7,16 +7,12 @@
 #include "ground/errors.h"
 #include "ground/freeform_writer.h"
 #include "ground/output.h"
+#include "network/epoch_run.h"
 #include "network/scores.h"
 #include "weightio/weight_files.h"
 
 namespace kelvor {
 namespace {
-
-void train(Stage s, Engine& e, int first, int last) {
-  if (s == Stage::kFirst) e.trainFirst(first, last);
-  else e.trainFilter(first, last);
-}
 
 void predict(Stage s, Engine& e, int first, int last) {
   if (s == Stage::kFirst) e.predictFirst(first, last);
@@ -91,10 +87,8 @@ PhaseResult runPhase(Stage stage, Engine& engine, Network& net, DataStore& store
     for (; epoch <= epochLimit; ++epoch) {
       const auto start = std::chrono::steady_clock::now();
       initphi(store);
-      train(stage, engine, 1, store.ntatrain);
-      predict(stage, engine, store.ntatrain + 1, store.ntatrval);
       // The test part is trained too; only the validation part goes untrained.
-      train(stage, engine, store.ntatrval + 1, store.nta);
+      runEpoch(engine, stage, epochOrder(store, TestPart::kTrained));
       const double tr = score(store, 1, store.ntatrain);
       const double va = score(store, store.ntatrain + 1, store.ntatrval);
       const double te = score(store, store.ntatrval + 1, store.nta);

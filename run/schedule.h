@@ -11,8 +11,6 @@
 
 namespace kelvor {
 
-enum class Stage { kFirst, kFilter };
-
 struct PhaseResult {
   int epoch = 1;          // the epoch counter printed in the cross-validation block
   int bestEpoch = 0;      // the epoch whose weights were kept (0: none saved in this run)

@@ -46,7 +46,7 @@ StartedRun startRun(const RunFiles& files, int seedOffset, const CheckedHook& ch
   {
     Activity a("reading the data set");
     setio(*run.store, defaultDataRoot());
-    run.net->outs.assign(static_cast<std::size_t>(run.store->nta) * 3, 0.0);
+    run.net->sizeOutputs(run.store->nta);
   }
   warnEmptyParts(*run.store);
   return run;

@@ -220,7 +220,7 @@ TEST_F(TrainedRun, AveragesTwoWeightSetsOutputByOutput) {
     return predictAll(sets, store);
   };
   DataStore store;
-  prepareStore(store);
+  prepareChainStore(store);
   ChainReader reader(dir().string());
   std::vector<Chain> chains;
   for (int i = 0; i < 3; ++i) chains.push_back(reader.read(store, names_[i]));

@@ -41,6 +41,18 @@ TEST(Check, ANameLongerThanKelvorKeepsIsAnError) {
   EXPECT_GE(rc.faulty, 1);
 }
 
+// A name ends at its last character other than a blank or tab, as kelvor reads it: a line of
+// tabs is blank (kelvor refuses it), and a name followed by a tab names the files of the name.
+TEST(Check, TrailingTabsAreNotPartOfAName) {
+  ScratchDir dir;
+  const std::vector<std::string> n = kelvor::test::copyExampleChains(dir.path() / "root", 1);
+  writeFile(dir.file("root/proteins.list"), n[0] + "\t\n\t \t\n");
+  const RootCheck rc = checkDataRoot(dir.file("root/"), dir.file("root/proteins.list"), diskLoader());
+  ASSERT_EQ(rc.problems.size(), 1u);
+  EXPECT_NE(rc.problems[0].str().find("line 2: blank line"), std::string::npos) << rc.problems[0].str();
+  EXPECT_EQ(rc.faulty, 1);
+}
+
 // Replaces the `field`-th blank-separated word (0-based) of line `line` (1-based) of a file.
 void editField(const std::string& path, int line, int field, const std::string& value) {
   std::vector<std::string> lines = readLines(path);

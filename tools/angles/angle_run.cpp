@@ -7,6 +7,7 @@
 
 #include "config/environment.h"
 #include "dataset/setio.h"
+#include "network/epoch_run.h"
 #include "run/outputs_check.h"
 #include "run/resume.h"
 #include "network/scores.h"
@@ -115,9 +116,8 @@ AngleResult trainAngles(AngleRun& run) {
     int stale = from.stale;
     for (; epoch <= run.cfg.epochLimit; ++epoch) {
       initphi(store);
-      engine.trainFirst(1, store.ntatrain);
       // Validation and test part: forward passes only.
-      engine.predictFirst(store.ntatrain + 1, store.nta);
+      runEpoch(engine, Stage::kFirst, epochOrder(store, TestPart::kForwardOnly));
       const double tr = scaledErrors(store, net.outs, 1, store.ntatrain).mean();
       const double va = scaledErrors(store, net.outs, store.ntatrain + 1, store.ntatrval).mean();
       const double te = scaledErrors(store, net.outs, store.ntatrval + 1, store.nta).mean();

@@ -10,6 +10,7 @@
 #include "dataset/setio.h"
 #include "run/lock.h"
 #include "ground/errors.h"
+#include "ground/names.h"
 #include "ground/output.h"
 #include "tools/angles/angle_files.h"
 #include "tools/angles/angle_run.h"
@@ -34,11 +35,6 @@ std::string quoted(const std::string& text) {
   std::string q = "'";
   for (char c : text) q += c == '\'' ? std::string("''") : std::string(1, c);
   return q + "'";
-}
-
-std::string trimmed(const std::string& s) {
-  const std::size_t end = s.find_last_not_of(' ');
-  return end == std::string::npos ? std::string() : s.substr(0, end + 1);
 }
 
 void writeText(const fs::path& path, const std::string& text) {
@@ -89,14 +85,14 @@ std::string meanAndSpread(const std::vector<double>& v, int decimals) {
 std::string foldDefaultsText(const Settings& s, int fold, double fraction) {
   return std::to_string(s.epochLimit) + "\n" + std::to_string(s.requested) + "\n" + std::to_string(s.unused) + "\n" +
          real(s.rate) + "\n" + real(s.momentum) + "\n" + real(s.gain) + "\n" + real(s.dcay) + "\n" +
-         std::to_string(fold) + "\n" + real(fraction) + "\n" + quoted(trimmed(s.listName)) + " " +
-         quoted(trimmed(s.word)) + "\n";
+         std::to_string(fold) + "\n" + real(fraction) + "\n" + quoted(std::string(nameOf(s.listName))) + " " +
+         quoted(std::string(nameOf(s.word))) + "\n";
 }
 
 int runOutOfFold(int folds, const std::string& outDir, int seedOffset, int batchResidues) {
   const std::string defaults = "kelvor.in";
   const Settings settings = readSettings(defaults);
-  const std::string listName = trimmed(settings.listName);
+  const std::string listName(nameOf(settings.listName));
   const std::vector<std::string> names = chainNames(listName);
   const int chains = std::min<long long>(std::max(settings.requested, 0), static_cast<long long>(names.size()));
   if (folds > chains)

@@ -9,6 +9,7 @@
 #include "network/engine.h"
 #include "network/scores.h"
 #include "ground/errors.h"
+#include "ground/names.h"
 #include "tools/angles/kvqout_writer.h"
 #include "tools/angles/profile_chain.h"
 
@@ -24,19 +25,13 @@ void writeText(const fs::path& path, const std::string& text) {
   if (!out) throw FileError(path.string(), 0, "cannot write");
 }
 
-void prepareStore(DataStore& store) {
-  store.wincen = kWinCentre;
-  store.outcen = 1;
-  store.xin(22, 1) = 1.0;
-}
-
 }  // namespace
 
 std::vector<double> averagedOutputs(std::vector<AngleSet>& sets, DataStore& store) {
-  const std::size_t values = static_cast<std::size_t>(store.nta) * 3;
+  const std::size_t values = outputValues(store.nta);
   std::vector<double> sum(values, 0.0);
   for (AngleSet& set : sets) {
-    set.net.outs.assign(values, 0.0);
+    set.net.sizeOutputs(store.nta);
     std::unique_ptr<Engine> engine = makeEngine(set.net, store, engineFromEnvironment());
     engine->importWeights();
     initphi(store);
@@ -57,7 +52,7 @@ long long predictChains(const std::vector<std::string>& names, std::vector<Angle
 
   ProfileReader reader(root);
   DataStore store;
-  prepareStore(store);
+  prepareChainStore(store);
   std::vector<ProfileChain> chains;
   double areaMax = 0.0;
   long long written = 0;
@@ -70,7 +65,7 @@ long long predictChains(const std::vector<std::string>& names, std::vector<Angle
     }
     chains.clear();
     store = DataStore();
-    prepareStore(store);
+    prepareChainStore(store);
   };
   for (const std::string& name : names) {
     chains.push_back(reader.read(store, name));
@@ -88,7 +83,7 @@ std::vector<std::string> chainNames(const std::string& list) {
   long line = 0;
   for (const std::string& l : readProteinList(list)) {
     ++line;
-    const std::string name = l.substr(0, l.find_last_not_of(' ') + 1);
+    const std::string name(nameOf(l));
     if (name.find('/') != std::string::npos || name.find("..") != std::string::npos)
       throw FileError(list, line, "chain name \"" + name + "\" holds \"/\" or \"..\"; allowed: a plain file name");
     names.push_back(name);

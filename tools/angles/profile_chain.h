@@ -1,21 +1,19 @@
-// Reads a chain to predict from its profile file alone (new_prf/N.mat under the data root): the
-// residue letters and profile values, encoded as the trainer encodes them, with the area and
-// angle inputs at 0 as the angle network reads them. No other file of the chain is opened.
+// Reads a chain to predict from its profile file alone (new_prf/N.mat under the data root), with
+// the trainer's chain reader (dataset/chain_reader.h): the residue letters and profile values,
+// encoded as the trainer encodes them, with the area and angle inputs at 0 as the angle network
+// reads them. No other file of the chain is opened.
 #pragma once
 
 #include <string>
 
+#include "dataset/chain_reader.h"
 #include "dataset/encoding.h"
 #include "dataset/store.h"
 
 namespace kelvor::angles {
 
-struct ProfileChain {
-  std::string name;      // trailing blanks removed
-  int first = 0;         // its first residue in the store (1-based); 0 when it has none
-  int length = 0;
-  std::string residues;  // residue letters
-};
+// A chain to predict: its name, where its residues are in the store and its residue letters.
+using ProfileChain = ChainRead;
 
 class ProfileReader {
  public:

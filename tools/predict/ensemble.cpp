@@ -7,18 +7,12 @@
 
 namespace kelvor::predict {
 
-void prepareStore(DataStore& store) {
-  store.wincen = kWinCentre;
-  store.outcen = 1;
-  store.xin(22, 1) = 1.0;
-}
-
 Outputs predictAll(std::vector<WeightSet>& sets, DataStore& store) {
-  const std::size_t values = static_cast<std::size_t>(store.nta) * 3;
+  const std::size_t values = outputValues(store.nta);
   Outputs sum{std::vector<double>(values, 0.0), std::vector<double>(values, 0.0)};
   for (WeightSet& set : sets) {
     Network& net = set.net;
-    net.outs.assign(values, 0.0);
+    net.sizeOutputs(store.nta);
 
     // First stage, as the final pass runs it: all residues through the kernel set.
     std::unique_ptr<Engine> engine = makeEngine(net, store, engineFromEnvironment());

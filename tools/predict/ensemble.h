@@ -19,9 +19,6 @@ struct Outputs {
   std::vector<double> first, filter;
 };
 
-// Prepares a store for a batch of chains (window centre, bias input).
-void prepareStore(DataStore& store);
-
 // Runs every set over residues 1..nta of the store.
 Outputs predictAll(std::vector<WeightSet>& sets, DataStore& store);
 

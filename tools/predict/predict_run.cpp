@@ -93,7 +93,7 @@ class Run {
     }
     chains_.clear();
     store_ = DataStore();
-    prepareStore(store_);
+    prepareChainStore(store_);
   }
 
   void finish() {
@@ -119,7 +119,7 @@ class Run {
     std::error_code ec;
     fs::create_directories(out_, ec);
     if (ec || !fs::is_directory(out_)) throw FileError(out_.string(), 0, "cannot create the output directory");
-    prepareStore(store_);
+    prepareChainStore(store_);
   }
 
  private:

@@ -1,27 +1,24 @@
-// Reads the per-protein files of the chains to predict into a data set store.
+// Reads the per-protein files of the chains to predict into a data set store, with the trainer's
+// own chain reader (dataset/chain_reader.h).
 //
-// A chain with a DSSP-data file is read exactly as the trainer reads it (the three files in
-// lock-step, the same letter checks, the same encoding), so its features and observed classes
-// are the trainer's. A chain without one is read from its profile and prediction files alone:
+// A chain with a DSSP-data file is read as the trainer reads it (the three files in lock-step,
+// the same letter checks, the same encoding), so its features and observed classes are the
+// trainer's. A chain without one is read from its profile and prediction files alone:
 // the residue letters come from the profile file and must match the prediction file, and the
 // chain ends with its prediction file. Its rows carry coil targets that nothing reads.
 #pragma once
 
 #include <string>
 
+#include "dataset/chain_reader.h"
 #include "dataset/encoding.h"
 #include "dataset/store.h"
 
 namespace kelvor::predict {
 
-struct Chain {
-  std::string name;      // as in the protein list, trailing blanks removed
-  bool labelled = false; // it has a DSSP-data file
-  int first = 0;         // its first residue in the store (1-based); 0 when it has none
-  int length = 0;
-  std::string residues;  // residue letters
-  std::string observed;  // observed classes E/C/H (labelled chains only)
-};
+// A chain to predict: its name, whether it has a DSSP-data file, where its residues are in the
+// store, its residue letters and (labelled chains) its observed classes E/C/H.
+using Chain = ChainRead;
 
 class ChainReader {
  public:

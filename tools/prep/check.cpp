@@ -18,11 +18,6 @@ using Kind = RecordFile;
 
 bool isBlankLine(const std::string& s) { return s.find_first_not_of(" \t\r\f\v") == std::string::npos; }
 
-std::string trimmedRight(const std::string& s) {
-  const std::size_t end = s.find_last_not_of(' ');
-  return end == std::string::npos ? std::string() : s.substr(0, end + 1);
-}
-
 std::string quoted(char c) { return std::string("'") + c + "'"; }
 
 // One record as kelvor's setio reads it.
@@ -126,7 +121,7 @@ Loader diskLoader() {
 
 ProteinCheck checkProtein(const std::string& name, const std::string& root, const Loader& load) {
   ProteinCheck out;
-  const std::string shown = trimmedRight(name);
+  const std::string shown(nameOf(name));
   const ProteinPaths paths = proteinPaths(root, name);
   auto error = [&](const std::string& file, long line, const std::string& text) {
     out.problems.push_back(Problem::error(file, line, "protein " + shown + ": " + text));
@@ -273,9 +268,8 @@ RootCheck checkDataRoot(const std::string& root, const std::string& listPath, co
       ++out.faulty;
       continue;
     }
-    std::string name = lines[i].substr(0, kNameLength);
-    name.resize(kNameLength, ' ');
-    const std::string shown = trimmedRight(name);
+    const std::string name = nameField(lines[i]);
+    const std::string shown(nameOf(name));
     if (shown.empty()) {
       out.problems.push_back(Problem::error(listPath, no, "blank line; kelvor takes it as a protein without a name and stops on it"));
       ++out.faulty;
