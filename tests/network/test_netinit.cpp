@@ -6,6 +6,7 @@
 #include "dataset/store.h"
 #include "network/netinit.h"
 #include "network/state.h"
+#include "tests/support/bit_checks.h"
 #include "tests/support/test_support.h"
 
 namespace kelvor {
