@@ -1,15 +1,12 @@
 #include "tests/support/test_support.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include "network/same_bits.h"
 
 namespace fs = std::filesystem;
 
@@ -120,21 +117,6 @@ std::string firstDifference(const std::string& expected, const std::string& actu
     if (ga != gb || la != lb)
       return "line " + std::to_string(line) + ": expected [" + (ga ? la : "<end>") + "] got [" + (gb ? lb : "<end>") + "]";
   }
-}
-
-testing::AssertionResult sameBits(const char* aText, const char* bText, double a, double b) {
-  if (std::memcmp(&a, &b, sizeof a) == 0) return testing::AssertionSuccess();
-  return testing::AssertionFailure() << aText << " and " << bText << " differ in their bits: " << hexReal(a) << " vs "
-                                     << hexReal(b);
-}
-
-testing::AssertionResult sameBits(const char* aText, const char* bText, const std::vector<double>& a,
-                                  const std::vector<double>& b) {
-  if (a.size() != b.size())
-    return testing::AssertionFailure() << aText << " holds " << a.size() << " values, " << bText << " " << b.size();
-  const std::string d = firstBitDifference(aText, a.data(), b.data(), a.size());
-  if (d.empty()) return testing::AssertionSuccess();
-  return testing::AssertionFailure() << d << "(against " << bText << ")";
 }
 
 }  // namespace kelvor::test

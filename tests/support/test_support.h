@@ -1,9 +1,10 @@
-// Helpers shared by the tests: scratch directories, files, and runs of the kelvor program.
+// Helpers shared by the tests: scratch directories, files, and runs of the kelvor program. They use
+// no library of the project, so that the tests of every library can link them (the bit-for-bit
+// checks, which use the network library, are in bit_checks.h).
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -63,19 +64,5 @@ RunResult runProgram(const char* binary, const std::filesystem::path& dir, const
 
 // First line where two texts differ, for failure messages ("" when equal).
 std::string firstDifference(const std::string& expected, const std::string& actual);
-
-// Bit-for-bit checks of doubles: EXPECT_SAME_BITS(a, b) fails unless a and b have the same bits
-// (so 0.0 is not -0.0), and shows both in hexadecimal floating point, every bit of each; for
-// arrays, the first element that differs.
-testing::AssertionResult sameBits(const char* aText, const char* bText, double a, double b);
-testing::AssertionResult sameBits(const char* aText, const char* bText, const std::vector<double>& a,
-                                  const std::vector<double>& b);
-template <std::size_t N>
-testing::AssertionResult sameBits(const char* aText, const char* bText, const std::array<double, N>& a,
-                                  const std::array<double, N>& b) {
-  return sameBits(aText, bText, std::vector<double>(a.begin(), a.end()), std::vector<double>(b.begin(), b.end()));
-}
-#define EXPECT_SAME_BITS(a, b) EXPECT_PRED_FORMAT2(::kelvor::test::sameBits, a, b)
-#define ASSERT_SAME_BITS(a, b) ASSERT_PRED_FORMAT2(::kelvor::test::sameBits, a, b)
 
 }  // namespace kelvor::test

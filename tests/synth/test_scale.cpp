@@ -1,5 +1,6 @@
-// Data sets beyond the sizes of the shipped example: the synthetic set generator, the store's
-// 32-bit residue limit, and whole runs over more proteins than earlier versions accepted.
+// Data sets beyond the sizes of the shipped example: the synthetic set generator and whole runs
+// over more proteins than earlier versions accepted (the store's 32-bit residue limit is tested
+// in tests/dataset/test_store_limits.cpp).
 #include <gtest/gtest.h>
 
 #include <map>
@@ -93,21 +94,6 @@ TEST(SyntheticSet, IsRepeatableAndReadsWithoutAWordFromSetio) {
   }
   ASSERT_EQ(classes.size(), 3u);
   for (auto [code, n] : classes) EXPECT_GT(n, 6000 / 8) << code;
-}
-
-TEST(Store, ResiduesEndAtThe32BitNumbering) {
-  DataStore s;
-  s.reserveResidues(static_cast<long long>(kMaxResidues) + 1);  // beyond the numbering: nothing set aside
-  EXPECT_EQ(s.filin.capacity(), 0u);
-  s.addResidue();
-  EXPECT_EQ(s.nta, 1);
-  s.nta = kMaxResidues;
-  try {
-    s.addResidue();
-    FAIL() << "no error past the last residue number";
-  } catch (const ConfigError& e) {
-    EXPECT_NE(std::string(e.what()).find("2147483647 residues"), std::string::npos) << e.what();
-  }
 }
 
 TEST(ScaleRun, AListOfMoreThan2640SmallProteinsTrainsBothStages) {

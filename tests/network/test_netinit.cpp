@@ -7,6 +7,7 @@
 #include "ground/errors.h"
 #include "network/netinit.h"
 #include "network/state.h"
+#include "tests/support/bit_checks.h"
 #include "tests/support/test_support.h"
 
 namespace kelvor {

@@ -1,6 +1,7 @@
 // The fast kernels against the reference kernels: every dispatch target this CPU runs, with one,
 // two and three threads, must leave every weight, previous change, output, accumulator and
-// activation bit for bit as the reference leaves them; and whole runs must write the same bytes.
+// activation bit for bit as the reference leaves them (whole runs of the program with each set are
+// compared in tests/run/test_fast_whole_run.cpp).
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
@@ -17,6 +18,7 @@
 #include "network/netinit.h"
 #include "network/same_bits.h"
 #include "ground/errors.h"
+#include "tests/support/bit_checks.h"
 #include "tests/support/test_support.h"
 
 namespace kelvor {
@@ -389,40 +391,6 @@ TEST(FastDispatch, MakesTheKernelSetAndThreadsAskedFor) {
   std::unique_ptr<Engine> plain = makeEngine(w.net, w.store);
   ASSERT_NE(dynamic_cast<FastEngine*>(plain.get()), nullptr);
   EXPECT_EQ(dynamic_cast<FastEngine*>(plain.get())->threads(), defaultThreads());
-}
-
-// A whole two-stage training run of the program, and a prediction run from its weight files:
-// report, standard output and every weight file byte for byte the same with either kernel set.
-TEST(FastWholeRun, ReportAndWeightFilesAreByteIdenticalWithEitherKernel) {
-  const std::vector<std::string> files = {"kelvor.valdav", "fort.77", "fort.78", "fort.79", "fort.87", "fort.88"};
-  // The reference, the default fast set with one and two threads, every other set with two.
-  std::vector<std::pair<std::string, std::string>> choices = {{"reference", "1"}, {"fast", "1"}, {"fast", "2"}};
-  for (const fast::KernelSet* k : runnableKernelSets())
-    if (k != runnableKernelSets().front()) choices.push_back({"fast-" + kernelSetName(*k), "2"});
-  std::vector<std::vector<std::string>> outputs;
-  std::vector<std::string> runs;
-  for (const auto& [kernel, threads] : choices) {
-    test::ScratchDir dir;
-    test::copyExampleChains(dir.path(), 14);
-    test::writeDefaults(dir.path(), 3, 14, 1, 0.25);
-    const std::vector<std::string> env = {"KELVOR_TIME=00:00:00", "KELVOR_KERNEL=" + kernel,
-                                          "KELVOR_THREADS=" + threads};
-    test::RunResult train = test::runKelvor(dir.path(), {}, env);
-    ASSERT_EQ(train.status, 0) << kernel << ": " << train.err;
-    std::vector<std::string> got = {train.out};
-    for (const auto& f : files) got.push_back(test::readFile(dir.file(f)));
-    test::writeDefaults(dir.path(), 0, 14, 1, 0.25);
-    test::RunResult predict = test::runKelvor(dir.path(), {}, env);
-    ASSERT_EQ(predict.status, 0) << kernel << ": " << predict.err;
-    got.push_back(predict.out);
-    got.push_back(test::readFile(dir.file("kelvor.valdav")));
-    outputs.push_back(got);
-    runs.push_back(kernel + " x" + threads);
-  }
-  for (std::size_t r = 1; r < outputs.size(); ++r)
-    for (std::size_t i = 0; i < outputs[0].size(); ++i)
-      EXPECT_TRUE(outputs[r][i] == outputs[0][i])
-          << runs[r] << " output " << i << ": " << test::firstDifference(outputs[0][i], outputs[r][i]);
 }
 
 }  // namespace

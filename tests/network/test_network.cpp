@@ -1,4 +1,5 @@
-// Forward passes, scoring, accuracy and training steps of both networks.
+// Forward passes, scoring and training steps of both networks (the accuracy of a pass is tested
+// in tests/run/test_scores.cpp).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -6,7 +7,7 @@
 
 #include "network/netinit.h"
 #include "network/reference/kernels.h"
-#include "network/scores.h"
+#include "tests/support/bit_checks.h"
 #include "tests/support/test_support.h"
 
 namespace kelvor {
@@ -110,33 +111,6 @@ TEST(Calcnetf, FilterWindowIsCutAtProteinEnds) {
   readwinf(fx.net, fx.store, 31);
   calcnetf(fx.net, fx.store, 31);
   EXPECT_SAME_BITS(fx.net.fout[1], f1);
-}
-
-TEST(Calcerr, FractionWithinATenthOfTheObservedCode) {
-  DataStore s;
-  for (int i = 0; i < 4; ++i) s.addResidue();
-  const double observed[4] = {0.5, -0.2, -0.6, -0.6}, predicted[4] = {0.5, -0.6, -0.6, 0.5};
-  for (int i = 0; i < 4; ++i) {
-    s.fin(i + 1, 36) = observed[i];
-    s.sscode[i] = predicted[i];
-  }
-  calcerr(s, 1, 4);
-  EXPECT_EQ(s.score(), 0.5);
-  calcerr(s, 1, 1);
-  EXPECT_EQ(s.score(), 1.0);
-  s.sscode[0] = 0.0;  // never predicted
-  calcerr(s, 1, 1);
-  EXPECT_EQ(s.score(), 0.0);
-  s.sscode[0] = 1.0;  // two helix codes
-  calcerr(s, 1, 1);
-  EXPECT_EQ(s.score(), 0.0);
-  s.sscode[0] = 0.4;  // 0.5 - 0.4 is not above 0.1 in doubles
-  calcerr(s, 1, 1);
-  EXPECT_EQ(s.score(), std::fabs(0.4 - 0.5) > 0.1 ? 0.0 : 1.0);
-  calcerr(s, 3, 2);
-  EXPECT_TRUE(std::isnan(s.score()));
-  initphi(s);
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(s.sscode[i], 0.0);
 }
 
 TEST(Backprop, NoRateNoMomentumZeroesThePreviousChangesOnly) {
