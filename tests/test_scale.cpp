@@ -51,7 +51,7 @@ TEST(SyntheticSet, ChainLengthsAddUpToTheResiduesAskedFor) {
   synth::SetOptions tooFew;
   tooFew.chains = 10;
   tooFew.residues = 9;
-  EXPECT_THROW(synth::chainLengths(tooFew), std::invalid_argument);
+  EXPECT_THROW(synth::chainLengths(tooFew), ConfigError);
 }
 
 TEST(SyntheticSet, IsRepeatableAndReadsWithoutAWordFromSetio) {

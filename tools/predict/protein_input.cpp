@@ -8,7 +8,6 @@
 #include "dataset/setio.h"
 #include "ground/errors.h"
 #include "ground/freeform_reader.h"
-#include "tools/predict/errors.h"
 
 namespace kelvor::predict {
 namespace {
