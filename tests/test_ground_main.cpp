@@ -94,6 +94,21 @@ TEST(ProgramMain, EveryKindOfErrorHasItsStatusAndOneMessage) {
          throw std::bad_alloc();
        },
        kExitMemory, "prog: out of memory while reading the data set\n"},
+      // The innermost activity when the failure came, not one that had ended before it.
+      {"out of memory after an inner activity",
+       [](int, char**) -> int {
+         Activity a("reading the data set");
+         { Activity inner("reading \"x.mat\""); }
+         throw std::bad_alloc();
+       },
+       kExitMemory, "prog: out of memory while reading the data set\n"},
+      {"out of memory in an inner activity",
+       [](int, char**) -> int {
+         Activity a("reading the data set");
+         Activity inner("reading \"x.mat\"");
+         throw std::bad_alloc();
+       },
+       kExitMemory, "prog: out of memory while reading \"x.mat\"\n"},
       {"anything else", throwing<std::runtime_error>("odd"), kExitFile, "prog: odd\n"},
       {"done", [](int, char**) { return 0; }, kExitOk, ""},
       {"a status of its own", [](int, char**) { return 3; }, 3, ""},
