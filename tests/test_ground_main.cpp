@@ -218,7 +218,7 @@ std::vector<std::string> steps(std::vector<const char*> args, const std::vector<
   return seen;
 }
 
-TEST(CommandLine, ValuesFollowOrComeAfterAnEqualsSign) {
+TEST(CommandLineReader, ValuesFollowOrComeAfterAnEqualsSign) {
   using V = std::vector<std::string>;
   EXPECT_EQ(steps({"-w", "a", "--weights=b", "--weights", "c=d", "x"}, {"-w", "--weights"}),
             (V{"-w=a", "--weights=b", "--weights=c=d", "x"}));
@@ -229,7 +229,7 @@ TEST(CommandLine, ValuesFollowOrComeAfterAnEqualsSign) {
   EXPECT_EQ(steps({}, {}), V{});
 }
 
-TEST(CommandLine, AMissingOrUnwantedValueIsAUsageErrorNamingTheOption) {
+TEST(CommandLineReader, AMissingOrUnwantedValueIsAUsageErrorNamingTheOption) {
   const char* argv[] = {"prog", "--scores=yes", "--list"};
   CommandLine c(3, argv);
   ASSERT_TRUE(c.next());
