@@ -18,7 +18,8 @@ enum ExitStatus : int {
   kExitMemory = 5,    // out of memory, or a job refused because it would not fit
 };
 
-// A failure of the file layer (kExitFile): names the file, the line (0 when unknown) and what went wrong.
+// A failure of the file layer (kExitFile): names the file, the line (0 when unknown) and what
+// went wrong.
 class FileError : public std::runtime_error {
  public:
   FileError(std::string file, long line, std::string what)
