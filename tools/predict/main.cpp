@@ -9,10 +9,16 @@
 
 int main(int argc, char** argv) {
   using namespace kelvor;
-  return runProgram({"kelvor-predict", tryHelpHint("kelvor-predict")}, argc, argv, [](int argc, char** argv) {
+  return runProgram({"kelvor-predict", tryHelpHint("kelvor-predict")}, argc, argv, [](int argc, char** argv) -> int {
     const predict::Options options = predict::parseOptions(argc, argv);
-    if (options.help) return std::fputs(predict::usageText().c_str(), stdout), int{kExitOk};
-    if (options.version) return std::printf("kelvor-predict %s\n", predict::toolVersion().c_str()), int{kExitOk};
+    if (options.help) {
+      std::fputs(predict::usageText().c_str(), stdout);
+      return kExitOk;
+    }
+    if (options.version) {
+      std::printf("kelvor-predict %s\n", predict::toolVersion().c_str());
+      return kExitOk;
+    }
     return predict::runPredict(options);
   });
 }

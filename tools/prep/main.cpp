@@ -9,15 +9,21 @@
 
 int main(int argc, char** argv) {
   using namespace kelvor;
-  return runProgram({"kelvor-prep", tryHelpHint("kelvor-prep")}, argc, argv, [](int argc, char** argv) {
+  return runProgram({"kelvor-prep", tryHelpHint("kelvor-prep")}, argc, argv, [](int argc, char** argv) -> int {
     const prep::Options options = prep::parseOptions(argc, argv);
-    if (options.help) return std::fputs(prep::usageText().c_str(), stdout), int{kExitOk};
-    if (options.version) return std::printf("kelvor-prep %s\n", prep::toolVersion().c_str()), int{kExitOk};
+    if (options.help) {
+      std::fputs(prep::usageText().c_str(), stdout);
+      return kExitOk;
+    }
+    if (options.version) {
+      std::printf("kelvor-prep %s\n", prep::toolVersion().c_str());
+      return kExitOk;
+    }
     switch (options.mode) {
       case prep::Options::kConvert: return prep::runConvert(options, stdout, stderr);
       case prep::Options::kFasta: return prep::runFasta(options, stdout, stderr);
       case prep::Options::kCheck: return prep::runCheck(options, stdout, stderr);
     }
-    return int{kExitOk};
+    return kExitOk;
   });
 }

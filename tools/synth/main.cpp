@@ -7,13 +7,19 @@
 
 int main(int argc, char** argv) {
   using namespace kelvor;
-  return runProgram({"kelvor-synth", synth::usageText()}, argc, argv, [](int argc, char** argv) {
+  return runProgram({"kelvor-synth", synth::usageText()}, argc, argv, [](int argc, char** argv) -> int {
     const synth::Options o = synth::parseOptions(argc, argv);
-    if (o.help) return std::fputs(synth::usageText().c_str(), stdout), int{kExitOk};
-    if (o.version) return std::fputs(synth::versionText().c_str(), stdout), int{kExitOk};
+    if (o.help) {
+      std::fputs(synth::usageText().c_str(), stdout);
+      return kExitOk;
+    }
+    if (o.version) {
+      std::fputs(synth::versionText().c_str(), stdout);
+      return kExitOk;
+    }
     const synth::SetSummary s = synth::writeSet(o.set);
     std::printf("%ld chains, %ld residues (%d to %d a chain) in %s\n", s.chains, s.residues, s.shortest, s.longest,
                 o.set.dir.c_str());
-    return int{kExitOk};
+    return kExitOk;
   });
 }
