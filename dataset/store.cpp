@@ -42,7 +42,7 @@ void DataStore::addResidue() {
     sscode.push_back(0.0);
     nsscode.push_back(0);
   } catch (const std::bad_alloc&) {
-    throw ConfigError("out of memory at residue " + std::to_string(nta + 1) + ": the data set needs " +
+    throw MemoryError("out of memory at residue " + std::to_string(nta + 1) + ": the data set needs " +
                       std::to_string((nta + 1LL) * kBytesPerResidue) + " bytes for " + std::to_string(nta + 1) +
                       " residues");
   }

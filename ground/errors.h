@@ -1,22 +1,25 @@
-// Error types carried up to the entry point, each with its own exit status.
+// The errors of every kelvor program, carried up to its entry point (ground/program_main.h), each
+// with its exit status.
 #pragma once
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace kelvor {
 
-// Exit statuses of the program.
+// Exit statuses of every program.
 enum ExitStatus : int {
   kExitOk = 0,
   kExitUsage = 1,     // bad command line or configuration value
   kExitFile = 2,      // a file could not be opened, read or written
-  kExitData = 3,      // inconsistent input data (the stops with their own report lines)
+  kExitData = 3,      // inconsistent input data, training that diverged
   kExitBusy = 4,      // another run holds the working directory
-  kExitMemory = 5,    // out of memory
+  kExitMemory = 5,    // out of memory, or a job refused because it would not fit
 };
 
-// A failure of the file layer: names the file, the line (0 when unknown) and what went wrong.
+// A failure of the file layer (kExitFile): names the file, the line (0 when unknown) and what
+// went wrong.
 class FileError : public std::runtime_error {
  public:
   FileError(std::string file, long line, std::string what)
@@ -36,10 +39,25 @@ class FileError : public std::runtime_error {
   std::string reason_;
 };
 
-// A configuration value outside its allowed range, or a bad command line.
+// A configuration value outside its allowed range, or a request that cannot be met as asked
+// (kExitUsage).
 class ConfigError : public std::runtime_error {
  public:
   explicit ConfigError(const std::string& what) : std::runtime_error(what) {}
+};
+
+// A bad command line: an unknown option, a missing or bad value, a stray argument (kExitUsage).
+// The entry point follows its message with the program's pointer to its help.
+class UsageError : public ConfigError {
+ public:
+  explicit UsageError(const std::string& what) : ConfigError(what) {}
+};
+
+// Input data that cannot be used or that disagree (kExitData); the message names the file and
+// the line where they are known.
+class InputError : public std::runtime_error {
+ public:
+  explicit InputError(const std::string& what) : std::runtime_error(what) {}
 };
 
 // A stop on inconsistent input data. Its report lines have already been written to
@@ -56,10 +74,17 @@ class TrainingError : public std::runtime_error {
   explicit TrainingError(const std::string& what) : std::runtime_error(what) {}
 };
 
-// Another run holds the working directory's lock.
+// Another run holds the working directory's lock (kExitBusy).
 class BusyError : public std::runtime_error {
  public:
   explicit BusyError(const std::string& what) : std::runtime_error(what) {}
+};
+
+// A job refused before it starts because it would not fit in the memory the program may use; the
+// message says what it needs (kExitMemory). Running out of memory on the way is std::bad_alloc.
+class MemoryError : public std::runtime_error {
+ public:
+  explicit MemoryError(const std::string& what) : std::runtime_error(what) {}
 };
 
 }  // namespace kelvor

@@ -32,12 +32,12 @@ int seedOffsetFromArgument(const char* argument) {
   double value = 7.0;
   ReadResult r = in.read({Item::real(value)});
   if (!r.ok())
-    throw ConfigError("seed offset (command line) \"" + crandm + "\" is not a number" +
+    throw UsageError("seed offset (command line) \"" + crandm + "\" is not a number" +
                       (r.status == ReadResult::kEndOfFile ? " (no value)" : "") +
                       "; allowed: a number such as 3, -2.5 or 1.5E1");
   const double rounded = value >= 0.0 ? value + 0.5 : value - 0.5;
   if (!(std::trunc(rounded) >= -2147483648.0 && std::trunc(rounded) <= 2147483647.0))
-    throw ConfigError("seed offset (command line) is " + crandm.substr(0, crandm.find_last_not_of(' ') + 1) +
+    throw UsageError("seed offset (command line) is " + crandm.substr(0, crandm.find_last_not_of(' ') + 1) +
                       "; allowed: -2147483648 to 2147483647");
   return static_cast<int>(rounded);
 }

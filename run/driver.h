@@ -8,7 +8,7 @@ namespace kelvor {
 
 // The seed offset that the first command-line argument gives: the argument (cut to 120
 // characters) read as a free-form real and rounded half away from zero. No argument, or one
-// that holds no value (a leading slash or comma), gives 7. Throws ConfigError when it does not
+// that holds no value (a leading slash or comma), gives 7. Throws UsageError when it does not
 // read as a number or its rounded value does not fit in 32 bits.
 int seedOffsetFromArgument(const char* argument);
 

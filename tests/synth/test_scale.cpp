@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "dataset/residue_bound.h"
 #include "dataset/setio.h"
@@ -52,7 +55,7 @@ TEST(SyntheticSet, ChainLengthsAddUpToTheResiduesAskedFor) {
   synth::SetOptions tooFew;
   tooFew.chains = 10;
   tooFew.residues = 9;
-  EXPECT_THROW(synth::chainLengths(tooFew), std::invalid_argument);
+  EXPECT_THROW(synth::chainLengths(tooFew), ConfigError);
 }
 
 TEST(SyntheticSet, IsRepeatableAndReadsWithoutAWordFromSetio) {

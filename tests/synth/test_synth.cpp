@@ -59,12 +59,12 @@ TEST(SyntheticSetRoom, TooLargeSetsAreRefusedByTheirCounts) {
     try {
       synth::checkRoom(ask(c.chains, c.residues), gib);
       ADD_FAILURE() << c.said;
-    } catch (const synth::TooLarge& e) {
+    } catch (const MemoryError& e) {
       EXPECT_EQ(std::string(e.what()), c.said);
     }
   }
   // Past what any machine holds: refused by the generator itself, before it sets anything aside.
-  EXPECT_THROW(synth::chainLengths(ask(1, 2147483647)), synth::TooLarge);
+  EXPECT_THROW(synth::chainLengths(ask(1, 2147483647)), MemoryError);
 }
 
 TEST(SyntheticSetRoom, ADirectoryHoldingASetIsLeftAsItIsUnlessOverwriteIsGiven) {

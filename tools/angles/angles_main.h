@@ -3,8 +3,8 @@
 
 namespace kelvor::angles {
 
-// Returns the exit status; errors are thrown to the entry point (ConfigError, FileError,
-// BusyError, DataStop, TrainingError).
+// Returns the exit status; errors are thrown to the entry point (UsageError, ConfigError,
+// FileError, BusyError, DataStop, TrainingError).
 int runAngles(int argc, char** argv);
 
 }  // namespace kelvor::angles

@@ -15,7 +15,7 @@ FoldPlan planFolds(int chains, int folds) {
   p.test = sizes.test;
   p.validation = sizes.ntrval - sizes.ntrain;
   if (p.validation < 1)
-    throw ConfigError("--out-of-fold " + std::to_string(folds) + ": with " + std::to_string(chains) +
+    throw UsageError("--out-of-fold " + std::to_string(folds) + ": with " + std::to_string(chains) +
                       " proteins each fold's validation part is empty (" + std::to_string(sizes.ntrval) +
                       " proteins outside a test block; at least 10 are needed); allowed: fewer folds");
   p.role.assign(folds, std::vector<FoldRole>(chains, FoldRole::kTraining));
@@ -23,7 +23,7 @@ FoldPlan planFolds(int chains, int folds) {
   for (int k = 1; k <= folds; ++k) {
     const long long hi = blockTop(k, p.fraction, chains);
     if (!(p.test <= hi && hi <= chains))
-      throw ConfigError("--out-of-fold " + std::to_string(folds) + ": the test block of fold " + std::to_string(k) +
+      throw UsageError("--out-of-fold " + std::to_string(folds) + ": the test block of fold " + std::to_string(k) +
                         " (list lines " + std::to_string(hi - p.test + 1) + " to " + std::to_string(hi) +
                         ") does not lie inside the list of " + std::to_string(chains) + " proteins");
     std::vector<int> order(chains, 0);

@@ -29,8 +29,8 @@ struct FoldPlan {
   std::vector<int> fromValidation;   // lines predicted by folds whose validation part holds them
 };
 
-// The plan for `chains` list lines and `folds` folds. Throws ConfigError when a fold's block does
-// not lie inside the list or its validation part is empty.
+// The plan for `chains` list lines and `folds` folds. Throws UsageError (the K asked for) when a
+// fold's block does not lie inside the list or its validation part is empty.
 FoldPlan planFolds(int chains, int folds);
 
 // Fold counts from 2 to `most` whose plan leaves no line uncovered.

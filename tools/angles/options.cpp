@@ -1,6 +1,7 @@
 #include "tools/angles/options.h"
 
 #include "dataset/setio.h"
+#include "ground/command_line.h"
 #include "ground/errors.h"
 #include "ground/freeform_reader.h"
 
@@ -91,58 +92,42 @@ Options parseOptions(int argc, const char* const* argv) {
   Options o;
   bool predict = false, outOfFold = false, resume = false, help = false, version = false;
   bool predictOnly = false;  // -w, -l, -d given
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i], value;
-    bool hasValue = false;
-    if (arg.rfind("--", 0) == 0) {
-      const std::size_t eq = arg.find('=');
-      if (eq != std::string::npos) {
-        value = arg.substr(eq + 1);
-        arg = arg.substr(0, eq);
-        hasValue = true;
-      }
-    }
-    auto take = [&]() -> std::string {
-      if (hasValue) return value;
-      if (i + 1 >= argc) throw ConfigError("option " + arg + " needs a value");
-      return argv[++i];
-    };
-    auto noValue = [&] {
-      if (hasValue) throw ConfigError("option " + arg + " takes no value");
-    };
-    if (arg == "-h" || arg == "--help") noValue(), help = true;
-    else if (arg == "--version") noValue(), version = true;
-    else if (arg == "--predict") noValue(), predict = true;
-    else if (arg == "--resume") noValue(), resume = true;
-    else if (arg == "--out-of-fold") {
-      const std::string k = take();
+  CommandLine c(argc, argv);
+  while (c.next()) {
+    const std::string& arg = c.arg();
+    if (c.is("-h", "--help")) help = c.flag();
+    else if (c.is("--version")) version = c.flag();
+    else if (c.is("--predict")) predict = c.flag();
+    else if (c.is("--resume")) resume = c.flag();
+    else if (c.is("--out-of-fold")) {
+      const std::string k = c.value();
       int folds = 0;
       if (!parseInteger(k, folds) || folds < 2)
-        throw ConfigError("option --out-of-fold needs a number of folds K of 2 or more, not \"" + k + "\"");
+        throw UsageError("option --out-of-fold needs a number of folds K of 2 or more, not \"" + k + "\"");
       o.folds = folds;
       outOfFold = true;
-    } else if (arg == "-w" || arg == "--weights") o.weightDirs.push_back(take()), predictOnly = true;
-    else if (arg == "-l" || arg == "--list") o.list = take(), predictOnly = true;
-    else if (arg == "-d" || arg == "--data-root") o.dataRoot = take(), predictOnly = true;
-    else if (arg == "-o" || arg == "--output") o.outputDir = take();
+    } else if (c.is("-w", "--weights")) o.weightDirs.push_back(c.value()), predictOnly = true;
+    else if (c.is("-l", "--list")) o.list = c.value(), predictOnly = true;
+    else if (c.is("-d", "--data-root")) o.dataRoot = c.value(), predictOnly = true;
+    else if (c.is("-o", "--output")) o.outputDir = c.value();
     else if (arg.size() > 1 && arg[0] == '-' && !(arg[1] >= '0' && arg[1] <= '9') && arg[1] != '.')
-      throw ConfigError("unknown option " + arg);
-    else if (o.seedArgument == nullptr) o.seedArgument = argv[i];
-    else throw ConfigError("unexpected argument \"" + arg + "\"");
+      throw UsageError("unknown option " + arg);
+    else if (o.seedArgument == nullptr) o.seedArgument = c.given();
+    else throw UsageError("unexpected argument \"" + arg + "\"");
   }
   if (help) return o.mode = Mode::kHelp, o;
   if (version) return o.mode = Mode::kVersion, o;
-  if (predict + outOfFold + resume > 1) throw ConfigError("--predict, --out-of-fold and --resume exclude each other");
-  if (predictOnly && !predict) throw ConfigError("options -w, -l and -d belong to --predict");
-  if (predict && o.seedArgument) throw ConfigError("--predict takes no seed offset (\"" + std::string(o.seedArgument) + "\")");
-  if (resume && (o.seedArgument || !o.outputDir.empty())) throw ConfigError("--resume takes no other argument");
-  if (!predict && !outOfFold && !o.outputDir.empty()) throw ConfigError("option -o belongs to --predict and --out-of-fold");
+  if (predict + outOfFold + resume > 1) throw UsageError("--predict, --out-of-fold and --resume exclude each other");
+  if (predictOnly && !predict) throw UsageError("options -w, -l and -d belong to --predict");
+  if (predict && o.seedArgument) throw UsageError("--predict takes no seed offset (\"" + std::string(o.seedArgument) + "\")");
+  if (resume && (o.seedArgument || !o.outputDir.empty())) throw UsageError("--resume takes no other argument");
+  if (!predict && !outOfFold && !o.outputDir.empty()) throw UsageError("option -o belongs to --predict and --out-of-fold");
   if (predict) o.mode = Mode::kPredict;
   else if (outOfFold) o.mode = Mode::kOutOfFold;
   else if (resume) o.mode = Mode::kResume;
   if (o.outputDir.empty()) o.outputDir = outOfFold ? "out-of-fold" : "angles";
   for (const std::string* s : {&o.list, &o.outputDir})
-    if (s->empty()) throw ConfigError("an empty file or directory name was given");
+    if (s->empty()) throw UsageError("an empty file or directory name was given");
   return o;
 }
 

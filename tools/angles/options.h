@@ -19,7 +19,7 @@ struct Options {
   int batchResidues = 200000;          // --predict reads chains in batches of about this many residues
 };
 
-// Parses argv[1..argc-1]; throws ConfigError naming the option on a bad command line. Options
+// Parses argv[1..argc-1]; throws UsageError naming the option on a bad command line. Options
 // take their value as "--name value" or "--name=value".
 Options parseOptions(int argc, const char* const* argv);
 

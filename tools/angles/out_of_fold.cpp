@@ -96,14 +96,14 @@ int runOutOfFold(int folds, const std::string& outDir, int seedOffset, int batch
   const std::vector<std::string> names = chainNames(listName);
   const int chains = std::min<long long>(std::max(settings.requested, 0), static_cast<long long>(names.size()));
   if (folds > chains)
-    throw ConfigError("--out-of-fold " + std::to_string(folds) + ": more folds than the " + std::to_string(chains) +
+    throw UsageError("--out-of-fold " + std::to_string(folds) + ": more folds than the " + std::to_string(chains) +
                       " proteins of the run; allowed: 2 to " + std::to_string(chains));
   const FoldPlan plan = planFolds(chains, folds);
   if (!plan.uncovered.empty()) {
     const std::vector<int> ks = coveringFoldCounts(chains, std::min(chains, 30));
     std::string hint;
     for (std::size_t i = 0; i < ks.size() && i < 12; ++i) hint += (i ? ", " : "") + std::to_string(ks[i]);
-    throw ConfigError("--out-of-fold " + std::to_string(folds) + ": with " + std::to_string(chains) +
+    throw UsageError("--out-of-fold " + std::to_string(folds) + ": with " + std::to_string(chains) +
                       " proteins, list line(s) " + lineList(plan.uncovered) +
                       " lie in no fold's test block nor validation part, so every model would train on them; "
                       "fold counts that cover every line: " + (hint.empty() ? std::string("none up to 30") : hint));

@@ -3,8 +3,9 @@
 #include <cmath>
 
 #include "dataset/setio.h"
+#include "ground/command_line.h"
+#include "ground/errors.h"
 #include "ground/freeform_reader.h"
-#include "tools/predict/errors.h"
 
 namespace kelvor::predict {
 namespace {
@@ -50,34 +51,18 @@ std::string usageText() {
 
 Options parseOptions(int argc, const char* const* argv) {
   Options o;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i], value;
-    bool hasValue = false;
-    if (arg.rfind("--", 0) == 0) {
-      const std::size_t eq = arg.find('=');
-      if (eq != std::string::npos) {
-        value = arg.substr(eq + 1);
-        arg = arg.substr(0, eq);
-        hasValue = true;
-      }
-    }
-    auto take = [&]() -> std::string {
-      if (hasValue) return value;
-      if (i + 1 >= argc) throw UsageError("option " + arg + " needs a value");
-      return argv[++i];
-    };
-    auto noValue = [&] {
-      if (hasValue) throw UsageError("option " + arg + " takes no value");
-    };
-    if (arg == "-h" || arg == "--help") noValue(), o.help = true;
-    else if (arg == "--version") noValue(), o.version = true;
-    else if (arg == "--scores") noValue(), o.scores = true;
-    else if (arg == "-w" || arg == "--weights") o.weightDirs.push_back(take());
-    else if (arg == "-l" || arg == "--list") o.list = take();
-    else if (arg == "-d" || arg == "--data-root") o.dataRoot = take();
-    else if (arg == "-o" || arg == "--output") o.outputDir = take();
-    else if (arg == "--gain") o.settings.gain = realValue(arg, take());
-    else if (arg == "--dcay") o.settings.dcay = realValue(arg, take());
+  CommandLine c(argc, argv);
+  while (c.next()) {
+    const std::string& arg = c.arg();
+    if (c.is("-h", "--help")) o.help = c.flag();
+    else if (c.is("--version")) o.version = c.flag();
+    else if (c.is("--scores")) o.scores = c.flag();
+    else if (c.is("-w", "--weights")) o.weightDirs.push_back(c.value());
+    else if (c.is("-l", "--list")) o.list = c.value();
+    else if (c.is("-d", "--data-root")) o.dataRoot = c.value();
+    else if (c.is("-o", "--output")) o.outputDir = c.value();
+    else if (c.is("--gain")) o.settings.gain = realValue(arg, c.value());
+    else if (c.is("--dcay")) o.settings.dcay = realValue(arg, c.value());
     else if (!arg.empty() && arg[0] == '-') throw UsageError("unknown option " + arg);
     else throw UsageError("unexpected argument \"" + arg + "\"");
   }

@@ -11,7 +11,6 @@
 #include "ground/freeform_reader.h"
 #include "ground/names.h"
 #include "tools/predict/ensemble.h"
-#include "tools/predict/errors.h"
 #include "tools/predict/protein_input.h"
 #include "tools/predict/writers.h"
 

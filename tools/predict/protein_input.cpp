@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "tools/predict/errors.h"
+#include "ground/errors.h"
 
 namespace kelvor::predict {
 namespace {

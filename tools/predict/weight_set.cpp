@@ -8,7 +8,6 @@
 #include "network/netinit.h"
 #include "run/lock.h"
 #include "ground/errors.h"
-#include "tools/predict/errors.h"
 #include "weightio/weight_files.h"
 
 namespace kelvor::predict {

@@ -14,7 +14,7 @@ struct AngleRow {
   std::string angle1, angle2, area;  // as written, checked to read as finite numbers
 };
 
-// Throws InputError naming the file and line for a line that does not hold a letter and three
+// Throws ProblemError naming the file and line for a line that does not hold a letter and three
 // finite numbers, FileError when the file cannot be read.
 std::vector<AngleRow> readAngleTable(const std::string& path);
 std::vector<AngleRow> parseAngleTable(const std::string& path, const std::string& text);

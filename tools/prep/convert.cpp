@@ -85,17 +85,17 @@ std::string profileHead(const PssmFile& pssm) {
 const char* predictionHeader() { return kPredictionHeader; }
 
 const DsspFile& DsspCache::get(const std::string& path) {
-  if (auto f = failures_.find(path); f != failures_.end()) throw InputError(f->second);
+  if (auto f = failures_.find(path); f != failures_.end()) throw ProblemError(f->second);
   if (auto f = files_.find(path); f != files_.end()) return f->second;
   try {
     return files_.emplace(path, readDssp(path)).first->second;
-  } catch (const InputError& e) {
+  } catch (const ProblemError& e) {
     failures_.emplace(path, e.problem());
     throw;
   } catch (const FileError& e) {
     Problem p = Problem::error("", 0, e.what());
     failures_.emplace(path, p);
-    throw InputError(p);
+    throw ProblemError(p);
   }
 }
 
@@ -107,13 +107,13 @@ BuildResult buildChain(const ChainEntry& entry, Reduction reduction, const std::
   std::vector<AngleRow> angles;
   try {
     residues = chainResidues(cache.get(entry.dssp), entry.chain);
-  } catch (const InputError& e) {
+  } catch (const ProblemError& e) {
     out.problems.push_back(e.problem());
   }
   auto readOther = [&](auto reader) {
     try {
       reader();
-    } catch (const InputError& e) {
+    } catch (const ProblemError& e) {
       out.problems.push_back(e.problem());
     } catch (const FileError& e) {
       out.problems.push_back(Problem::error("", 0, e.what()));

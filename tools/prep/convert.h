@@ -27,7 +27,7 @@ struct ChainFiles {
 // DSSP files read once, however many chains come from them.
 class DsspCache {
  public:
-  // The file's content; a file that cannot be used throws InputError, on every call.
+  // The file's content; a file that cannot be used throws ProblemError, on every call.
   const DsspFile& get(const std::string& path);
 
  private:

@@ -47,7 +47,7 @@ DsspFile parseDssp(const std::string& path, const std::string& text) {
     std::size_t first = 0;
     while (first < lines.size() && lines[first].find_first_not_of(" \t") == std::string::npos) ++first;
     const bool cif = first < lines.size() && lines[first].rfind("data_", 0) == 0;
-    throw InputError(Problem::error(
+    throw ProblemError(Problem::error(
         path, 0,
         cif ? "this is mmCIF output; run mkdssp with --output-format dssp for the classic layout"
             : "no residue header line (\"  #  RESIDUE AA STRUCTURE ...\"): not classic DSSP output"));
@@ -61,7 +61,7 @@ DsspFile parseDssp(const std::string& path, const std::string& text) {
       continue;
     }
     if (s.size() < kMinLine)
-      throw InputError(Problem::error(path, no, "residue line of " + std::to_string(s.size()) +
+      throw ProblemError(Problem::error(path, no, "residue line of " + std::to_string(s.size()) +
                                                     " characters; a classic DSSP residue line has 136"));
     DsspResidue r;
     r.line = no;
@@ -69,11 +69,11 @@ DsspFile parseDssp(const std::string& path, const std::string& text) {
     r.chain = s[11];
     r.letter = s[13];
     r.state = s[16];
-    if (r.number.empty()) throw InputError(Problem::error(path, no, "residue line without a residue number (columns 6-11)"));
+    if (r.number.empty()) throw ProblemError(Problem::error(path, no, "residue line without a residue number (columns 6-11)"));
     if (!((r.letter >= 'A' && r.letter <= 'Z') || (r.letter >= 'a' && r.letter <= 'z')))
-      throw InputError(Problem::error(path, no, std::string("residue letter '") + r.letter + "' in column 14 is not a letter"));
+      throw ProblemError(Problem::error(path, no, std::string("residue letter '") + r.letter + "' in column 14 is not a letter"));
     if (!isDsspState(r.state))
-      throw InputError(Problem::error(path, no, std::string("secondary structure '") + r.state +
+      throw ProblemError(Problem::error(path, no, std::string("secondary structure '") + r.state +
                                                     "' in column 17 is not a DSSP state (H B E G I T S P or blank)"));
     struct Column {
       std::string* to;
@@ -87,13 +87,13 @@ DsspFile parseDssp(const std::string& path, const std::string& text) {
       *c.to = field(s, c.first, c.last);
       double v = 0.0;
       if (!parseReal(*c.to, v) || !std::isfinite(v))
-        throw InputError(Problem::error(path, no, std::string(c.name) + " \"" + *c.to + "\" in columns " +
+        throw ProblemError(Problem::error(path, no, std::string(c.name) + " \"" + *c.to + "\" in columns " +
                                                       std::to_string(c.first) + "-" + std::to_string(c.last) +
                                                       " is not a number"));
     }
     file.residues.push_back(std::move(r));
   }
-  if (file.residues.empty()) throw InputError(Problem::error(path, 0, "no residue lines after the residue header"));
+  if (file.residues.empty()) throw ProblemError(Problem::error(path, 0, "no residue lines after the residue header"));
   return file;
 }
 
@@ -101,7 +101,7 @@ std::vector<DsspResidue> chainResidues(const DsspFile& file, const std::string& 
   const std::string present = file.chains();
   if (chain == "-") {
     if (present.size() != 1)
-      throw InputError(Problem::error(file.path, 0, "chain '-' stands for the file's only chain, but it has " +
+      throw ProblemError(Problem::error(file.path, 0, "chain '-' stands for the file's only chain, but it has " +
                                                         std::to_string(present.size()) + ": " + shown(present)));
     return file.residues;
   }
@@ -110,7 +110,7 @@ std::vector<DsspResidue> chainResidues(const DsspFile& file, const std::string& 
     for (const auto& r : file.residues)
       if (r.chain == chain[0]) out.push_back(r);
   if (out.empty())
-    throw InputError(Problem::error(file.path, 0, "no residues of chain '" + chain + "'; the file has chains " + shown(present)));
+    throw ProblemError(Problem::error(file.path, 0, "no residues of chain '" + chain + "'; the file has chains " + shown(present)));
   return out;
 }
 

@@ -24,13 +24,13 @@ struct DsspFile {
   std::string chains() const;         // the chain identifiers, each once, in file order
 };
 
-// Reads a classic DSSP file. Throws InputError naming the file and line when the content is not
+// Reads a classic DSSP file. Throws ProblemError naming the file and line when the content is not
 // classic DSSP output (no residue header, a short or garbled residue line), FileError when the
 // file cannot be read.
 DsspFile readDssp(const std::string& path);
 DsspFile parseDssp(const std::string& path, const std::string& text);
 
-// The residues of one chain ("-": the file's only chain). Throws InputError when the file has
+// The residues of one chain ("-": the file's only chain). Throws ProblemError when the file has
 // no such chain (or, for "-", more than one), naming the chains it has.
 std::vector<DsspResidue> chainResidues(const DsspFile& file, const std::string& chain);
 

@@ -1,7 +1,8 @@
 #include "tools/prep/options.h"
 
 #include "dataset/setio.h"
-#include "tools/prep/problems.h"
+#include "ground/command_line.h"
+#include "ground/errors.h"
 
 #ifndef KELVOR_VERSION
 #define KELVOR_VERSION "unknown"
@@ -63,35 +64,19 @@ Options parseOptions(int argc, const char* const* argv) {
   std::string reduction = "hgi";
   bool rootGiven = false, listGiven = false;
   std::vector<std::string> positional;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i], value;
-    bool hasValue = false;
-    if (arg.rfind("--", 0) == 0) {
-      const std::size_t eq = arg.find('=');
-      if (eq != std::string::npos) {
-        value = arg.substr(eq + 1);
-        arg = arg.substr(0, eq);
-        hasValue = true;
-      }
-    }
-    auto take = [&]() -> std::string {
-      if (hasValue) return value;
-      if (i + 1 >= argc) throw UsageError("option " + arg + " needs a value");
-      return argv[++i];
-    };
-    auto noValue = [&] {
-      if (hasValue) throw UsageError("option " + arg + " takes no value");
-    };
-    if (arg == "-h" || arg == "--help") noValue(), o.help = true;
-    else if (arg == "--version") noValue(), o.version = true;
-    else if (arg == "--check") noValue(), o.mode = Options::kCheck;
-    else if (arg == "--skip-bad") noValue(), o.skipBad = true;
-    else if (arg == "--fasta") o.fastaDir = take(), o.mode = Options::kFasta;
-    else if (arg == "-d" || arg == "--data-root") o.dataRoot = take(), rootGiven = true;
-    else if (arg == "-l" || arg == "--list") o.list = take(), listGiven = true;
-    else if (arg == "-r" || arg == "--reduction") reduction = take();
-    else if (arg == "--") {
-      for (++i; i < argc; ++i) positional.push_back(argv[i]);
+  CommandLine c(argc, argv);
+  while (c.next()) {
+    const std::string& arg = c.arg();
+    if (c.is("-h", "--help")) o.help = c.flag();
+    else if (c.is("--version")) o.version = c.flag();
+    else if (c.is("--check")) c.flag(), o.mode = Options::kCheck;
+    else if (c.is("--skip-bad")) o.skipBad = c.flag();
+    else if (c.is("--fasta")) o.fastaDir = c.value(), o.mode = Options::kFasta;
+    else if (c.is("-d", "--data-root")) o.dataRoot = c.value(), rootGiven = true;
+    else if (c.is("-l", "--list")) o.list = c.value(), listGiven = true;
+    else if (c.is("-r", "--reduction")) reduction = c.value();
+    else if (c.is("--")) {
+      for (std::string& a : c.rest()) positional.push_back(std::move(a));
     } else if (arg.size() > 1 && arg[0] == '-') throw UsageError("unknown option " + arg);
     else positional.push_back(arg);
   }

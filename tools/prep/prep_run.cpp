@@ -116,7 +116,7 @@ int runFasta(const Options& o, std::FILE* out, std::FILE* err) {
       const std::vector<DsspResidue> residues = chainResidues(cache.get(entry.dssp), entry.chain);
       files.emplace_back((std::filesystem::path(o.fastaDir) / (entry.name + ".fasta")).string(),
                          fastaOf(entry.name, entry.dssp, entry.chain, residues));
-    } catch (const InputError& e) {
+    } catch (const ProblemError& e) {
       problems.push_back(e.problem());
     }
   }

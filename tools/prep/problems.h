@@ -3,10 +3,11 @@
 #pragma once
 
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "ground/errors.h"
 
 namespace kelvor::prep {
 
@@ -31,19 +32,13 @@ struct Problem {
 std::size_t errorCount(const std::vector<Problem>& problems);
 
 // An input file whose content cannot be used; carries the problem that says where and why.
-class InputError : public std::runtime_error {
+class ProblemError : public InputError {
  public:
-  explicit InputError(Problem p) : std::runtime_error(p.str()), problem_(std::move(p)) {}
+  explicit ProblemError(Problem p) : InputError(p.str()), problem_(std::move(p)) {}
   const Problem& problem() const { return problem_; }
 
  private:
   Problem problem_;
-};
-
-// A bad command line.
-class UsageError : public std::runtime_error {
- public:
-  explicit UsageError(const std::string& what) : std::runtime_error(what) {}
 };
 
 // The content of a text file; nothing when the file does not exist. Anything else that keeps the

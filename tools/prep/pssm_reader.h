@@ -23,7 +23,7 @@ struct PssmFile {
   std::vector<std::string> footer;  // from the blank line after the rows to the end
 };
 
-// Reads a PSSM. Throws InputError naming the file and line when there is no column header in
+// Reads a PSSM. Throws ProblemError naming the file and line when there is no column header in
 // the order above, a row does not hold a position, a letter and 20 finite scores, or the
 // positions do not run 1, 2, 3, ...; FileError when the file cannot be read.
 PssmFile readPssm(const std::string& path);

@@ -42,7 +42,7 @@ BuildResult buildSequenceChain(const ChainEntry& entry, const std::string& root)
   auto read = [&](auto reader) {
     try {
       reader();
-    } catch (const InputError& e) {
+    } catch (const ProblemError& e) {
       out.problems.push_back(e.problem());
     } catch (const FileError& e) {
       out.problems.push_back(Problem::error("", 0, e.what()));

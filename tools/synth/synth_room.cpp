@@ -5,6 +5,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "ground/errors.h"
+
 namespace kelvor::synth {
 namespace {
 
@@ -57,10 +59,10 @@ void checkRoom(const SetOptions& o, std::uint64_t available) {
   const std::string chainCount = std::to_string(chains) + (chains == 1 ? " chain" : " chains");
   // Name what takes the room: the texts of a long chain, or the bookkeeping of every chain.
   if (longest * kTextBytesPerResidue >= need / 2)
-    throw TooLarge(std::to_string(o.residues) + " residues in " + chainCount + " (up to " + std::to_string(longest) +
+    throw MemoryError(std::to_string(o.residues) + " residues in " + chainCount + " (up to " + std::to_string(longest) +
                    " residues in one chain) need " + inMiB(need) + " of memory; kelvor-synth may use " +
                    inMiB(available) + " here; ask for fewer residues or more chains");
-  throw TooLarge(chainCount + " need " + inMiB(need) + " of memory; kelvor-synth may use " + inMiB(available) +
+  throw MemoryError(chainCount + " need " + inMiB(need) + " of memory; kelvor-synth may use " + inMiB(available) +
                  " here; ask for fewer chains");
 }
 

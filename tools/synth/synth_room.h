@@ -4,18 +4,11 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 
 #include "tools/synth/synth_set.h"
 
 namespace kelvor::synth {
-
-// A set larger than the memory the process may use.
-class TooLarge : public std::runtime_error {
- public:
-  explicit TooLarge(const std::string& what) : std::runtime_error(what) {}
-};
 
 // Upper bound of the bytes that the texts of one residue take while its chain is built (the
 // three files' lines, with room for the strings' growth).
@@ -31,7 +24,7 @@ std::uint64_t memoryNeeded(const SetOptions& o);
 // The bytes this process may use: physical memory, or less under an address-space or data limit.
 std::uint64_t memoryAvailable();
 
-// Throws TooLarge, naming the chain or residue count and the memory it needs, when the set
+// Throws MemoryError (ground/errors.h), naming the chain or residue count and the memory it needs, when the set
 // needs more than `available` bytes.
 void checkRoom(const SetOptions& o, std::uint64_t available);
 

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <stdexcept>
 
 #include "ground/errors.h"
 #include "tools/synth/synth_chain.h"
@@ -32,11 +31,11 @@ std::string chainName(long k, long chains) {
 }  // namespace
 
 std::vector<int> chainLengths(const SetOptions& o) {
-  if (o.chains < 0 || o.residues < 0) throw std::invalid_argument("chain and residue counts cannot be negative");
+  if (o.chains < 0 || o.residues < 0) throw ConfigError("chain and residue counts cannot be negative");
   checkRoom(o, memoryAvailable());
   const long chains = o.chains > 0 ? o.chains : std::max(1L, o.residues / 200);
   if (o.residues > 0 && o.residues < chains)
-    throw std::invalid_argument(std::to_string(o.residues) + " residues cannot fill " + std::to_string(chains) +
+    throw ConfigError(std::to_string(o.residues) + " residues cannot fill " + std::to_string(chains) +
                                 " chains");
   Random random(o.seed ^ 0x5EED0F1E57ull);
   std::vector<int> lengths(static_cast<std::size_t>(chains));

@@ -25,9 +25,9 @@ struct SetSummary {
 };
 
 // Chain lengths: drawn around 180 residues (a few dozen to several hundred), then scaled to the
-// residue total when one is asked for. Throws std::invalid_argument when fewer residues than
-// chains are asked for, and TooLarge (synth_room.h) before setting anything aside when the set
-// would need more memory than the process may use.
+// residue total when one is asked for. Throws ConfigError when fewer residues than chains are
+// asked for, and MemoryError (synth_room.h) before setting anything aside when the set would
+// need more memory than the process may use.
 std::vector<int> chainLengths(const SetOptions& o);
 
 // The first file of a data set already in o.dir that writing would replace or mix with: the
