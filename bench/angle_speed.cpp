@@ -78,7 +78,8 @@ struct Candidate {
 
 std::vector<Candidate> candidates(bool reference) {
   std::vector<Candidate> v;
-  if (reference) v.push_back({"reference", [](Network& n, DataStore& s) { return std::make_unique<ReferenceEngine>(n, s); }});
+  if (reference)
+    v.push_back({"reference", [](Network& n, DataStore& s) { return std::make_unique<ReferenceEngine>(n, s); }});
   for (const fast::KernelSet* k : runnableKernelSets())
     for (int t : {1, 2})
       v.push_back({"fast-" + kernelSetName(*k) + " x" + std::to_string(t),
@@ -95,9 +96,12 @@ int main(int argc, char** argv) {
   std::string root = KELVOR_EXAMPLES;
   bool reference = true;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--no-reference") == 0) reference = false;
-    else if (std::strcmp(argv[i], "--reps") == 0 && i + 1 < argc) reps = std::max(1, std::atoi(argv[++i]));
-    else if (std::strcmp(argv[i], "--examples") == 0 && i + 1 < argc) root = argv[++i];
+    if (std::strcmp(argv[i], "--no-reference") == 0)
+      reference = false;
+    else if (std::strcmp(argv[i], "--reps") == 0 && i + 1 < argc)
+      reps = std::max(1, std::atoi(argv[++i]));
+    else if (std::strcmp(argv[i], "--examples") == 0 && i + 1 < argc)
+      root = argv[++i];
   }
   root = fs::absolute(root).string();
   DataStore kelvorSet;
@@ -113,9 +117,11 @@ int main(int argc, char** argv) {
   initialState(start, kelvorSet);
   initialState(start, angleSet);
 
-  std::printf("Angle network beside kelvor's first stage: %s, %d chains, %d residues (training %d, validation %d, "
-              "test %d)\nCPU: %s; best of %d\n\n", root.c_str(), kelvorSet.nprot, kelvorSet.nta, kelvorSet.ntatrain,
-              kelvorSet.ntatrval - kelvorSet.ntatrain, kelvorSet.nta - kelvorSet.ntatrval, cpuName().c_str(), reps);
+  std::printf(
+      "Angle network beside kelvor's first stage: %s, %d chains, %d residues (training %d, validation %d, "
+      "test %d)\nCPU: %s; best of %d\n\n",
+      root.c_str(), kelvorSet.nprot, kelvorSet.nta, kelvorSet.ntatrain, kelvorSet.ntatrval - kelvorSet.ntatrain,
+      kelvorSet.nta - kelvorSet.ntatrval, cpuName().c_str(), reps);
   std::printf("%-18s %16s %16s %14s %14s   %s\n", "kernel set", "kelvor µs/res", "angles µs/res", "kelvor epoch s",
               "angles epoch s", "load");
   for (const Candidate& c : candidates(reference)) {
@@ -133,12 +139,11 @@ int main(int argc, char** argv) {
     for (int r = 0; r < reps; ++r) {
       kTrain = std::min(kTrain, timed(fresh(kelvorSet), [&] { e->trainFirst(1, kelvorSet.nta); }));
       aTrain = std::min(aTrain, timed(fresh(angleSet), [&] { e->trainFirst(1, angleSet.nta); }));
-      kEpoch = std::min(kEpoch, timed(fresh(kelvorSet), [&] {
-        runEpoch(*e, Stage::kFirst, epochOrder(kelvorSet, TestPart::kTrained));
-      }));
+      kEpoch = std::min(kEpoch, timed(fresh(kelvorSet),
+                                      [&] { runEpoch(*e, Stage::kFirst, epochOrder(kelvorSet, TestPart::kTrained)); }));
       aEpoch = std::min(aEpoch, timed(fresh(angleSet), [&] {
-        runEpoch(*e, Stage::kFirst, epochOrder(angleSet, TestPart::kForwardOnly));
-      }));
+                          runEpoch(*e, Stage::kFirst, epochOrder(angleSet, TestPart::kForwardOnly));
+                        }));
     }
     std::printf("%-18s %16.2f %16.2f %14.3f %14.3f   %s\n", c.label.c_str(), kTrain / kelvorSet.nta * 1e6,
                 aTrain / angleSet.nta * 1e6, kEpoch, aEpoch, loadAverage().c_str());

@@ -67,8 +67,8 @@ int main(int argc, char** argv) {
   const double encode = medianMs([&] { encodeCheckpoint(cp); });
   const double replace = medianMs([&] { writeCheckpoint(cp); });
   const double read = medianMs([&] { readCheckpoint(); });
-  std::printf("encode %.2f ms, encode and replace the file (write, fsync, rename) %.2f ms, read and check %.2f ms\n", encode,
-              replace, read);
+  std::printf("encode %.2f ms, encode and replace the file (write, fsync, rename) %.2f ms, read and check %.2f ms\n",
+              encode, replace, read);
 
   for (int residues : sizes) {
     DataStore store;

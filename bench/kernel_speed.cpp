@@ -164,7 +164,8 @@ struct Candidate {
 
 std::vector<Candidate> candidates() {
   std::vector<Candidate> v;
-  v.push_back({"reference", [](Network& n, DataStore& s) { return std::make_unique<ReferenceEngine>(n, s); }, false, 1});
+  v.push_back(
+      {"reference", [](Network& n, DataStore& s) { return std::make_unique<ReferenceEngine>(n, s); }, false, 1});
   for (const fast::KernelSet* k : benchSets())
     for (int t : {1, 2})
       v.push_back({"fast-" + kernelSetName(*k) + " x" + std::to_string(t),
@@ -205,9 +206,10 @@ bool sameAsReference(bool spoilOneBit) {
     ReferenceEngine ref(refNet, refStore);
     run(ref, refStore);
   }
-  std::printf("0. Every kernel set against the reference: one epoch and the final pass of each stage on %d\n"
-              "   synthetic residues, every weight, previous change, activation, output and accumulator\n\n",
-              store.nta);
+  std::printf(
+      "0. Every kernel set against the reference: one epoch and the final pass of each stage on %d\n"
+      "   synthetic residues, every weight, previous change, activation, output and accumulator\n\n",
+      store.nta);
   bool same = true;
   for (const Candidate& c : candidates()) {
     if (!c.fast) continue;
@@ -264,8 +266,8 @@ void perResidue(int reps) {
   const int count = b - a + 1;
   std::printf("1. Per residue: %d synthetic residues; residues %d..%d (%d, full windows); best of %d; load %s\n\n",
               store.nta, a, b, count, reps, loadAverage().c_str());
-  std::printf("%-18s %12s %12s %12s %10s %10s %10s\n", "kernel set", "train µs", "forward µs", "filter µs",
-              "train x", "forward x", "filter x");
+  std::printf("%-18s %12s %12s %12s %10s %10s %10s\n", "kernel set", "train µs", "forward µs", "filter µs", "train x",
+              "forward x", "filter x");
   double refTrain = 0, refFwd = 0, refFilt = 0;
   for (const Candidate& c : candidates()) {
     if (gSkipReference && !c.fast) continue;
@@ -340,9 +342,8 @@ void exampleSet(const std::string& root, int reps) {
   }
   Network init = net;
   initialState(init, store);
-  std::printf("2. Example set (%s): %d chains, %d residues (training %d, validation %d, test %d)\n\n",
-              root.c_str(), store.nprot, store.nta, store.ntatrain, store.ntatrval - store.ntatrain,
-              store.nta - store.ntatrval);
+  std::printf("2. Example set (%s): %d chains, %d residues (training %d, validation %d, test %d)\n\n", root.c_str(),
+              store.nprot, store.nta, store.ntatrain, store.ntatrval - store.ntatrain, store.nta - store.ntatrval);
   std::printf("%-18s %14s %14s %14s\n", "kernel set", "first stage s", "filter s", "final pass s");
   for (const Candidate& c : candidates()) {
     Network n = init;
@@ -376,9 +377,10 @@ void exampleSet(const std::string& root, int reps) {
     calcerr(s, s.ntatrain + 1, s.ntatrval);
     calcerr(s, s.ntatrval + 1, s.nta);
   });
-  std::printf("\nOther costs: reading the data set (setio, once per run) %.3f s; initphi %.1f µs; calcerr x3 %.1f µs;\n"
-              "weight files: outwei (fort.77-79, on every improving epoch) %.3f s, outweif %.4f s, readwei %.3f s\n\n",
-              readTime, phi * 1e6, err * 1e6, outw, outwf, readw);
+  std::printf(
+      "\nOther costs: reading the data set (setio, once per run) %.3f s; initphi %.1f µs; calcerr x3 %.1f µs;\n"
+      "weight files: outwei (fort.77-79, on every improving epoch) %.3f s, outweif %.4f s, readwei %.3f s\n\n",
+      readTime, phi * 1e6, err * 1e6, outw, outwf, readw);
 }
 
 // A synthetic set written as files (kelvor-synth's generator), read by setio, then one epoch of
@@ -412,9 +414,10 @@ void sizeChild(const std::string& root, double written) {
 }
 
 void sizes(const std::vector<int>& list) {
-  std::printf("3. By size: synthetic sets of realistic shape (kelvor-synth, chains of ~180 residues) read from\n"
-              "   files; one epoch and the final pass of each stage; peak memory of the process (one child each;\n"
-              "   kernel set and threads of makeEngine)\n\n");
+  std::printf(
+      "3. By size: synthetic sets of realistic shape (kelvor-synth, chains of ~180 residues) read from\n"
+      "   files; one epoch and the final pass of each stage; peak memory of the process (one child each;\n"
+      "   kernel set and threads of makeEngine)\n\n");
   std::printf("%10s %8s %7s %10s %9s %10s %9s %9s %9s %8s\n", "residues", "read s", "µs/res", "1st epoch", "1st final",
               "filt epoch", "filt final", "µs/trained", "peak MiB", "B/res");
   std::fflush(stdout);
@@ -443,9 +446,11 @@ void sizes(const std::vector<int>& list) {
 // Whole two-stage runs of the program on the example set (its kelvor.in), the default kernels
 // and KELVOR_KERNEL=reference alternately, and whether they wrote the same bytes.
 bool wholeRuns(const std::string& examples, int pairs) {
-  std::printf("4. Whole two-stage runs of kelvor on %s, default kernels and reference alternately\n\n", examples.c_str());
+  std::printf("4. Whole two-stage runs of kelvor on %s, default kernels and reference alternately\n\n",
+              examples.c_str());
   const fs::path base = fs::temp_directory_path() / ("kelvor-bench-whole-" + std::to_string(::getpid()));
-  const std::vector<std::string> files = {"out", "kelvor.valdav", "fort.77", "fort.78", "fort.79", "fort.87", "fort.88"};
+  const std::vector<std::string> files = {"out",     "kelvor.valdav", "fort.77", "fort.78",
+                                          "fort.79", "fort.87",       "fort.88"};
   auto slurp = [](const fs::path& p) {
     std::string text;
     if (std::FILE* f = std::fopen(p.c_str(), "rb")) {
@@ -465,8 +470,8 @@ bool wholeRuns(const std::string& examples, int pairs) {
       for (const char* sub : {"dssp_data", "new_prf", "kvqout"})
         fs::copy(fs::path(examples) / sub, dir / sub, fs::copy_options::recursive);
       for (const char* f : {"kelvor.in", "proteins.list"}) fs::copy_file(fs::path(examples) / f, dir / f);
-      const std::string command = "cd '" + dir.string() + "' && KELVOR_TIME=01:02:03 KELVOR_KERNEL=" + kernel +
-                                  " '" + KELVOR_BINARY + "' > out 2> err";
+      const std::string command = "cd '" + dir.string() + "' && KELVOR_TIME=01:02:03 KELVOR_KERNEL=" + kernel + " '" +
+                                  KELVOR_BINARY + "' > out 2> err";
       int status = 0;
       const double took = seconds([&] { status = std::system(command.c_str()); });
       std::vector<std::string> got;
@@ -480,9 +485,10 @@ bool wholeRuns(const std::string& examples, int pairs) {
       fs::remove_all(dir);
     }
   fs::remove_all(base);
-  std::printf("  best: default %.1f s, reference %.1f s, ratio %.2f; standard output, report and five weight\n"
-              "  files %s\n\n", bestDefault, bestReference, bestReference / bestDefault,
-              same ? "byte-identical in every run" : "DIFFER");
+  std::printf(
+      "  best: default %.1f s, reference %.1f s, ratio %.2f; standard output, report and five weight\n"
+      "  files %s\n\n",
+      bestDefault, bestReference, bestReference / bestDefault, same ? "byte-identical in every run" : "DIFFER");
   return same;
 }
 
@@ -521,7 +527,10 @@ int main(int argc, char** argv) {
     } else if (a == "--spoil-one-bit") {
       spoilOneBit = true;
     } else {
-      std::fprintf(stderr, "usage: %s [--reps N] [--only 1|2|3|4] [--sizes a,b,c] [--examples DIR] [--no-sizes] [--no-reference] [--set NAME] [--whole-pairs N] [--check-only] [--spoil-one-bit]\n", argv[0]);
+      std::fprintf(stderr,
+                   "usage: %s [--reps N] [--only 1|2|3|4] [--sizes a,b,c] [--examples DIR] [--no-sizes] "
+                   "[--no-reference] [--set NAME] [--whole-pairs N] [--check-only] [--spoil-one-bit]\n",
+                   argv[0]);
       return 1;
     }
   }

@@ -26,8 +26,10 @@ Settings readSettings(const std::string& path) {
       here = cwd;
       std::free(cwd);
     }
-    throw FileError(path, 0, "file is missing in " + here + "; kelvor runs in a directory that holds its defaults "
-                             "file \"kelvor.in\" (for example examples/ of the source tree; see kelvor --help)");
+    throw FileError(path, 0,
+                    "file is missing in " + here +
+                        "; kelvor runs in a directory that holds its defaults "
+                        "file \"kelvor.in\" (for example examples/ of the source tree; see kelvor --help)");
   }
   Settings s;
   // The values of one line are read together; a failure names the line's first setting.
@@ -39,8 +41,12 @@ Settings readSettings(const std::string& path) {
     for (; j < kSettingFields.size() && kSettingFields[j].line == head.line; ++j) {
       const SettingField& f = kSettingFields[j];
       switch (f.kind) {
-        case SettingField::kInteger: items.push_back(Item::integer(s.*f.integer)); break;
-        case SettingField::kReal: items.push_back(Item::real(s.*f.real)); break;
+        case SettingField::kInteger:
+          items.push_back(Item::integer(s.*f.integer));
+          break;
+        case SettingField::kReal:
+          items.push_back(Item::real(s.*f.real));
+          break;
         case SettingField::kText:
           // A name is read whole, so that one past its field is seen and refused.
           (s.*f.text).assign(f.width, ' ');
@@ -69,8 +75,8 @@ Settings readSettings(const std::string& path) {
 std::vector<std::string> readProteinList(const std::string& path) {
   RecordReader in = RecordReader::open(path);
   if (in.lineCount() > kMaxProteins)
-    throw ConfigError("protein list " + path + " has " + std::to_string(in.lineCount()) +
-                      " lines; allowed: at most " + std::to_string(kMaxProteins));
+    throw ConfigError("protein list " + path + " has " + std::to_string(in.lineCount()) + " lines; allowed: at most " +
+                      std::to_string(kMaxProteins));
   std::vector<std::string> lines;
   std::string line;
   while (in.readLine(line)) {

@@ -59,7 +59,6 @@ struct RunConfig {
 // the test fraction, part sizes, order and names into the store, and may write the warning
 // "Protein set too small for number of proteins selected, using full set." Before the order is
 // made, the configuration is checked (validateSettings); a refusal throws ConfigError.
-RunConfig getdefs(DataStore& store, Network& net, const std::string& defaultsName = "kelvor.in",
-                  int seedOffset = 7);
+RunConfig getdefs(DataStore& store, Network& net, const std::string& defaultsName = "kelvor.in", int seedOffset = 7);
 
 }  // namespace kelvor

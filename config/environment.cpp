@@ -79,9 +79,8 @@ EngineChoice engineFromEnvironment(const EngineChoice& given) {
       choice.kernels = KernelChoice::kFast;
     }
   }
-  if (const std::optional<long long> threads =
-          wholeNumber("KELVOR_THREADS", 0, fast::kMaxThreads,
-                      "0 (the cores available) to " + std::to_string(fast::kMaxThreads)))
+  if (const std::optional<long long> threads = wholeNumber(
+          "KELVOR_THREADS", 0, fast::kMaxThreads, "0 (the cores available) to " + std::to_string(fast::kMaxThreads)))
     choice.threads = static_cast<int>(*threads);
   return choice;
 }

@@ -30,8 +30,10 @@ void plst(int n, int m, int t, int k, double fraction, std::vector<int>& order) 
   int front = 1;
   int back = m + 1;
   for (int j = 1; j <= n; ++j) {
-    if (lo < j && j <= hi) order[back++ - 1] = j;
-    else order[front++ - 1] = j;
+    if (lo < j && j <= hi)
+      order[back++ - 1] = j;
+    else
+      order[front++ - 1] = j;
   }
 }
 

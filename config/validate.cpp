@@ -38,18 +38,17 @@ void warn(const std::string& text) { std::fprintf(stderr, "kelvor: warning: %s\n
 
 void checkSettings(const Settings& s, const std::string& file, int seedOffset) {
   if (!(s.testFraction >= 0.0 && s.testFraction <= 1.0))
-    throw ConfigError("test fraction (setting 9 of " + file + ") is " + shown(s.testFraction) +
-                      "; allowed: 0 to 1");
+    throw ConfigError("test fraction (setting 9 of " + file + ") is " + shown(s.testFraction) + "; allowed: 0 to 1");
   if (s.requested < 0)
-    throw ConfigError("requested protein count (setting 2 of " + file + ") is " +
-                      std::to_string(s.requested) + "; allowed: 0 or more");
+    throw ConfigError("requested protein count (setting 2 of " + file + ") is " + std::to_string(s.requested) +
+                      "; allowed: 0 or more");
   TimeOfDay t{};
   itime(t);
   if (!seedFromTime(seedOffset, t)) {
     char when[16];
     std::snprintf(when, sizeof when, "%02d:%02d:%02d", t[0], t[1], t[2]);
-    throw ConfigError("seed offset (command line) is " + std::to_string(seedOffset) +
-                      ": at " + when + " its seed formula leaves the 32-bit range; allowed: -2 to "
+    throw ConfigError("seed offset (command line) is " + std::to_string(seedOffset) + ": at " + when +
+                      " its seed formula leaves the 32-bit range; allowed: -2 to "
                       "100000000 at any time of day");
   }
 }
@@ -58,17 +57,17 @@ void checkFold(int fold, double fraction, int n, int t, const std::string& file)
   if (foldUsable(fold, fraction, n, t)) return;
   const long long hi = blockTop(fold, fraction, n);
   const std::string range = foldsInside(fraction, n, t);
-  throw ConfigError("fold number (setting 8 of " + file + ") is " + std::to_string(fold) +
-                    ": its test block of " + std::to_string(t) + " proteins (list lines " +
-                    std::to_string(hi - t + 1) + " to " + std::to_string(hi) +
-                    ") straddles an end of the list of " + std::to_string(n) +
+  throw ConfigError("fold number (setting 8 of " + file + ") is " + std::to_string(fold) + ": its test block of " +
+                    std::to_string(t) + " proteins (list lines " + std::to_string(hi - t + 1) + " to " +
+                    std::to_string(hi) + ") straddles an end of the list of " + std::to_string(n) +
                     " proteins; allowed: " + range + " (or 0 and below, whose test part is the last " +
                     std::to_string(t) + " proteins)");
 }
 
 void warnUnlikelySettings(const Settings& s, int n, int t, const std::string& file) {
   if (s.epochLimit > 0 && s.rate == 0.0)
-    warn("learning rate (setting 4 of " + file + ") is 0: training changes no weight (a comma separates "
+    warn("learning rate (setting 4 of " + file +
+         ") is 0: training changes no weight (a comma separates "
          "values, so 0,001 reads as 0; write 0.001)");
   const long long hi = blockTop(s.fold, s.testFraction, n);
   if (t > 0 && s.fold >= 1 && (hi <= 0 || hi >= static_cast<long long>(n) + t))
@@ -83,7 +82,8 @@ void checkProteinList(const std::vector<std::string>& lines, const std::string& 
   if (lines.empty()) throw FileError(path, 0, "the protein list names no protein; allowed: one protein a line");
   for (std::size_t i = 0; i < lines.size(); ++i)
     if (lines[i].find_first_not_of(" \t\r") == std::string::npos)
-      throw FileError(path, static_cast<long>(i) + 1, "blank line in the protein list; allowed: one protein name a line");
+      throw FileError(path, static_cast<long>(i) + 1,
+                      "blank line in the protein list; allowed: one protein name a line");
 }
 
 void checkOutputsAreNotInputs(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs) {
@@ -93,13 +93,15 @@ void checkOutputsAreNotInputs(const std::vector<std::string>& outputs, const std
     for (const std::string& in : inputs) {
       struct stat i {};
       if (::stat(in.c_str(), &i) == 0 && i.st_dev == o.st_dev && i.st_ino == o.st_ino)
-        throw FileError(out, 0, "is the input file \"" + in + "\" (through a link); the run would overwrite it, so nothing is written");
+        throw FileError(
+            out, 0,
+            "is the input file \"" + in + "\" (through a link); the run would overwrite it, so nothing is written");
     }
   }
 }
 
-void checkRun(const RunConfig& cfg, const DataStore& store, const std::string& defaultsName, const std::string& dataRoot,
-              const std::vector<std::string>& outputs) {
+void checkRun(const RunConfig& cfg, const DataStore& store, const std::string& defaultsName,
+              const std::string& dataRoot, const std::vector<std::string>& outputs) {
   checkEnvironment();
   std::vector<std::string> inputs{defaultsName, cfg.listName};
   for (int k = 0; k < store.nprot; ++k) {

@@ -32,7 +32,7 @@ void checkOutputsAreNotInputs(const std::vector<std::string>& outputs, const std
 // place (`outputs`: by default the report file and the lock) against the defaults file, the
 // protein list and every per-protein file. (The command line, the settings and the fold are
 // checked as getdefs reads them.)
-void checkRun(const RunConfig& cfg, const DataStore& store, const std::string& defaultsName, const std::string& dataRoot,
-              const std::vector<std::string>& outputs = {});
+void checkRun(const RunConfig& cfg, const DataStore& store, const std::string& defaultsName,
+              const std::string& dataRoot, const std::vector<std::string>& outputs = {});
 
 }  // namespace kelvor

@@ -84,9 +84,12 @@ void readProfile(DataStore& store, Encoder& encoder, ChainRead& c) {
 
 const std::string& ChainRead::path(RecordFile f) const {
   switch (f) {
-    case RecordFile::kDssp: return paths.dssp;
-    case RecordFile::kProfile: return paths.profile;
-    case RecordFile::kPrediction: return paths.prediction;
+    case RecordFile::kDssp:
+      return paths.dssp;
+    case RecordFile::kProfile:
+      return paths.profile;
+    case RecordFile::kPrediction:
+      return paths.prediction;
   }
   return paths.dssp;
 }

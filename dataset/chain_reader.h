@@ -34,14 +34,14 @@ enum class ChainFiles {
 };
 
 struct ChainRead {
-  std::string name;        // the name in the protein list, by the name rule (ground/names.h)
-  ProteinPaths paths;      // its files under the data root
-  bool labelled = false;   // read with its DSSP-data file: `observed` holds its structure letters
+  std::string name;          // the name in the protein list, by the name rule (ground/names.h)
+  ProteinPaths paths;        // its files under the data root
+  bool labelled = false;     // read with its DSSP-data file: `observed` holds its structure letters
   bool dsspMissing = false;  // kLabelled: the DSSP-data file is missing
-  int first = 0;           // its first residue in the store (1-based); 0 when it has none
-  int length = 0;          // residues kept
-  std::string residues;    // residue letters
-  std::string observed;    // structure letters (labelled chains)
+  int first = 0;             // its first residue in the store (1-based); 0 when it has none
+  int length = 0;            // residues kept
+  std::string residues;      // residue letters
+  std::string observed;      // structure letters (labelled chains)
 
   // What ended the chain: the end of the file that leads it; a record of another file that
   // ended it early (the residues before it are kept); or a fault that stops the reading at
@@ -49,8 +49,8 @@ struct ChainRead {
   // two residue letters that disagree, or a structure letter other than H, E or C.
   enum class End { kComplete, kEarly, kLetters, kStructure };
   End end = End::kComplete;
-  int residue = 0;         // kEarly: the residue that could not be read; else the faulty one
-  std::string early;       // kEarly: "<file>: end of file after line N" or "<file>, line L: <why>"
+  int residue = 0;    // kEarly: the residue that could not be read; else the faulty one
+  std::string early;  // kEarly: "<file>: end of file after line N" or "<file>, line L: <why>"
 
   // kLetters: the two records that disagree, in file order (DSSP-data and profile, or profile
   // and prediction); kStructure: `one` is the DSSP-data record and its structure letter.

@@ -21,8 +21,8 @@ struct Encoder {
 
   // Writes columns 1-30 and 33-36 of row r. Returns false (after columns 1-30) when the
   // structure letter is not H, E or C.
-  bool encode(DataStore& store, int r, char aa, char ss, const double profile[20], double angle1,
-              double angle2, double area);
+  bool encode(DataStore& store, int r, char aa, char ss, const double profile[20], double angle1, double angle2,
+              double area);
 };
 
 // Maximum accessible surface area of a standard residue letter, 0 for any other.

@@ -8,7 +8,8 @@ namespace {
 RecordReader openRecords(const std::string& path, RecordFile file) {
   RecordReader in = RecordReader::open(path);
   const int header = headerLines(file);
-  if (file != RecordFile::kDssp && in.missing()) throw FileError(path, 0, std::string(recordFileName(file)) + " is missing");
+  if (file != RecordFile::kDssp && in.missing())
+    throw FileError(path, 0, std::string(recordFileName(file)) + " is missing");
   for (int h = 1; h <= header; ++h)
     in.skipLineOrThrow("header line " + std::to_string(h) + " of " + std::to_string(header));
   return in;
@@ -18,18 +19,24 @@ RecordReader openRecords(const std::string& path, RecordFile file) {
 
 int headerLines(RecordFile file) {
   switch (file) {
-    case RecordFile::kDssp: return 0;
-    case RecordFile::kProfile: return 3;
-    case RecordFile::kPrediction: return 1;
+    case RecordFile::kDssp:
+      return 0;
+    case RecordFile::kProfile:
+      return 3;
+    case RecordFile::kPrediction:
+      return 1;
   }
   return 0;
 }
 
 const char* recordFileName(RecordFile file) {
   switch (file) {
-    case RecordFile::kDssp: return "DSSP-data file";
-    case RecordFile::kProfile: return "profile file";
-    case RecordFile::kPrediction: return "prediction file";
+    case RecordFile::kDssp:
+      return "DSSP-data file";
+    case RecordFile::kProfile:
+      return "profile file";
+    case RecordFile::kPrediction:
+      return "prediction file";
   }
   return "";
 }
@@ -37,7 +44,9 @@ const char* recordFileName(RecordFile file) {
 std::vector<Item> recordItems(RecordFile file, ResidueRecord& r) {
   std::vector<Item> v;
   switch (file) {
-    case RecordFile::kDssp: v = {Item::skip(), Item::letter(r.aa1), Item::skip(), Item::letter(r.ssc)}; break;
+    case RecordFile::kDssp:
+      v = {Item::skip(), Item::letter(r.aa1), Item::skip(), Item::letter(r.ssc)};
+      break;
     case RecordFile::kProfile:
       v = {Item::skip(), Item::letter(r.aa2)};
       for (int k = 0; k < 20; ++k) v.push_back(Item::real(r.tprot[k]));
@@ -72,14 +81,15 @@ ProteinRecords::Step ProteinRecords::next() {
   Step step;
   // The leading file's end (or a record of it that does not read) ends the protein; a record of
   // another file that fails ends it early.
-  const RecordFile order[3] = {lead_ == Lead::kDssp ? RecordFile::kDssp : RecordFile::kPrediction,
-                               RecordFile::kProfile,
+  const RecordFile order[3] = {lead_ == Lead::kDssp ? RecordFile::kDssp : RecordFile::kPrediction, RecordFile::kProfile,
                                lead_ == Lead::kDssp ? RecordFile::kPrediction : RecordFile::kDssp};
   const int count = lead_ == Lead::kDssp ? 3 : 2;
   for (int k = 0; k < count; ++k) {
     if (readOne(order[k], step)) continue;
-    if (k == 0 && step.result.status == ReadResult::kEndOfFile) step.status = Step::kEnd;
-    else step.status = Step::kEarlyEnd;
+    if (k == 0 && step.result.status == ReadResult::kEndOfFile)
+      step.status = Step::kEnd;
+    else
+      step.status = Step::kEarlyEnd;
     return step;
   }
   if (lead_ == Lead::kPrediction) {

@@ -19,8 +19,8 @@ namespace {
 void warn(const std::string& text) { std::fprintf(stderr, "kelvor: warning: %s\n", text.c_str()); }
 
 // Writes a mismatch report (four items, the name continued on a line of its own) and stops.
-[[noreturn]] void mismatch(const char* which, const char* l1, const char* l2, char a, char b, int j,
-                           int nta, int ix, const std::string& name) {
+[[noreturn]] void mismatch(const char* which, const char* l1, const char* l2, char a, char b, int j, int nta, int ix,
+                           const std::string& name) {
   writeStdout(Line().text(std::string(which) + " mismatch, aborting").str());
   writeStdout(Line().text("i=").integer(j).text("    nta=").integer(nta).text("    ix=").integer(ix).str());
   writeStdout(Line().text(l1).letter(a).text(l2).letter(b).str());
@@ -32,7 +32,8 @@ void warn(const std::string& text) { std::fprintf(stderr, "kelvor: warning: %s\n
 // What ended protein `ix` (list name `name`) other than the end of its DSSP-data file.
 void reportEnd(const ChainRead& c, const DataStore& store, int ix, const std::string& name) {
   switch (c.end) {
-    case ChainRead::End::kComplete: return;
+    case ChainRead::End::kComplete:
+      return;
     case ChainRead::End::kEarly:
       warn("protein " + c.name + " ends before residue " + std::to_string(c.residue) + ": " + c.early + "; " +
            std::to_string(c.residue - 1) + " residues kept");
@@ -43,7 +44,8 @@ void reportEnd(const ChainRead& c, const DataStore& store, int ix, const std::st
       mismatch("aa23", "aa2: ", "     aa3: ", c.one.letter, c.other.letter, c.residue, store.nta, ix, name);
     case ChainRead::End::kStructure:
       writeStdout(Line().text("SS type not found, aborting.").str());
-      std::fprintf(stderr, "kelvor: file \"%s\", line %ld: protein %s, residue %d: structure letter '%c'; allowed: H, E, C\n",
+      std::fprintf(stderr,
+                   "kelvor: file \"%s\", line %ld: protein %s, residue %d: structure letter '%c'; allowed: H, E, C\n",
                    c.paths.dssp.c_str(), c.one.line, c.name.c_str(), c.residue, c.one.letter);
       throw DataStop("SS type not found");
   }

@@ -15,15 +15,15 @@ constexpr int kWindow = 21;     // input window slots
 constexpr int kWinCentre = 11;  // the slot of the residue itself
 constexpr int kSlots = 22;      // window slots plus the bias slot
 constexpr int kBiasSlot = kSlots;
-constexpr int kFeatures = 30;   // features per window slot
+constexpr int kFeatures = 30;  // features per window slot
 
 // Both networks.
-constexpr int kOutputs = 3;                    // strand, coil, helix
-constexpr int kHidden = 101;                   // neurons of each first-stage hidden layer
-constexpr int kHiddenBias = kHidden + 1;       // the bias neuron of a first-stage hidden layer
-constexpr int kFHidden = 21;                   // filter hidden neurons
-constexpr int kFHiddenBias = kFHidden + 1;     // the filter's bias neuron
-constexpr int kPweiColumns = 2 * kOutputs;     // the output layer's weights, then their previous changes
+constexpr int kOutputs = 3;                 // strand, coil, helix
+constexpr int kHidden = 101;                // neurons of each first-stage hidden layer
+constexpr int kHiddenBias = kHidden + 1;    // the bias neuron of a first-stage hidden layer
+constexpr int kFHidden = 21;                // filter hidden neurons
+constexpr int kFHiddenBias = kFHidden + 1;  // the filter's bias neuron
+constexpr int kPweiColumns = 2 * kOutputs;  // the output layer's weights, then their previous changes
 
 // A residue's row.
 constexpr int kColumns = 38;       // encoded columns per residue

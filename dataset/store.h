@@ -21,12 +21,12 @@ constexpr int kNameLength = static_cast<int>(kNameField);
 
 struct DataStore {
   // sinout
-  int ntrain = 0;    // proteins 1..ntrain: training part
-  int ntrval = 0;    // proteins ntrain+1..ntrval: validation part
-  int nprot = 0;     // proteins ntrval+1..nprot: test part
-  int ntatrain = 0;  // residues of the training part
-  int ntatrval = 0;  // residues of the training and validation parts
-  int nta = 0;       // residues of the data set
+  int ntrain = 0;                  // proteins 1..ntrain: training part
+  int ntrval = 0;                  // proteins ntrain+1..ntrval: validation part
+  int nprot = 0;                   // proteins ntrval+1..nprot: test part
+  int ntatrain = 0;                // residues of the training part
+  int ntatrval = 0;                // residues of the training and validation parts
+  int nta = 0;                     // residues of the data set
   std::vector<int> iorder;         // iorder[k-1]: list line of the protein at position k
   std::vector<std::string> pname;  // pname[k-1]: its name, 120 characters, blank-padded
 

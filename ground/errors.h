@@ -11,11 +11,11 @@ namespace kelvor {
 // Exit statuses of every program.
 enum ExitStatus : int {
   kExitOk = 0,
-  kExitUsage = 1,     // bad command line or configuration value
-  kExitFile = 2,      // a file could not be opened, read or written
-  kExitData = 3,      // inconsistent input data, training that diverged
-  kExitBusy = 4,      // another run holds the working directory
-  kExitMemory = 5,    // out of memory, or a job refused because it would not fit
+  kExitUsage = 1,   // bad command line or configuration value
+  kExitFile = 2,    // a file could not be opened, read or written
+  kExitData = 3,    // inconsistent input data, training that diverged
+  kExitBusy = 4,    // another run holds the working directory
+  kExitMemory = 5,  // out of memory, or a job refused because it would not fit
 };
 
 // A failure of the file layer (kExitFile): names the file, the line (0 when unknown) and what

@@ -34,10 +34,14 @@ struct Token {
 
 std::string ReadResult::describe() const {
   switch (status) {
-    case kOk: return "ok";
-    case kEndOfFile: return "end of file";
-    case kBadValue: return "unreadable value \"" + found + "\" (item " + std::to_string(item) + ")";
-    case kNotFinite: return "value \"" + found + "\" is not a finite number (item " + std::to_string(item) + ")";
+    case kOk:
+      return "ok";
+    case kEndOfFile:
+      return "end of file";
+    case kBadValue:
+      return "unreadable value \"" + found + "\" (item " + std::to_string(item) + ")";
+    case kNotFinite:
+      return "value \"" + found + "\" is not a finite number (item " + std::to_string(item) + ")";
   }
   return "?";
 }
@@ -79,8 +83,10 @@ bool parseReal(std::string_view t, double& value) {
   if (digits == 0) return false;
   if (i < t.size()) {
     char c = t[i];
-    if (c == 'e' || c == 'E' || c == 'd' || c == 'D' || c == 'q' || c == 'Q') ++i;
-    else if (c != '+' && c != '-') return false;
+    if (c == 'e' || c == 'E' || c == 'd' || c == 'D' || c == 'q' || c == 'Q')
+      ++i;
+    else if (c != '+' && c != '-')
+      return false;
     s += 'e';
     if (i < t.size() && (t[i] == '+' || t[i] == '-')) s += t[i++];
     std::size_t expDigits = 0;
@@ -132,8 +138,9 @@ std::optional<std::string> loadBytes(const std::string& path) {
     throw FileError(path, 0, "cannot read: not a regular file (a FIFO, socket or device)");
   }
   if (st.st_size > kMaxFileBytes)
-    throw FileError(path, 0, "cannot read: the file holds " + std::to_string(st.st_size) + " bytes; allowed: at most " +
-                                 std::to_string(kMaxFileBytes));
+    throw FileError(path, 0,
+                    "cannot read: the file holds " + std::to_string(st.st_size) + " bytes; allowed: at most " +
+                        std::to_string(kMaxFileBytes));
   std::string content;
   char buf[65536];
   for (;;) {
@@ -161,8 +168,9 @@ std::optional<std::string> loadFile(const std::string& path) {
     std::size_t end = content.find('\n', start);
     if (end == std::string::npos) end = content.size();
     if (end - start > kMaxLineBytes)
-      throw FileError(path, lineNo, "line of " + std::to_string(end - start) + " bytes; allowed: at most " +
-                                        std::to_string(kMaxLineBytes));
+      throw FileError(
+          path, lineNo,
+          "line of " + std::to_string(end - start) + " bytes; allowed: at most " + std::to_string(kMaxLineBytes));
     start = end + 1;
     ++lineNo;
   }
@@ -283,9 +291,9 @@ void RecordReader::readOrThrow(const Item* items, std::size_t count) {
   if (!r.ok()) {
     std::string what = r.describe();
     if (r.status == ReadResult::kEndOfFile)
-      what = missing_ ? "file is missing (end of file at once)"
-                      : lines_.empty() ? "end of file (the file is empty)"
-                                       : "end of file after line " + std::to_string(lines_.size());
+      what = missing_         ? "file is missing (end of file at once)"
+             : lines_.empty() ? "end of file (the file is empty)"
+                              : "end of file after line " + std::to_string(lines_.size());
     throw FileError(name_, r.status == ReadResult::kEndOfFile ? 0 : r.line, what);
   }
 }

@@ -37,9 +37,9 @@ struct Item {
 struct ReadResult {
   enum Status { kOk, kEndOfFile, kBadValue, kNotFinite };
   Status status = kOk;
-  long line = 0;          // line of the failure (1-based), or of the last line used
-  std::size_t item = 0;   // 1-based item that failed
-  std::string found;      // the text that did not read as its item's kind
+  long line = 0;         // line of the failure (1-based), or of the last line used
+  std::size_t item = 0;  // 1-based item that failed
+  std::string found;     // the text that did not read as its item's kind
   bool ok() const { return status == kOk; }
   // "end of file" / "unreadable value \"12abc\" (item 1)" / "value \"nan\" is not a finite number (item 3)"
   std::string describe() const;

@@ -14,10 +14,10 @@
 
 namespace kelvor {
 
-std::string formatInteger(int value);        // I12
-std::string formatReal(double value);        // G24.15E3
+std::string formatInteger(int value);             // I12
+std::string formatReal(double value);             // G24.15E3
 void appendReal(std::string& out, double value);  // the same, appended to out
-std::string formatScoreD(double value);      // D12.4: "  0.6523D+00"
+std::string formatScoreD(double value);           // D12.4: "  0.6523D+00"
 
 // The epoch line of the report file: I6, 2X, D12.4, 2X, D12.4, 2X, D12.4 (48 characters).
 std::string formatEpochLine(int epoch, double train, double valid, double test);
@@ -26,10 +26,22 @@ std::string formatEpochLine(int epoch, double train, double valid, double test);
 class Line {
  public:
   Line() : text_(" ") {}
-  Line& text(std::string_view s) { text_ += s; return *this; }
-  Line& letter(char c) { text_ += c; return *this; }
-  Line& integer(int v) { text_ += formatInteger(v); return *this; }
-  Line& real(double v) { appendReal(text_, v); return *this; }
+  Line& text(std::string_view s) {
+    text_ += s;
+    return *this;
+  }
+  Line& letter(char c) {
+    text_ += c;
+    return *this;
+  }
+  Line& integer(int v) {
+    text_ += formatInteger(v);
+    return *this;
+  }
+  Line& real(double v) {
+    appendReal(text_, v);
+    return *this;
+  }
   const std::string& str() const { return text_; }
 
  private:

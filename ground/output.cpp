@@ -149,7 +149,8 @@ void replaceFiles(const std::vector<std::pair<std::string, std::string>>& files)
   for (const auto& t : targets) {
     struct stat st {};
     if (::stat(t.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-      throw FileError(t, 0, S_ISDIR(st.st_mode) ? "cannot replace: is a directory" : "cannot replace: not a regular file");
+      throw FileError(t, 0,
+                      S_ISDIR(st.st_mode) ? "cannot replace: is a directory" : "cannot replace: not a regular file");
   }
 
   std::vector<std::string> temps;

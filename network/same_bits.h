@@ -22,7 +22,7 @@ std::string firstBitDifference(const char* what, const int* expected, const int*
 
 // One line per area that differs (weights, previous changes, activations, outputs, the class code
 // sums and the input window), "" when the pairs are the same bits throughout.
-std::string kernelStateDifferences(const Network& expectedNet, const DataStore& expectedStore,
-                                   const Network& actualNet, const DataStore& actualStore);
+std::string kernelStateDifferences(const Network& expectedNet, const DataStore& expectedStore, const Network& actualNet,
+                                   const DataStore& actualStore);
 
 }  // namespace kelvor

@@ -43,11 +43,11 @@ struct Network {
   std::array<double, kFHiddenBias * kOutputs> ofwei2{};
 
   // neurons: index 0 is unused so that hid1[m] is neuron m.
-  std::array<double, kHiddenBias + 1> hid1{};   // hid1[kHiddenBias] = 1, the bias value
-  std::array<double, kHiddenBias + 1> hid2{};   // hid2[kHiddenBias] = 1
-  std::vector<double> outs;         // outs[(n-1)*3 + c-1]: first-stage output c of residue n
+  std::array<double, kHiddenBias + 1> hid1{};     // hid1[kHiddenBias] = 1, the bias value
+  std::array<double, kHiddenBias + 1> hid2{};     // hid2[kHiddenBias] = 1
+  std::vector<double> outs;                       // outs[(n-1)*3 + c-1]: first-stage output c of residue n
   std::array<double, kFHiddenBias + 1> fhid{};    // fhid[kFHiddenBias] = 1
-  std::array<double, kOutputs + 1> fout{};     // fout[1..3]
+  std::array<double, kOutputs + 1> fout{};        // fout[1..3]
   std::array<double, kWindow * kOutputs> finp{};  // finp (21, 3): finp(i, c) at fip(i, c)
 
   // learn
@@ -57,11 +57,11 @@ struct Network {
 
   // dcays
   std::vector<double> dcayin = std::vector<double>(kWindow * kHidden);
-  std::array<double, kHiddenBias> dcayout{};   // dcayout[m], m = 1..101
+  std::array<double, kHiddenBias> dcayout{};  // dcayout[m], m = 1..101
   double dcay = 0.0;
   std::vector<double> dcayhid = std::vector<double>(kHidden * kHidden);
   std::array<double, kWindow * kFHidden> fdcayin{};
-  std::array<double, kFHiddenBias> fdcayout{};   // fdcayout[m], m = 1..21
+  std::array<double, kFHiddenBias> fdcayout{};  // fdcayout[m], m = 1..21
 
   // Room for the outputs of residues 1..residues, every value 0.
   void sizeOutputs(int residues) { outs.assign(outputValues(residues), 0.0); }

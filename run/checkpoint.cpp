@@ -99,7 +99,8 @@ class Decoder {
     if (at_ != end_) damaged("bytes after its last entry");
   }
   [[noreturn]] void damaged(const std::string& why) const {
-    throw ResumeRefusal("cannot resume: the checkpoint \"" + path_ + "\" is damaged (" + why + "); nothing was changed");
+    throw ResumeRefusal("cannot resume: the checkpoint \"" + path_ + "\" is damaged (" + why +
+                        "); nothing was changed");
   }
 
  private:
@@ -114,9 +115,15 @@ class Decoder {
 void encodeSettings(Encoder& e, const Settings& s) {
   for (const SettingField& f : kSettingFields) {
     switch (f.kind) {
-      case SettingField::kInteger: e.i32(s.*f.integer); break;
-      case SettingField::kReal: e.real(s.*f.real); break;
-      case SettingField::kText: e.text(s.*f.text); break;
+      case SettingField::kInteger:
+        e.i32(s.*f.integer);
+        break;
+      case SettingField::kReal:
+        e.real(s.*f.real);
+        break;
+      case SettingField::kText:
+        e.text(s.*f.text);
+        break;
     }
   }
 }
@@ -125,7 +132,9 @@ Settings decodeSettings(Decoder& d) {
   Settings s;
   for (const SettingField& f : kSettingFields) {
     switch (f.kind) {
-      case SettingField::kInteger: s.*f.integer = d.i32(); break;
+      case SettingField::kInteger:
+        s.*f.integer = d.i32();
+        break;
       case SettingField::kReal:
         s.*f.real = d.real();
         if (!std::isfinite(s.*f.real)) d.damaged(std::string("the ") + f.name + " is not a finite number");
@@ -236,7 +245,8 @@ Checkpoint decodeCheckpoint(const std::string& bytes, const std::string& path) {
   cp.dataHash = d.u64();
   cp.stage = d.i32(1, 2, "the phase") == 1 ? Stage::kFirst : Stage::kFilter;
   PhaseState& p = cp.phase;
-  p.epoch = d.i32(1, cp.settings.epochLimit == INT_MAX ? INT_MAX : std::max(cp.settings.epochLimit, 0) + 1, "the epoch");
+  p.epoch =
+      d.i32(1, cp.settings.epochLimit == INT_MAX ? INT_MAX : std::max(cp.settings.epochLimit, 0) + 1, "the epoch");
   p.best = d.real();
   p.stale = d.i32(0, p.epoch, "the count of epochs without improvement");
   p.bestEpoch = d.i32(0, p.epoch - 1, "the kept epoch");
@@ -269,7 +279,8 @@ Checkpoint readCheckpoint(const std::string& name) {
   try {
     bytes = loadBytes(path);
   } catch (const FileError& e) {
-    throw ResumeRefusal("cannot resume: the checkpoint \"" + path + "\" is refused (" + e.reason() + "); nothing was changed");
+    throw ResumeRefusal("cannot resume: the checkpoint \"" + path + "\" is refused (" + e.reason() +
+                        "); nothing was changed");
   }
   if (!bytes)
     throw ResumeRefusal("cannot resume: no checkpoint \"" + name +
@@ -279,7 +290,8 @@ Checkpoint readCheckpoint(const std::string& name) {
 
 void removeCheckpoint(const std::string& name) {
   for (const std::string& path : {name + ".commit", name, name + ".part"})
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT) throw FileError(path, 0, std::string("cannot remove: ") + std::strerror(errno));
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+      throw FileError(path, 0, std::string("cannot remove: ") + std::strerror(errno));
 }
 
 }  // namespace kelvor

@@ -49,16 +49,16 @@ struct Checkpoint {
   // The run as it started.
   int seedOffset = 7;
   TimeOfDay time{};
-  int generator = 0;                 // the random generator's state after the weights were drawn
-  Settings settings;                 // the defaults file as read
-  std::uint64_t proteinsHash = 0;    // the selected proteins in order, and the list's length
-  std::uint64_t dataHash = 0;        // the encoded data set
+  int generator = 0;               // the random generator's state after the weights were drawn
+  Settings settings;               // the defaults file as read
+  std::uint64_t proteinsHash = 0;  // the selected proteins in order, and the list's length
+  std::uint64_t dataHash = 0;      // the encoded data set
   // Where it stands.
   Stage stage = Stage::kFirst;
   PhaseState phase;
   std::vector<std::string> stdoutLines;  // every line written to standard output so far
   long long reportLength = 0;
-  std::uint64_t reportHash = 0;      // of the report's first reportLength bytes
+  std::uint64_t reportHash = 0;  // of the report's first reportLength bytes
   // Both networks' weights and previous changes, as they stand (the arrays of weight_arrays.h).
   Network net;
   // Every weight file of both phases, first stage then filter, in the run's order.

@@ -9,7 +9,8 @@ namespace kelvor {
 
 std::string closingLine(double seconds, long peakKiB, const std::vector<std::string>& written) {
   char head[96];
-  if (seconds < 60.0) std::snprintf(head, sizeof head, "kelvor: done in %.1f s", seconds);
+  if (seconds < 60.0)
+    std::snprintf(head, sizeof head, "kelvor: done in %.1f s", seconds);
   else
     std::snprintf(head, sizeof head, "kelvor: done in %.1f s (%ld min %02ld s)", seconds,
                   static_cast<long>(seconds) / 60, static_cast<long>(seconds) % 60);

@@ -33,20 +33,25 @@ int seedOffsetFromArgument(const char* argument) {
   ReadResult r = in.read({Item::real(value)});
   if (!r.ok())
     throw UsageError("seed offset (command line) \"" + crandm + "\" is not a number" +
-                      (r.status == ReadResult::kEndOfFile ? " (no value)" : "") +
-                      "; allowed: a number such as 3, -2.5 or 1.5E1");
+                     (r.status == ReadResult::kEndOfFile ? " (no value)" : "") +
+                     "; allowed: a number such as 3, -2.5 or 1.5E1");
   const double rounded = value >= 0.0 ? value + 0.5 : value - 0.5;
   if (!(std::trunc(rounded) >= -2147483648.0 && std::trunc(rounded) <= 2147483647.0))
     throw UsageError("seed offset (command line) is " + crandm.substr(0, crandm.find_last_not_of(' ') + 1) +
-                      "; allowed: -2147483648 to 2147483647");
+                     "; allowed: -2147483648 to 2147483647");
   return static_cast<int>(rounded);
 }
 
 int kelvo_r(int argc, char** argv) {
   switch (infoRequest(argc, argv)) {
-    case InfoRequest::kHelp: std::fputs(usageText().c_str(), stdout); return kExitOk;
-    case InfoRequest::kVersion: std::fputs(versionText().c_str(), stdout); return kExitOk;
-    case InfoRequest::kNone: break;
+    case InfoRequest::kHelp:
+      std::fputs(usageText().c_str(), stdout);
+      return kExitOk;
+    case InfoRequest::kVersion:
+      std::fputs(versionText().c_str(), stdout);
+      return kExitOk;
+    case InfoRequest::kNone:
+      break;
   }
   const auto started = std::chrono::steady_clock::now();
   const RunFiles files;

@@ -22,8 +22,9 @@ std::string directoryOf(const std::string& path) {
 void needWritableDirectory(const std::string& path, const char* doing) {
   const std::string dir = directoryOf(path);
   if (::access(dir.c_str(), W_OK | X_OK) != 0)
-    throw FileError(path, 0, std::string(doing) + ": the directory \"" + dir + "\" is not writable (" + std::strerror(errno) + ")" +
-                                 kNothingWritten);
+    throw FileError(path, 0,
+                    std::string(doing) + ": the directory \"" + dir + "\" is not writable (" + std::strerror(errno) +
+                        ")" + kNothingWritten);
 }
 
 void checkReport(const std::string& path) {
@@ -32,7 +33,8 @@ void checkReport(const std::string& path) {
     needWritableDirectory(path, "cannot create");
     return;
   }
-  if (S_ISDIR(st.st_mode)) throw FileError(path, 0, std::string("cannot open for writing: is a directory") + kNothingWritten);
+  if (S_ISDIR(st.st_mode))
+    throw FileError(path, 0, std::string("cannot open for writing: is a directory") + kNothingWritten);
   if (::access(path.c_str(), W_OK) != 0)
     throw FileError(path, 0, std::string("cannot open for writing: ") + std::strerror(errno) + kNothingWritten);
 }
@@ -43,8 +45,9 @@ void checkReplaceable(const std::string& path) {
   for (const std::string& p : {path, path + ".part"}) {
     struct stat st {};
     if (::stat(p.c_str(), &st) != 0 || S_ISREG(st.st_mode)) continue;
-    throw FileError(path, 0, "cannot replace: " + (p == path ? std::string() : "its temporary \"" + p + "\" ") +
-                                 (S_ISDIR(st.st_mode) ? "is a directory" : "is not a regular file") + kNothingWritten);
+    throw FileError(path, 0,
+                    "cannot replace: " + (p == path ? std::string() : "its temporary \"" + p + "\" ") +
+                        (S_ISDIR(st.st_mode) ? "is a directory" : "is not a regular file") + kNothingWritten);
   }
 }
 

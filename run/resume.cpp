@@ -48,15 +48,18 @@ StartedRun startAgain(const RunFiles& files, const Checkpoint& cp, const std::fu
   try {
     run = startRun(files, cp.seedOffset);
   } catch (const DataStop&) {
-    throw ResumeRefusal(resumeRefused("the per-protein files no longer load: " + (lines.empty() ? std::string() : lines.back())));
+    throw ResumeRefusal(
+        resumeRefused("the per-protein files no longer load: " + (lines.empty() ? std::string() : lines.back())));
   }
   if (loaded) loaded(*run.store);
   const RunConfig& cfg = run.cfg;
   if (std::string change = settingsChange(cp.settings, cfg.settings); !change.empty())
     throw ResumeRefusal(resumeRefused("in \"" + files.defaults + "\", " + change));
   if (proteinsHash(*run.store, cfg.listLines) != cp.proteinsHash)
-    throw ResumeRefusal(resumeRefused("the protein list \"" + cfg.listName + "\" gives other proteins than when the checkpoint was taken"));
-  if (run.store->seed != cp.generator) throw ResumeRefusal(resumeRefused("the random generator does not repeat the checkpoint's run"));
+    throw ResumeRefusal(resumeRefused("the protein list \"" + cfg.listName +
+                                      "\" gives other proteins than when the checkpoint was taken"));
+  if (run.store->seed != cp.generator)
+    throw ResumeRefusal(resumeRefused("the random generator does not repeat the checkpoint's run"));
   if (dataHash(*run.store) != cp.dataHash)
     throw ResumeRefusal(resumeRefused("the per-protein files hold other data than when the checkpoint was taken"));
   if (lines.size() > cp.stdoutLines.size() || !std::equal(lines.begin(), lines.end(), cp.stdoutLines.begin()))
@@ -77,7 +80,8 @@ void checkReportPrefix(const Checkpoint& cp, const std::string& name) {
 
 bool wantsResume(int argc, char** argv) {
   if (argc < 2 || std::strcmp(argv[1], "--resume") != 0) return false;
-  if (argc > 2) throw ConfigError("--resume takes no other argument; the seed offset and settings come from the checkpoint");
+  if (argc > 2)
+    throw ConfigError("--resume takes no other argument; the seed offset and settings come from the checkpoint");
   return true;
 }
 
@@ -85,8 +89,9 @@ int resumeRun(const RunFiles& files, std::chrono::steady_clock::time_point start
   // Nothing is taken before there is a checkpoint, it is sound, and the directory matches it.
   const Checkpoint cp = readCheckpoint(files.checkpoint);
   if (cp.settings.epochLimit < 1)
-    throw ResumeRefusal(resumeRefused("the checkpoint \"" + files.checkpoint + "\" is of no training run (epoch limit " +
-                                std::to_string(cp.settings.epochLimit) + ")"));
+    throw ResumeRefusal(resumeRefused("the checkpoint \"" + files.checkpoint +
+                                      "\" is of no training run (epoch limit " +
+                                      std::to_string(cp.settings.epochLimit) + ")"));
   StartedRun run = startAgain(files, cp);
   const RunConfig& cfg = run.cfg;
   checkReportPrefix(cp, cfg.reportName);
@@ -106,8 +111,9 @@ int resumeRun(const RunFiles& files, std::chrono::steady_clock::time_point start
 
   // From here on the working directory changes: a save that the stop cut off is made again (the
   // checkpoint holds the weights it saves), and the report goes on from the checkpoint.
-  std::fprintf(stderr, "kelvor: resuming the %s after %s %d\n", cp.stage == Stage::kFirst ? "first stage" : "filter phase",
-               cp.phase.stopped ? "its early stop in epoch" : "epoch", cp.phase.stopped ? cp.phase.epoch : cp.phase.epoch - 1);
+  std::fprintf(
+      stderr, "kelvor: resuming the %s after %s %d\n", cp.stage == Stage::kFirst ? "first stage" : "filter phase",
+      cp.phase.stopped ? "its early stop in epoch" : "epoch", cp.phase.stopped ? cp.phase.epoch : cp.phase.epoch - 1);
   finishReplacing(files.firstStage);
   finishReplacing(files.filter);
   for (Stage s : weights.unfinishedSaves) replaceFiles(weightSetContents(files, s, net));

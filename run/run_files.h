@@ -9,10 +9,10 @@
 namespace kelvor {
 
 struct RunFiles {
-  std::string defaults = "kelvor.in";           // settings, read
-  std::string report = "kelvor.valdav";         // the report, written from its start
-  std::string checkpoint = "kelvor.checkpoint"; // where a training run can be resumed from
-  std::string lock = "kelvor.lock";             // one run of this kind per directory
+  std::string defaults = "kelvor.in";            // settings, read
+  std::string report = "kelvor.valdav";          // the report, written from its start
+  std::string checkpoint = "kelvor.checkpoint";  // where a training run can be resumed from
+  std::string lock = "kelvor.lock";              // one run of this kind per directory
   // The weight files of each phase, replaced as a set, in the order of their formats: the
   // first stage's wei1, wei2 and pwei files, the filter's fwei1 and fwei2 files. A run without
   // a filter phase names no filter files.

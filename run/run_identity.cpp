@@ -77,7 +77,8 @@ std::string settingsChange(const Settings& was, const Settings& now) {
         break;
       case SettingField::kText:
         if (nameOf(was.*f.text) != nameOf(now.*f.text))
-          return what + "\"" + std::string(nameOf(now.*f.text)) + "\"" + used + "\"" + std::string(nameOf(was.*f.text)) + "\"";
+          return what + "\"" + std::string(nameOf(now.*f.text)) + "\"" + used + "\"" +
+                 std::string(nameOf(was.*f.text)) + "\"";
         break;
     }
   }

@@ -15,19 +15,25 @@ namespace kelvor {
 namespace {
 
 void predict(Stage s, Engine& e, int first, int last) {
-  if (s == Stage::kFirst) e.predictFirst(first, last);
-  else e.predictFilter(first, last);
+  if (s == Stage::kFirst)
+    e.predictFirst(first, last);
+  else
+    e.predictFilter(first, last);
 }
 
 // The Network holds the epoch's weights already: checkFinite exported them.
 void save(Stage s, Network& net) {
-  if (s == Stage::kFirst) outwei(net, 0);
-  else outweif(net, 0);
+  if (s == Stage::kFirst)
+    outwei(net, 0);
+  else
+    outweif(net, 0);
 }
 
 void load(Stage s, Engine& e, Network& net) {
-  if (s == Stage::kFirst) readwei(net, 0);
-  else readweif(net, 0);
+  if (s == Stage::kFirst)
+    readwei(net, 0);
+  else
+    readweif(net, 0);
   e.importWeights();
 }
 
@@ -46,11 +52,14 @@ bool allFinite(const Values& v) {
 // weight files in place keep the last finite set.
 void checkFinite(Stage s, Engine& e, Network& net, int epoch) {
   e.exportWeights();
-  const bool finite = s == Stage::kFirst ? allFinite(net.wei1) && allFinite(net.wei2) && allFinite(net.pwei) && allFinite(net.outs)
-                                         : allFinite(net.fwei1) && allFinite(net.fwei2) && allFinite(net.fout);
+  const bool finite = s == Stage::kFirst
+                          ? allFinite(net.wei1) && allFinite(net.wei2) && allFinite(net.pwei) && allFinite(net.outs)
+                          : allFinite(net.fwei1) && allFinite(net.fwei2) && allFinite(net.fout);
   if (!finite)
-    throw TrainingError(std::string("training stopped: the ") + phaseName(s) + " phase's weights or outputs are not finite numbers after epoch " +
-                        std::to_string(epoch) + " (the learning rate, momentum or gain may be too large); the weight files in place hold the last finite set");
+    throw TrainingError(
+        std::string("training stopped: the ") + phaseName(s) +
+        " phase's weights or outputs are not finite numbers after epoch " + std::to_string(epoch) +
+        " (the learning rate, momentum or gain may be too large); the weight files in place hold the last finite set");
 }
 
 // What the final pass's missing weight files mean when no epoch could be kept.
@@ -59,8 +68,9 @@ void load(Stage s, Engine& e, Network& net, bool noEpochKept) {
     load(s, e, net);
   } catch (const FileError& err) {
     if (!noEpochKept) throw;
-    throw FileError(err.file(), err.line(), err.reason() + " (no epoch of the " + phaseName(s) +
-                                                " phase was kept: the validation part is empty)");
+    throw FileError(
+        err.file(), err.line(),
+        err.reason() + " (no epoch of the " + phaseName(s) + " phase was kept: the validation part is empty)");
   }
 }
 
@@ -71,9 +81,8 @@ double score(DataStore& store, int first, int last) {
 
 }  // namespace
 
-PhaseResult runPhase(Stage stage, Engine& engine, Network& net, DataStore& store, ReportFile& report,
-                     int epochLimit, int requested, const EpochHook& hook, const PhaseState& from,
-                     const EpochEndHook& epochEnd) {
+PhaseResult runPhase(Stage stage, Engine& engine, Network& net, DataStore& store, ReportFile& report, int epochLimit,
+                     int requested, const EpochHook& hook, const PhaseState& from, const EpochEndHook& epochEnd) {
   PhaseResult result;
   int epoch = from.epoch;
   result.bestEpoch = from.bestEpoch;

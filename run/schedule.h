@@ -12,9 +12,9 @@
 namespace kelvor {
 
 struct PhaseResult {
-  int epoch = 1;          // the epoch counter printed in the cross-validation block
-  int bestEpoch = 0;      // the epoch whose weights were kept (0: none saved in this run)
-  double testScore = 0.0; // test-part score of the final pass
+  int epoch = 1;           // the epoch counter printed in the cross-validation block
+  int bestEpoch = 0;       // the epoch whose weights were kept (0: none saved in this run)
+  double testScore = 0.0;  // test-part score of the final pass
 };
 
 // Called after every epoch line: stage, epoch, epoch limit, seconds the epoch took.
@@ -23,11 +23,11 @@ using EpochHook = std::function<void(Stage, int, int, double)>;
 // Where a phase stands between two epochs: all that the rest of the phase depends on besides
 // the network's weights and previous changes and the weight files.
 struct PhaseState {
-  int epoch = 1;          // the next epoch to run; after an early stop, the epoch that stopped
-  double best = -20.0;    // best validation score so far
-  int stale = 0;          // epochs without improvement
-  int bestEpoch = 0;      // the epoch whose weights were kept (0: none saved in this run)
-  bool stopped = false;   // the early stop has ended the epochs
+  int epoch = 1;         // the next epoch to run; after an early stop, the epoch that stopped
+  double best = -20.0;   // best validation score so far
+  int stale = 0;         // epochs without improvement
+  int bestEpoch = 0;     // the epoch whose weights were kept (0: none saved in this run)
+  bool stopped = false;  // the early stop has ended the epochs
 };
 
 // Called at the end of every epoch, after its lines, with the state that the next epoch (or the
@@ -40,8 +40,8 @@ using EpochEndHook = std::function<void(Stage, const PhaseState&, bool saving)>;
 // epoch lines and the cross-validation block in the report file, the early-stop and "Q10P:"
 // lines on standard output, and after the first stage the "#After filter" heading in both.
 // A phase resumed from `from` goes on as if it had run its earlier epochs in this process.
-PhaseResult runPhase(Stage stage, Engine& engine, Network& net, DataStore& store, ReportFile& report,
-                     int epochLimit, int requested, const EpochHook& hook = {}, const PhaseState& from = {},
+PhaseResult runPhase(Stage stage, Engine& engine, Network& net, DataStore& store, ReportFile& report, int epochLimit,
+                     int requested, const EpochHook& hook = {}, const PhaseState& from = {},
                      const EpochEndHook& epochEnd = {});
 
 }  // namespace kelvor

@@ -27,7 +27,7 @@ struct SavedSets {
 // Runs the first-stage phase (unless `from` is in the filter phase), then the filter phase,
 // with progress on a terminal and a checkpoint kept at the end of every epoch.
 SavedSets runStages(Engine& engine, Network& net, DataStore& store, ReportFile& report, const RunConfig& cfg,
-               CheckpointKeeper& keeper, const RunPosition& from = {});
+                    CheckpointKeeper& keeper, const RunPosition& from = {});
 
 // The end of a completed run: closes the report file, flushes standard output, removes the
 // checkpoint and writes the closing line on standard error. Returns the exit status.

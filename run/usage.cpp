@@ -37,7 +37,8 @@ SEED-OFFSET  a number (3, -2.5, 1.5E1), rounded to the nearest integer; 7 when a
 Reads:   kelvor.in         ten settings: epoch limit, proteins to use, (unused), learning rate,
                            momentum, gain, attenuation scale, fold, test fraction, protein list
          the protein list  one protein name per line
-         per protein N, under the data root ()") + defaultDataRoot() + R"(): dssp_data/N,
+         per protein N, under the data root ()") +
+         defaultDataRoot() + R"(): dssp_data/N,
                            new_prf/N.mat and kvqout/N.kvqout
          fort.77 ... fort.88  the weight files, in prediction mode and after training
 Writes:  standard output   the random seed, the banner, the "Q10P:" scores

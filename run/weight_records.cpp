@@ -16,17 +16,22 @@ FileState stateOf(const std::string& name, const std::string& first) { return fi
 
 }  // namespace
 
-std::vector<std::pair<std::string, std::string>> weightSetContents(const RunFiles& files, Stage stage, const Network& net) {
+std::vector<std::pair<std::string, std::string>> weightSetContents(const RunFiles& files, Stage stage,
+                                                                   const Network& net) {
   std::vector<std::string> contents;
-  if (stage == Stage::kFirst) contents = {formatFirstStage77(net), formatFirstStage78(net), formatFirstStage79(net)};
-  else contents = {formatFilter87(net), formatFilter88(net)};
+  if (stage == Stage::kFirst)
+    contents = {formatFirstStage77(net), formatFirstStage78(net), formatFirstStage79(net)};
+  else
+    contents = {formatFilter87(net), formatFilter88(net)};
   const std::vector<std::string>& names = namesOf(files, stage);
   std::vector<std::pair<std::string, std::string>> set;
-  for (std::size_t i = 0; i < names.size() && i < contents.size(); ++i) set.emplace_back(names[i], std::move(contents[i]));
+  for (std::size_t i = 0; i < names.size() && i < contents.size(); ++i)
+    set.emplace_back(names[i], std::move(contents[i]));
   return set;
 }
 
-std::vector<WeightFileRecord> weightFileRecords(const RunFiles& files, std::optional<Stage> saving, const Network& net) {
+std::vector<WeightFileRecord> weightFileRecords(const RunFiles& files, std::optional<Stage> saving,
+                                                const Network& net) {
   std::vector<WeightFileRecord> records;
   for (Stage stage : {Stage::kFirst, Stage::kFilter}) {
     const std::vector<std::string>& names = namesOf(files, stage);

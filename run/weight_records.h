@@ -13,7 +13,8 @@ namespace kelvor {
 
 // The weight files' contents in the formats of their set: first stage {wei1, wei2, pwei} or
 // filter {fwei1, fwei2}, paired with the names `files` gives them.
-std::vector<std::pair<std::string, std::string>> weightSetContents(const RunFiles& files, Stage stage, const Network& net);
+std::vector<std::pair<std::string, std::string>> weightSetContents(const RunFiles& files, Stage stage,
+                                                                   const Network& net);
 
 // What every weight file of both phases holds now (as the readers take it: a set stopped among
 // its renames counts with its temporaries) and, for the phase `saving` when given, what its save
@@ -22,9 +23,9 @@ std::vector<WeightFileRecord> weightFileRecords(const RunFiles& files, std::opti
 
 // What a resume finds in the weight files against its checkpoint's record.
 struct WeightFilesFound {
-  std::string refusal;                // why the resume cannot go on ("" when it can)
-  std::vector<Stage> unfinishedSaves; // sets still as they were before the save that followed
-                                      // the checkpoint: the resume makes that save again
+  std::string refusal;                 // why the resume cannot go on ("" when it can)
+  std::vector<Stage> unfinishedSaves;  // sets still as they were before the save that followed
+                                       // the checkpoint: the resume makes that save again
 };
 WeightFilesFound checkWeightFiles(const RunFiles& files, const std::vector<WeightFileRecord>& recorded);
 

@@ -1,6 +1,5 @@
 #include "weightio/weight_files.h"
 
-
 #include "ground/errors.h"
 #include "ground/freeform_reader.h"
 #include "ground/freeform_writer.h"
@@ -33,8 +32,9 @@ void readValues(const std::string& path, const std::string& first, std::size_t c
     const ReadResult r = in.read(items, static_cast<std::size_t>(perLine));
     if (!r.ok()) {
       if (r.status == ReadResult::kEndOfFile)
-        throw FileError(in.name(), 0, "end of file after " + std::to_string(i) + " of " + std::to_string(count) +
-                                     (perLine == 3 ? " lines of three values" : " values"));
+        throw FileError(in.name(), 0,
+                        "end of file after " + std::to_string(i) + " of " + std::to_string(count) +
+                            (perLine == 3 ? " lines of three values" : " values"));
       throw FileError(in.name(), r.line, r.describe());
     }
   }
@@ -104,7 +104,8 @@ void outweif(const Network& net, int offset) {
 namespace {
 void readFirstStage(Network& net, const std::string& p77, const std::string& p78, const std::string& p79) {
   readValues(p77, p77, 66660, 1, [&](std::size_t n) -> double& {
-    const int i = static_cast<int>(n / (30 * 101)) + 1, f = static_cast<int>(n / 101 % 30) + 1, h = static_cast<int>(n % 101) + 1;
+    const int i = static_cast<int>(n / (30 * 101)) + 1, f = static_cast<int>(n / 101 % 30) + 1,
+              h = static_cast<int>(n % 101) + 1;
     return net.wei1[w1(i, f, h)];
   });
   readValues(p78, p77, 10302, 1, [&](std::size_t n) -> double& {
@@ -122,15 +123,20 @@ void readwei(Network& net, int offset, const std::string& dir) {
 }
 
 void writeFirstStageAs(const Network& net, const std::string& stem) {
-  replaceFiles({{stem + "77", formatFirstStage77(net)}, {stem + "78", formatFirstStage78(net)}, {stem + "79", formatFirstStage79(net)}});
+  replaceFiles({{stem + "77", formatFirstStage77(net)},
+                {stem + "78", formatFirstStage78(net)},
+                {stem + "79", formatFirstStage79(net)}});
 }
 
-void readFirstStageAs(Network& net, const std::string& stem) { readFirstStage(net, stem + "77", stem + "78", stem + "79"); }
+void readFirstStageAs(Network& net, const std::string& stem) {
+  readFirstStage(net, stem + "77", stem + "78", stem + "79");
+}
 
 void readweif(Network& net, int offset, const std::string& dir) {
   const std::string first = inDirectory(dir, weightFileName(87, offset));
   readValues(first, first, 1386, 1, [&](std::size_t n) -> double& {
-    const int i = static_cast<int>(n / (3 * 21)) + 1, c = static_cast<int>(n / 21 % 3) + 1, h = static_cast<int>(n % 21) + 1;
+    const int i = static_cast<int>(n / (3 * 21)) + 1, c = static_cast<int>(n / 21 % 3) + 1,
+              h = static_cast<int>(n % 21) + 1;
     return net.fwei1[fw1(i, c, h)];
   });
   readValues(inDirectory(dir, weightFileName(88, offset)), first, 66, 1, [&](std::size_t n) -> double& {

@@ -49,7 +49,7 @@ class Arena {
   void checkCarved(std::size_t counted) const;
   std::uintptr_t address(std::size_t offset) const { return origin_ + offset * sizeof(double); }
 
-  double* base_ = nullptr;    // null while counting
+  double* base_ = nullptr;     // null while counting
   std::uintptr_t origin_ = 0;  // base_'s address; 0 while counting (a page boundary as well)
   std::size_t capacity_ = 0;
   std::size_t used_ = 0;

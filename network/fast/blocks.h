@@ -25,8 +25,10 @@ struct Rows {
   }
   template <typename V>
   T* at(int o) const {
-    if constexpr (sizeof(V) == sizeof(Vec)) return w + o;
-    else return h;
+    if constexpr (sizeof(V) == sizeof(Vec))
+      return w + o;
+    else
+      return h;
   }
 };
 
@@ -42,8 +44,10 @@ struct Sums {
   Half h = {};
   template <typename V>
   V& at(int j) {
-    if constexpr (sizeof(V) == sizeof(Vec)) return v[j];
-    else return h;
+    if constexpr (sizeof(V) == sizeof(Vec))
+      return v[j];
+    else
+      return h;
   }
 };
 
@@ -73,8 +77,10 @@ inline void blockOf(int vectors, bool tail, FirstSlice& sl, int b, const Args&..
   if constexpr (NB > kBlockVectors) {
     __builtin_trap();
   } else if (vectors == NB) {
-    if (tail) Op<NB, true>::run(sl, b, args...);
-    else Op<NB, false>::run(sl, b, args...);
+    if (tail)
+      Op<NB, true>::run(sl, b, args...);
+    else
+      Op<NB, false>::run(sl, b, args...);
   } else {
     blockOf<Op, NB + 1>(vectors, tail, sl, b, args...);
   }

@@ -22,8 +22,8 @@ using fast::FilterState;
 using fast::FirstLayout;
 using fast::FirstShared;
 using fast::FirstSlice;
-using fast::KernelSet;
 using fast::handOver;
+using fast::KernelSet;
 using fast::layOutFilter;
 using fast::layOutFirst;
 
@@ -72,8 +72,10 @@ struct FastEngine::State {
   State(const KernelSet& kernels, int t) : k(kernels), threads(t) {}
 
   void execute(const Job& j, int t) {
-    if (j.kind == JobKind::kFirst) k.firstRange(first.shared, t, j.first, j.last, j.train);
-    else k.floorSteps(first.shared, t, j.steps);
+    if (j.kind == JobKind::kFirst)
+      k.firstRange(first.shared, t, j.first, j.last, j.train);
+    else
+      k.floorSteps(first.shared, t, j.steps);
   }
 
   void work(int t) {
@@ -109,8 +111,7 @@ struct FastEngine::State {
   }
 };
 
-FastEngine::FastEngine(Network& net, DataStore& store, const KernelSet& kernels, int threads)
-    : Engine(net, store) {
+FastEngine::FastEngine(Network& net, DataStore& store, const KernelSet& kernels, int threads) : Engine(net, store) {
   const int vectors = (kHidden + kernels.lanes - 1) / kernels.lanes;
   threads = std::clamp(threads, 1, std::min(fast::kMaxThreads, vectors));
   s_ = std::make_unique<State>(kernels, threads);

@@ -142,7 +142,8 @@ inline bool agreesWithLibrary() {
   }
   const std::size_t count = xs.size();
   for (std::size_t i = 0; i < count; ++i) xs.push_back(-xs[i]);
-  xs.insert(xs.end(), {0.0, -0.0, 1e-310, std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()});
+  xs.insert(xs.end(),
+            {0.0, -0.0, 1e-310, std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()});
   while (xs.size() % kLanes != 0) xs.push_back(0.5);
   for (std::size_t i = 0; i < xs.size(); i += kLanes) {
     Vec v;

@@ -20,7 +20,8 @@ void filterForward(FilterState& f, int n) {
     }
   }
 #pragma GCC unroll 16
-  for (int j = 0; j < kFilterVectors; ++j) store(f.sum + j * kLanes, acc[j] + load(f.w1 + kFilterBiasRow * bw + j * kLanes));
+  for (int j = 0; j < kFilterVectors; ++j)
+    store(f.sum + j * kLanes, acc[j] + load(f.w1 + kFilterBiasRow * bw + j * kLanes));
   tanhEach(f.gain, f.sum, f.fhid, kFHidden);
   for (int c = 0; c < kOutputs; ++c) {
     double sum = 0.0;
@@ -73,7 +74,8 @@ void filterBackward(FilterState& f, int n) {
   for (int m = 0; m < kFHidden; ++m)
     for (int c = 0; c < kOutputs; ++c)
       update(f.w2[m + kFHiddenBias * c], f.p2[m + kFHiddenBias * c], eta, mu, (biro2[c] * f.dcayout[m]) * f.fhid[m]);
-  for (int c = 0; c < kOutputs; ++c) update(f.w2[kFHidden + kFHiddenBias * c], f.p2[kFHidden + kFHiddenBias * c], eta, mu, biro2[c]);
+  for (int c = 0; c < kOutputs; ++c)
+    update(f.w2[kFHidden + kFHiddenBias * c], f.p2[kFHidden + kFHiddenBias * c], eta, mu, biro2[c]);
 }
 
 void filterRange(FilterState& f, int first, int last, bool train) {

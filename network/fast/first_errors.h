@@ -61,8 +61,10 @@ void columnSums(const FirstShared& s, const FirstSlice& sl, int h0, Vec* out) {
     for (int kk = 0; kk < sl.bwidth[kb] && kc0 + kk < kHidden; kk += kLanes) {
       const int k0 = kc0 + kk;
       const double* A = sl.aw + kRowsA * kc0 + kk;
-      if (k0 + kLanes <= kHidden) addTiles<G, true, Edge>(s, sl, h0, A, ks, k0, kLanes, sum);
-      else addTiles<G, false, Edge>(s, sl, h0, A, ks, k0, kHidden - k0, sum);
+      if (k0 + kLanes <= kHidden)
+        addTiles<G, true, Edge>(s, sl, h0, A, ks, k0, kLanes, sum);
+      else
+        addTiles<G, false, Edge>(s, sl, h0, A, ks, k0, kHidden - k0, sum);
     }
   }
 #pragma GCC unroll 8
@@ -117,7 +119,8 @@ void copyBSums(const FirstShared& s, FirstSlice& sl, int b, bool pending, Sums<N
     eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
       using V = typename decltype(kind)::type;
       const V dv = load<V>(d + o);
-      const V nw = updateVector<V>(w.template at<V>(o), p.template at<V>(o), (bkp * dv) * hmv.template at<V>(j), eta, mu);
+      const V nw =
+          updateVector<V>(w.template at<V>(o), p.template at<V>(o), (bkp * dv) * hmv.template at<V>(j), eta, mu);
       acc.template at<V>(j) += nw * (bk * dv);
     });
   }
@@ -129,8 +132,10 @@ template <int NB, bool Tail>
 void birh1Block(const FirstShared& s, FirstSlice& sl, int b, int n, bool pending) {
   const int c0 = sl.bcol[b];
   Sums<NB, Tail> acc;
-  if (s.threads == 1) copyASums<NB, Tail>(s, sl, b, acc);
-  else copyBSums<NB, Tail>(s, sl, b, pending, acc);
+  if (s.threads == 1)
+    copyASums<NB, Tail>(s, sl, b, acc);
+  else
+    copyBSums<NB, Tail>(s, sl, b, pending, acc);
   const double g = s.gain;
   const int lo = s.winlo[n - 1], hi = s.winhi[n - 1];
   eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
@@ -173,10 +178,12 @@ void wei2Units(const FirstShared& s, FirstSlice& sl, int b, int from, int to) {
       const double hm = sl.hid1P[u];
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
         using V = typename decltype(kind)::type;
-        updateVector<V>(w.template at<V>(o), p.template at<V>(o), (bkv.template at<V>(j) * load<V>(d + o)) * hm, eta, mu);
+        updateVector<V>(w.template at<V>(o), p.template at<V>(o), (bkv.template at<V>(j) * load<V>(d + o)) * hm, eta,
+                        mu);
       });
     } else if (u == kHidden) {
-      const auto w = rows<NB, Tail>(sl.aw + kRowsA * c0, kRowsA, kHidden), p = rows<NB, Tail>(sl.ap + kRowsA * c0, kRowsA, kHidden);
+      const auto w = rows<NB, Tail>(sl.aw + kRowsA * c0, kRowsA, kHidden),
+                 p = rows<NB, Tail>(sl.ap + kRowsA * c0, kRowsA, kHidden);
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
         using V = typename decltype(kind)::type;
         updateVector<V>(w.template at<V>(o), p.template at<V>(o), bkv.template at<V>(j), eta, mu);
@@ -188,7 +195,8 @@ void wei2Units(const FirstShared& s, FirstSlice& sl, int b, int from, int to) {
       const double bk = sl.birh2P[k];
       eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
         using V = typename decltype(kind)::type;
-        updateVector<V>(w.template at<V>(o), p.template at<V>(o), (bk * load<V>(d + o)) * hmv.template at<V>(j), eta, mu);
+        updateVector<V>(w.template at<V>(o), p.template at<V>(o), (bk * load<V>(d + o)) * hmv.template at<V>(j), eta,
+                        mu);
       });
     }
   }

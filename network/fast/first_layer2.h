@@ -36,7 +36,8 @@ void layer2Block(const FirstShared& s, FirstSlice& sl, int b, bool pending) {
     eachVector<NB, Tail>(KELVOR_VECTOR_STEP {
       using V = typename decltype(kind)::type;
       const V dv = load<V>(d + o);
-      const V nw = updateVector<V>(w.template at<V>(o), p.template at<V>(o), (bkv.template at<V>(j) * dv) * hm, eta, mu);
+      const V nw =
+          updateVector<V>(w.template at<V>(o), p.template at<V>(o), (bkv.template at<V>(j) * dv) * hm, eta, mu);
       acc.template at<V>(j) += (h * nw) * dv;
     });
   }
@@ -49,5 +50,7 @@ void layer2Block(const FirstShared& s, FirstSlice& sl, int b, bool pending) {
 
 template <int NB, bool Tail>
 struct Layer2Op {
-  static void run(FirstSlice& sl, int b, const FirstShared& s, bool pending) { layer2Block<NB, Tail>(s, sl, b, pending); }
+  static void run(FirstSlice& sl, int b, const FirstShared& s, bool pending) {
+    layer2Block<NB, Tail>(s, sl, b, pending);
+  }
 };

@@ -47,8 +47,10 @@ void outputsAndBackward(FirstShared& s, int t, FirstSlice& sl, int n, bool train
   double* pw = sl.pwei;
   for (int c = 0; c < kOutputs; ++c)
     for (int k = 0; k < kHidden; ++k)
-      update(pw[k + kHiddenBias * c], pw[k + kHiddenBias * (c + kOutputs)], eta, mu, (biro2[c] * s.dcayout[k]) * sl.hid2[k]);
-  for (int c = 0; c < kOutputs; ++c) update(pw[kHidden + kHiddenBias * c], pw[kHidden + kHiddenBias * (c + kOutputs)], eta, mu, biro2[c]);
+      update(pw[k + kHiddenBias * c], pw[k + kHiddenBias * (c + kOutputs)], eta, mu,
+             (biro2[c] * s.dcayout[k]) * sl.hid2[k]);
+  for (int c = 0; c < kOutputs; ++c)
+    update(pw[kHidden + kHiddenBias * c], pw[kHidden + kHiddenBias * (c + kOutputs)], eta, mu, biro2[c]);
   __builtin_memcpy(sl.hid1P, sl.hid1, kPadded * sizeof(double));
   __builtin_memcpy(sl.birh2P, sl.birh2, kPadded * sizeof(double));
 }

@@ -24,8 +24,7 @@ int firstRange(FirstShared& s, int t, int first, int last, bool train) {
       activate(s, t, sl, sl.sum, sl.hid1, s.xhid1);
       exchange(s, t, sl, s.xhid1, sl.hid1, s.xhid1B, sl.hid1B);
       eachBlock<PairLayer2Op>(sl, s);
-      if (t == 0 && n + 1 < last && s.threads > 1 &&
-          (n == s.forceSolo || n + 1 == s.forceSolo || watch.slow(sl, 2)))
+      if (t == 0 && n + 1 < last && s.threads > 1 && (n == s.forceSolo || n + 1 == s.forceSolo || watch.slow(sl, 2)))
         __atomic_store_n(&s.solo, n + 1, __ATOMIC_RELAXED);
       activate(s, t, sl, sl.sumB, sl.hid2B, s.xhid2B);
       activate(s, t, sl, sl.sum, sl.hid2, s.xhid2);

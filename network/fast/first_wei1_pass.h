@@ -100,5 +100,7 @@ void passBlock(const FirstShared& s, FirstSlice& sl, int b, int prev, int n) {
 
 template <int NB, bool Tail>
 struct PassOp {
-  static void run(FirstSlice& sl, int b, const FirstShared& s, int prev, int n) { passBlock<NB, Tail>(s, sl, b, prev, n); }
+  static void run(FirstSlice& sl, int b, const FirstShared& s, int prev, int n) {
+    passBlock<NB, Tail>(s, sl, b, prev, n);
+  }
 };

@@ -21,12 +21,11 @@
 //      update (copy B, each row updated just before it is read).
 // The slice's share of wei2 is held twice: copy A by the columns k it sums in B, copy B by the
 // rows h whose error terms it forms in C. One thread holds copy A alone, which then has every
-// row and column, and forms the error terms from it in turned tiles. The updates of n wait for step n+1 (a weight row then
-// moves between cache and core once where it moved twice), or for the end of the range, where
-// step A alone applies them; no weight is read by a later residue before its update.
+// row and column, and forms the error terms from it in turned tiles. The updates of n wait for step n+1 (a weight row
+// then moves between cache and core once where it moved twice), or for the end of the range, where step A alone applies
+// them; no weight is read by a later residue before its update.
 //
 // This file must not be included anywhere else.
-
 
 #include "network/fast/vector_ops.h"
 #include "network/fast/sync.h"

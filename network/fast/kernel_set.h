@@ -48,7 +48,7 @@ constexpr int kPadded = 104;    // room for 101 neurons padded to any vector wid
 constexpr int kExchange = 128;  // doubles per thread in the exchange buffers (1 KiB, own lines)
 constexpr int kLineValues = 7;
 constexpr int kBandMiddle = kHidden - 1;
-constexpr int kBand = 208;      // room for k - m from -100 to kPadded - 1
+constexpr int kBand = 208;                                     // room for k - m from -100 to kPadded - 1
 constexpr int kExchangeLines = kExchange / (kLineValues + 1);  // room for 112 neurons
 static_assert(kPadded >= kHidden && kBand >= kBandMiddle + kPadded && kExchangeLines * kLineValues >= kHidden,
               "room for every hidden neuron");
@@ -70,29 +70,29 @@ struct FirstSlice {
   int width;  // lanes, a multiple of the vector width
   int real;   // lanes that are neurons (the rest are zero padding)
   int blocks;
-  int bcol[kMaxBlocks];    // first lane of each block
-  int bwidth[kMaxBlocks];  // lanes of each block
+  int bcol[kMaxBlocks];     // first lane of each block
+  int bwidth[kMaxBlocks];   // lanes of each block
   int bstride[kMaxBlocks];  // doubles from one row of a block's whole vectors to the next
-  double* w1;  // wei1(i, f, h): kRows1 rows
-  double* p1;  // owei1, the same
-  double* d1;  // dcayin(i, h): kRowsIn rows
-  double* e1;  // errh1(i, h) of the pending update: kRowsIn rows
-  double* aw;  // wei2(m, k) for the slice's k: kRowsA rows (m = 1..102)
-  double* ap;  // owei2, the same
-  double* bw;  // wei2(h, k) for the slice's h: kRowsB rows (k = 1..101); none with one thread
-  double* bp;  // owei2, the same
-  double* sum;    // width: scratch sums
-  double* sumB;   // width: the sums of the first residue of a forward pair
-  double* birh1;  // width: error terms of the slice's hidden-1 neurons
+  double* w1;               // wei1(i, f, h): kRows1 rows
+  double* p1;               // owei1, the same
+  double* d1;               // dcayin(i, h): kRowsIn rows
+  double* e1;               // errh1(i, h) of the pending update: kRowsIn rows
+  double* aw;               // wei2(m, k) for the slice's k: kRowsA rows (m = 1..102)
+  double* ap;               // owei2, the same
+  double* bw;               // wei2(h, k) for the slice's h: kRowsB rows (k = 1..101); none with one thread
+  double* bp;               // owei2, the same
+  double* sum;              // width: scratch sums
+  double* sumB;             // width: the sums of the first residue of a forward pair
+  double* birh1;            // width: error terms of the slice's hidden-1 neurons
   // Private copies of what every thread needs whole.
-  double* pwei;   // kPwei: the output layer, layout of Network::pwei
-  double* hid1;   // kPadded: hid1(m) at m-1; lanes 101.. stay zero
-  double* hid2;   // kPadded
-  double* hid1B;  // kPadded: hid1 and hid2 of the first residue of a forward pair
-  double* hid2B;  // kPadded
-  double* birh2;  // kPadded
-  double* hid1P;   // kPadded: hid1 and birh2 of the trained residue whose wei2 update is pending
-  double* birh2P;  // kPadded
+  double* pwei;         // kPwei: the output layer, layout of Network::pwei
+  double* hid1;         // kPadded: hid1(m) at m-1; lanes 101.. stay zero
+  double* hid2;         // kPadded
+  double* hid1B;        // kPadded: hid1 and hid2 of the first residue of a forward pair
+  double* hid2B;        // kPadded
+  double* birh2;        // kPadded
+  double* hid1P;        // kPadded: hid1 and birh2 of the trained residue whose wei2 update is pending
+  double* birh2P;       // kPadded
   std::int64_t phase;   // barriers passed
   std::int64_t waited;  // clock ticks spent waiting at barriers (thread 0's watch)
 };
@@ -101,18 +101,18 @@ struct FirstShared {
   const double* filin;  // kColumns columns per residue
   const int* winlo;
   const int* winhi;
-  double* outs;     // kOutputs per residue
+  double* outs;  // kOutputs per residue
   double* sscode;
   int* nsscode;
   double gain, rate, momentum;
   double xbias, h1bias, h2bias;  // xin(22, 1), hid1(102), hid2(102)
-  const double* dcayout;          // kPadded: dcayout(m) at m-1, zero beyond
+  const double* dcayout;         // kPadded: dcayout(m) at m-1, zero beyond
   // dcayhid(m, k), which depends only on |m - k|, at kBandMiddle + k - m (0-based m and k; zero
   // where |m - k| > 100): a row of either copy of wei2 reads its factors as one run of lanes.
   const double* band;
   int threads;
   FirstSlice* slice[kMaxThreads];
-  Arrival* arrival;  // one per thread
+  Arrival* arrival;     // one per thread
   ExchangeLine* xhid1;  // exchange: thread t's hidden-1 outputs in lines t*kExchangeLines..
   ExchangeLine* xhid2;
   ExchangeLine* xhid1B;  // the same for the first residue of a forward pair
@@ -140,17 +140,17 @@ struct FilterState {
   double* sscode;
   int* nsscode;
   double gain, rate, momentum;
-  double fbias;   // fhid(22)
-  int width;      // 21 padded to the vector width
-  double* w1;     // fwei1(i, c, h): kFilterRows rows
-  double* p1;     // ofwei1, the same
-  double* d1;     // fdcayin(i, h): kRowsIn rows
-  double* e1;     // scratch: kRowsIn rows
-  double* sum;    // width
-  double* birh1;  // width
-  double* fhid;   // width: fhid(h) at h-1
-  double* w2;     // fwei2: kFwei2, layout of Network::fwei2
-  double* p2;     // ofwei2
+  double fbias;           // fhid(22)
+  int width;              // 21 padded to the vector width
+  double* w1;             // fwei1(i, c, h): kFilterRows rows
+  double* p1;             // ofwei1, the same
+  double* d1;             // fdcayin(i, h): kRowsIn rows
+  double* e1;             // scratch: kRowsIn rows
+  double* sum;            // width
+  double* birh1;          // width
+  double* fhid;           // width: fhid(h) at h-1
+  double* w2;             // fwei2: kFwei2, layout of Network::fwei2
+  double* p2;             // ofwei2
   const double* dcayout;  // kFHiddenBias: fdcayout(m) at m-1
   double fout[kOutputs];
 };

@@ -25,7 +25,8 @@ typedef double Vec __attribute__((vector_size(32)));
 }  // namespace
 
 const KernelSet* kernelsAvx2() {
-  static const KernelSet kernels{"avx2", kLanes, kBlockVectors, kTailLanes, &firstRange, &filterRange, &floorSteps, &tanhEach, &tanhInVectors};
+  static const KernelSet kernels{"avx2",       kLanes,      kBlockVectors, kTailLanes,    &firstRange,
+                                 &filterRange, &floorSteps, &tanhEach,     &tanhInVectors};
   return &kernels;
 }
 

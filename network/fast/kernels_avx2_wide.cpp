@@ -33,7 +33,8 @@ typedef double Vec __attribute__((vector_size(64)));
 }  // namespace
 
 const KernelSet* kernelsAvx2Wide() {
-  static const KernelSet kernels{"avx2-wide", kLanes, kBlockVectors, kTailLanes, &firstRange, &filterRange, &floorSteps, &tanhEach, &tanhInVectors};
+  static const KernelSet kernels{"avx2-wide",  kLanes,      kBlockVectors, kTailLanes,    &firstRange,
+                                 &filterRange, &floorSteps, &tanhEach,     &tanhInVectors};
   return &kernels;
 }
 

@@ -28,7 +28,8 @@ typedef double Vec __attribute__((vector_size(64)));
 }  // namespace
 
 const KernelSet* kernelsAvx512() {
-  static const KernelSet kernels{"avx512", kLanes, kBlockVectors, kTailLanes, &firstRange, &filterRange, &floorSteps, &tanhEach, &tanhInVectors};
+  static const KernelSet kernels{"avx512",     kLanes,      kBlockVectors, kTailLanes,    &firstRange,
+                                 &filterRange, &floorSteps, &tanhEach,     &tanhInVectors};
   return &kernels;
 }
 

@@ -21,7 +21,8 @@ typedef double Vec __attribute__((vector_size(16)));
 }  // namespace
 
 const KernelSet* kernelsBaseline() {
-  static const KernelSet kernels{"sse2", kLanes, kBlockVectors, kTailLanes, &firstRange, &filterRange, &floorSteps, &tanhEach, &tanhInVectors};
+  static const KernelSet kernels{"sse2",       kLanes,      kBlockVectors, kTailLanes,    &firstRange,
+                                 &filterRange, &floorSteps, &tanhEach,     &tanhInVectors};
   return &kernels;
 }
 

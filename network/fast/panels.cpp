@@ -13,8 +13,10 @@ template <bool ToPanels>
 struct Move {
   template <typename N, typename P>
   void operator()(N& net, P& panel) const {
-    if constexpr (ToPanels) panel = net;
-    else net = panel;
+    if constexpr (ToPanels)
+      panel = net;
+    else
+      net = panel;
   }
 };
 

@@ -17,7 +17,7 @@ void backprop(Network& net, const DataStore& store, int n) {
   const double g = net.gain, eta = net.rate, mu = net.momentum;
   const int lo = store.winlo[n - 1], hi = store.winhi[n - 1];
   std::array<double, kOutputs + 1> biro2{};
-  static thread_local std::array<double, kHiddenBias * (kOutputs + 1)> erro2;  // erro2[m + kHiddenBias*c]
+  static thread_local std::array<double, kHiddenBias*(kOutputs + 1)> erro2;  // erro2[m + kHiddenBias*c]
   static thread_local std::array<double, kHiddenBias> birh2;
   static thread_local std::vector<double> errh2(kHiddenBias * kHiddenBias);  // errh2[m + kHiddenBias*k]
   std::array<double, kSlots> errh1{};
@@ -51,14 +51,15 @@ void backprop(Network& net, const DataStore& store, int n) {
     for (int c = 1; c <= kOutputs; ++c)
       update(net.pwei[pw(k, c)], net.pwei[pw(k, c + kOutputs)], eta, mu, erro2[k + kHiddenBias * c] * net.hid2[k]);
   }
-  for (int c = 1; c <= kOutputs; ++c) update(net.pwei[pw(kHiddenBias, c)], net.pwei[pw(kHiddenBias, c + kOutputs)], eta, mu, biro2[c]);
+  for (int c = 1; c <= kOutputs; ++c)
+    update(net.pwei[pw(kHiddenBias, c)], net.pwei[pw(kHiddenBias, c + kOutputs)], eta, mu, biro2[c]);
 }
 
 void backpropf(Network& net, const DataStore& store, int n) {
   const double g = net.gain, eta = net.rate, mu = net.momentum;
   const int lo = store.winlo[n - 1], hi = store.winhi[n - 1];
   std::array<double, kOutputs + 1> biro2{};
-  std::array<double, kFHiddenBias * (kOutputs + 1)> erro2{};  // erro2[m + kFHiddenBias*c]
+  std::array<double, kFHiddenBias*(kOutputs + 1)> erro2{};  // erro2[m + kFHiddenBias*c]
   std::array<double, kSlots> errh1{};
 
   for (int c = 1; c <= kOutputs; ++c) {
@@ -73,14 +74,14 @@ void backpropf(Network& net, const DataStore& store, int n) {
     for (int i = lo; i <= hi; ++i) errh1[i] = birh1 * net.fdcayin[fdin(i, h)];
     for (int i = lo; i <= hi; ++i)
       for (int c = 1; c <= kOutputs; ++c)
-        update(net.fwei1[fw1(i, c, h)], net.ofwei1[fw1(i, c, h)], eta, mu,
-               errh1[i] * net.finp[fip(i, c)]);
+        update(net.fwei1[fw1(i, c, h)], net.ofwei1[fw1(i, c, h)], eta, mu, errh1[i] * net.finp[fip(i, c)]);
     update(net.fwei1[fw1(kBiasSlot, 1, h)], net.ofwei1[fw1(kBiasSlot, 1, h)], eta, mu, birh1);
   }
   for (int m = 1; m <= kFHidden; ++m)
     for (int c = 1; c <= kOutputs; ++c)
       update(net.fwei2[fw2(m, c)], net.ofwei2[fw2(m, c)], eta, mu, erro2[m + kFHiddenBias * c] * net.fhid[m]);
-  for (int c = 1; c <= kOutputs; ++c) update(net.fwei2[fw2(kFHiddenBias, c)], net.ofwei2[fw2(kFHiddenBias, c)], eta, mu, biro2[c]);
+  for (int c = 1; c <= kOutputs; ++c)
+    update(net.fwei2[fw2(kFHiddenBias, c)], net.ofwei2[fw2(kFHiddenBias, c)], eta, mu, biro2[c]);
 }
 
 }  // namespace kelvor

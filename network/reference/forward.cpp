@@ -22,8 +22,7 @@ void calcnet(Network& net, DataStore& store, int n) {
   for (int h = 1; h <= kHidden; ++h) {
     double sum = 0.0;
     for (int i = lo; i <= hi; ++i)
-      for (int f = 1; f <= kFeatures; ++f)
-        sum += (store.xin(i, f) * net.wei1[w1(i, f, h)]) * net.dcayin[din(i, h)];
+      for (int f = 1; f <= kFeatures; ++f) sum += (store.xin(i, f) * net.wei1[w1(i, f, h)]) * net.dcayin[din(i, h)];
     sum += net.wei1[w1(kBiasSlot, 1, h)] * store.xin(kBiasSlot, 1);
     net.hid1[h] = tfunc(net, sum);
   }

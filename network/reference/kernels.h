@@ -15,14 +15,14 @@ inline double tfunc(const Network& net, double x);
 double classCode(double o1, double o2, double o3);
 
 // First stage.
-void readwin(DataStore& store, int n);                         // xin slots winlo..winhi, targ
-void calcnet(Network& net, DataStore& store, int n);           // hid1, hid2, outs(n, .), sscode(n)
-void backprop(Network& net, const DataStore& store, int n);    // one training step on residue n
+void readwin(DataStore& store, int n);                       // xin slots winlo..winhi, targ
+void calcnet(Network& net, DataStore& store, int n);         // hid1, hid2, outs(n, .), sscode(n)
+void backprop(Network& net, const DataStore& store, int n);  // one training step on residue n
 
 // Filter.
-void readwinf(Network& net, DataStore& store, int n);          // finp slots winlo..winhi, targ
-void calcnetf(Network& net, DataStore& store, int n);          // fhid, fout, sscode(n)
-void backpropf(Network& net, const DataStore& store, int n);   // one training step on residue n
+void readwinf(Network& net, DataStore& store, int n);         // finp slots winlo..winhi, targ
+void calcnetf(Network& net, DataStore& store, int n);         // fhid, fout, sscode(n)
+void backpropf(Network& net, const DataStore& store, int n);  // one training step on residue n
 
 }  // namespace kelvor
 

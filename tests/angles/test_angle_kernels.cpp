@@ -74,7 +74,8 @@ std::string sameBits(const char* what, const C& a, const C& b) {
   std::size_t i = 0;
   while (i < a.size() && std::memcmp(&a[i], &b[i], sizeof(a[0])) == 0) ++i;
   char buf[160];
-  std::snprintf(buf, sizeof buf, "%s[%zu] differs: %a vs %a\n", what, i, static_cast<double>(a[i]), static_cast<double>(b[i]));
+  std::snprintf(buf, sizeof buf, "%s[%zu] differs: %a vs %a\n", what, i, static_cast<double>(a[i]),
+                static_cast<double>(b[i]));
   return buf;
 }
 

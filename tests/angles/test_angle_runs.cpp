@@ -53,7 +53,9 @@ pid_t startAngles(const fs::path& dir, const std::vector<std::string>& env) {
   return pid;
 }
 
-std::string describe(const ToolResult& r) { return "status " + std::to_string(r.status) + "\nout:\n" + r.out + "\nerr:\n" + r.err; }
+std::string describe(const ToolResult& r) {
+  return "status " + std::to_string(r.status) + "\nout:\n" + r.out + "\nerr:\n" + r.err;
+}
 
 // A weight set of freshly drawn weights and its kelvor.in.
 void makeWeightSet(const fs::path& dir, int seed) {
@@ -76,7 +78,8 @@ TEST(AngleRuns, TrainingWritesItsOwnFilesOnlyAndTheSameBytesOnEitherKernelSet) {
     for (const char* f : {"fort.77", "fort.78", "fort.79", "kelvor.valdav"}) writeFile(dir.file(f), "kelvor's own\n");
     const ToolResult r = runAngles(dir.path(), {}, {"KELVOR_TIME=00:00:00", kernels[i]});
     ASSERT_EQ(r.status, 0) << describe(r);
-    for (const char* f : {"fort.77", "fort.78", "fort.79", "kelvor.valdav"}) EXPECT_EQ(readFile(dir.file(f)), "kelvor's own\n") << f;
+    for (const char* f : {"fort.77", "fort.78", "fort.79", "kelvor.valdav"})
+      EXPECT_EQ(readFile(dir.file(f)), "kelvor's own\n") << f;
     EXPECT_NE(r.out.find("angles test part: first angle MAE "), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("per-letter mean"), std::string::npos);
     valdav[i] = readFile(dir.file("angles.valdav"));
@@ -179,7 +182,8 @@ TEST(AngleRuns, OutOfFoldPredictionsComeOnlyFromModelsThatNeverTrainedOnTheChain
     const std::string chain = field[1], folds = field[3];
     ASSERT_EQ(chain, names[j - 1]);
     ++rows;
-    std::vector<std::string> args{"--predict", "-d", ".", "-o", "again-" + std::to_string(j), "-l", "one-" + std::to_string(j)};
+    std::vector<std::string> args{
+        "--predict", "-d", ".", "-o", "again-" + std::to_string(j), "-l", "one-" + std::to_string(j)};
     std::stringstream ks(folds);
     for (std::string k; std::getline(ks, k, ',');) {
       const fs::path foldDir = dir.path() / "oof" / ("fold-" + k);
@@ -224,8 +228,10 @@ TEST(AngleRuns, AResumedRunWritesWhatAnUninterruptedRunWrites) {
   const pid_t pid = startAngles(cut.path(), env);
   bool killed = false;
   for (int i = 0; i < 20000 && !killed; ++i) {
-    if (fs::exists(cut.path() / "angles.checkpoint")) killed = ::kill(pid, SIGKILL) == 0;
-    else ::usleep(1000);
+    if (fs::exists(cut.path() / "angles.checkpoint"))
+      killed = ::kill(pid, SIGKILL) == 0;
+    else
+      ::usleep(1000);
   }
   int status = 0;
   ::waitpid(pid, &status, 0);
@@ -345,7 +351,8 @@ TEST(AngleRuns, BadInputsAreRefusedWithMessagesThatNameTheCause) {
   // Help says what is read and written.
   r = runAngles(dir.path(), {"--help"});
   EXPECT_EQ(r.status, 0);
-  for (const char* s : {"angles.77", "angles.valdav", "angles.checkpoint", "--out-of-fold", "--predict", "new_prf/N.mat", "Exit status"})
+  for (const char* s : {"angles.77", "angles.valdav", "angles.checkpoint", "--out-of-fold", "--predict",
+                        "new_prf/N.mat", "Exit status"})
     EXPECT_NE(r.out.find(s), std::string::npos) << s;
   r = runAngles(dir.path(), {"--version"});
   EXPECT_EQ(r.out.rfind("kelvor-angles ", 0), 0u);

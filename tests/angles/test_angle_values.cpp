@@ -38,7 +38,8 @@ TEST(AngleValues, DecodingInvertsTheEncoderAllRoundTheCircle) {
     EXPECT_EQ(secondAngleColumn(a), col[2]) << a;  // the same bits as the encoder
   }
   // Near the seam at about -130 degrees both sides come back.
-  for (double a : {-130.2, -129.996, -129.9, 179.99, -179.99}) EXPECT_NEAR(circularDifference(secondAngleDegrees(secondAngleColumn(a)), a), 0.0, 1e-9) << a;
+  for (double a : {-130.2, -129.996, -129.9, 179.99, -179.99})
+    EXPECT_NEAR(circularDifference(secondAngleDegrees(secondAngleColumn(a)), a), 0.0, 1e-9) << a;
   // Every output the network can give decodes to an angle on the circle.
   for (double v = -0.999; v < 1.0; v += 0.001) {
     EXPECT_GE(secondAngleDegrees(v), -180.0 - 1e-9);
@@ -140,8 +141,9 @@ TEST(PredictionFile, TheTrainersReaderTakesItAndGetsTheOutputsBack) {
   for (int r = 1; r <= n; ++r) residues += letterOfRow(original, r);
   std::vector<double> outputs;
   for (int r = 1; r <= n; ++r)
-    for (double v : {std::sin(r * 0.7) * 0.95, std::cos(r * 1.3) * 0.99, std::sin(r * 2.1) * 0.999}) outputs.push_back(v);
-  outputs[3 * 5 + kFirst] = 1e-7;  // would print as 0.0000: never written as the undefined 0.0
+    for (double v : {std::sin(r * 0.7) * 0.95, std::cos(r * 1.3) * 0.99, std::sin(r * 2.1) * 0.999})
+      outputs.push_back(v);
+  outputs[3 * 5 + kFirst] = 1e-7;          // would print as 0.0000: never written as the undefined 0.0
   outputs[3 * 6 + kSecond] = -0.99999999;  // within the last decimal of the seam, from either side
   outputs[3 * 7 + kSecond] = 0.99999999;
   double areaMax = 0.0;

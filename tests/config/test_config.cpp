@@ -24,11 +24,11 @@ TEST(PartSizes, HalvesRoundAwayFromZero) {
     EXPECT_EQ(p.ntrval, ntrval) << n << " " << f;
     EXPECT_EQ(p.nprot, n);
   };
-  check(100, 0.1, 85, 90);   // v = round(4.5) = 5
-  check(10, 0.25, 7, 7);     // t = round(2.5) = 3, v = round(0.35) = 0
-  check(19, 0.5, 9, 9);      // t = round(9.5) = 10, n - t = 9: v = round(0.45) = 0
-  check(20, 0.5, 9, 10);     // n - t = 10: v = round(0.5) = 1
-  check(40, 0.0, 38, 40);    // no test part, v = 2
+  check(100, 0.1, 85, 90);  // v = round(4.5) = 5
+  check(10, 0.25, 7, 7);    // t = round(2.5) = 3, v = round(0.35) = 0
+  check(19, 0.5, 9, 9);     // t = round(9.5) = 10, n - t = 9: v = round(0.45) = 0
+  check(20, 0.5, 9, 10);    // n - t = 10: v = round(0.5) = 1
+  check(40, 0.0, 38, 40);   // no test part, v = 2
   check(0, 0.1, 0, 0);
 }
 
@@ -92,10 +92,10 @@ TEST(FoldCheck, AStraddlingBlockIsRefusedWithTheUsableRange) {
   EXPECT_TRUE(foldUsable(10, 0.1, 100, 10));
   EXPECT_TRUE(foldUsable(0, 0.1, 100, 10));
   EXPECT_TRUE(foldUsable(-3, 0.1, 100, 10));
-  EXPECT_TRUE(foldUsable(11, 0.1, 95, 10));   // hi = round(104.5) = 105: the block lies past the end
-  EXPECT_TRUE(foldUsable(1, 0.1, 95, 10));    // hi = round(9.5) = 10 = t
-  EXPECT_FALSE(foldUsable(7, 0.15, 100, 15)); // hi = 105: lines 91..105 straddle the end
-  EXPECT_TRUE(foldUsable(8, 0.15, 100, 15));  // hi = 120: no line in the block
+  EXPECT_TRUE(foldUsable(11, 0.1, 95, 10));    // hi = round(104.5) = 105: the block lies past the end
+  EXPECT_TRUE(foldUsable(1, 0.1, 95, 10));     // hi = round(9.5) = 10 = t
+  EXPECT_FALSE(foldUsable(7, 0.15, 100, 15));  // hi = 105: lines 91..105 straddle the end
+  EXPECT_TRUE(foldUsable(8, 0.15, 100, 15));   // hi = 120: no line in the block
   try {
     checkFold(7, 0.15, 100, 15, "kelvor.in");
     FAIL();
@@ -110,8 +110,9 @@ TEST(FoldCheck, AStraddlingBlockIsRefusedWithTheUsableRange) {
 
 TEST(Settings, CommentsBlankLinesAndTheWordOnALaterLine) {
   ScratchDir dir;
-  writeFile(dir.file("a.in"),
-            "30 epochs\n213  proteins\n0\n\n0.001 rate\n0.5\n   \n0.5 gain\n1.0\n1 fold\n0.1\n'dir/proteins.list'\nreal\n");
+  writeFile(
+      dir.file("a.in"),
+      "30 epochs\n213  proteins\n0\n\n0.001 rate\n0.5\n   \n0.5 gain\n1.0\n1 fold\n0.1\n'dir/proteins.list'\nreal\n");
   writeFile(dir.file("b.in"), "30\n213\n0\n0.001\n0.5\n0.5\n1.0\n1\n0.1\n'dir/proteins.list' real\n");
   Settings a = readSettings(dir.file("a.in")), b = readSettings(dir.file("b.in"));
   for (const Settings* s : {&a, &b}) {

@@ -74,9 +74,9 @@ TEST_F(Environment, TimeOfDay) {
   for (const char* bad : {"24:00:00", "12:60:00", "12:00:60", "12:00", "12:00:00:00", "012:00:00", "1 2:00:00",
                           "12:00:00 ", "-1:00:00", "ab:cd:ef", ":00:00"}) {
     set("KELVOR_TIME", bad);
-    EXPECT_EQ(refusal([] { timeFromEnvironment(); }),
-              std::string("KELVOR_TIME is \"") + bad +
-                  "\"; allowed: a time of day hh:mm:ss with hh 0-23, mm and ss 0-59")
+    EXPECT_EQ(
+        refusal([] { timeFromEnvironment(); }),
+        std::string("KELVOR_TIME is \"") + bad + "\"; allowed: a time of day hh:mm:ss with hh 0-23, mm and ss 0-59")
         << bad;
     EXPECT_THROW(checkEnvironment(), ConfigError) << bad;
   }

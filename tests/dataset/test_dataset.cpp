@@ -137,10 +137,12 @@ TEST(Setio, LetterMismatchesGiveTheirFourLineReports) {
   Captured c = runSetio(s, dir);
   EXPECT_TRUE(c.stopped);
   const std::string name = "y" + std::string(119, ' ');
-  EXPECT_EQ(c.out, " aa12 mismatch, aborting\n"
-                   " i=           5    nta=           9    ix=           2\n"
-                   " aa1: R     aa2: K\n"
-                   " file: \n " + name + "\n");
+  EXPECT_EQ(c.out,
+            " aa12 mismatch, aborting\n"
+            " i=           5    nta=           9    ix=           2\n"
+            " aa1: R     aa2: K\n"
+            " file: \n " +
+                name + "\n");
 
   writeProtein(dir, "y", "GGGGKGG", "EEEECCC");
   std::string q = test::readFile(dir.file("kvqout/y.kvqout"));

@@ -16,8 +16,8 @@ namespace kelvor::fuzz {
   std::fprintf(stderr, "fuzz check failed: %s %s\n", what, detail.c_str());
   std::abort();
 }
-#define KELVOR_FUZZ_CHECK(cond, detail) \
-  do {                                  \
+#define KELVOR_FUZZ_CHECK(cond, detail)               \
+  do {                                                \
     if (!(cond)) ::kelvor::fuzz::fail(#cond, detail); \
   } while (0)
 
@@ -25,8 +25,10 @@ namespace kelvor::fuzz {
 inline std::vector<std::string> splitAtNul(const std::uint8_t* data, std::size_t size) {
   std::vector<std::string> parts(1);
   for (std::size_t i = 0; i < size; ++i) {
-    if (data[i] == 0) parts.emplace_back();
-    else parts.back() += static_cast<char>(data[i]);
+    if (data[i] == 0)
+      parts.emplace_back();
+    else
+      parts.back() += static_cast<char>(data[i]);
   }
   return parts;
 }

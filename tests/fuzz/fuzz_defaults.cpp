@@ -56,8 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   const std::string listName = trimmed(settings.listName);
-  const bool plainName = !listName.empty() && listName.find('/') == std::string::npos && listName != "." &&
-                         listName != "..";
+  const bool plainName =
+      !listName.empty() && listName.find('/') == std::string::npos && listName != "." && listName != "..";
   if (!plainName) return 0;  // the list would be some other file of this machine
   const bool ownList = listName != "kelvor.in";
   if (ownList) fuzz::putFile(listName, parts[1]);
@@ -100,7 +100,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   // Training and validation keep list order; the test part is consecutive lines.
   for (int i = 1; i < store.ntrval; ++i) KELVOR_FUZZ_CHECK(store.iorder[i] > store.iorder[i - 1], "front order");
-  for (int i = store.ntrval + 1; i < n; ++i)
-    KELVOR_FUZZ_CHECK(store.iorder[i] == store.iorder[i - 1] + 1, "test part");
+  for (int i = store.ntrval + 1; i < n; ++i) KELVOR_FUZZ_CHECK(store.iorder[i] == store.iorder[i - 1] + 1, "test part");
   return 0;
 }

@@ -73,11 +73,22 @@ void runStatement(RecordReader& in, std::uint8_t op, bool compare) {
     const std::size_t width = kWidths[(op >> 3) % 4];
     for (std::size_t i = 0; i < count; ++i) {
       switch ((op + i) % 5) {
-        case 0: items[i] = Item::integer(ints[i]); break;
-        case 1: items[i] = Item::real(reals[i]); break;
-        case 2: texts[i] = "unset"; items[i] = Item::text(texts[i], width); break;
-        case 3: items[i] = Item::letter(letters[i]); break;
-        default: items[i] = Item::skip(); break;
+        case 0:
+          items[i] = Item::integer(ints[i]);
+          break;
+        case 1:
+          items[i] = Item::real(reals[i]);
+          break;
+        case 2:
+          texts[i] = "unset";
+          items[i] = Item::text(texts[i], width);
+          break;
+        case 3:
+          items[i] = Item::letter(letters[i]);
+          break;
+        default:
+          items[i] = Item::skip();
+          break;
       }
     }
     RecordReader copy = compare ? in : RecordReader("", "");
@@ -86,8 +97,7 @@ void runStatement(RecordReader& in, std::uint8_t op, bool compare) {
     if (!r.ok()) KELVOR_FUZZ_CHECK(r.item >= 1 && r.item <= count, r.describe());
     if (r.status == ReadResult::kEndOfFile) KELVOR_FUZZ_CHECK(in.atEnd(), r.describe());
     for (std::size_t i = 0; i < count; ++i) {
-      if (items[i].kind == Item::kText)
-        KELVOR_FUZZ_CHECK(texts[i] == "unset" || texts[i].size() == width, texts[i]);
+      if (items[i].kind == Item::kText) KELVOR_FUZZ_CHECK(texts[i] == "unset" || texts[i].size() == width, texts[i]);
       if (items[i].kind == Item::kReal && reals[i] != -7.5) checkRealRoundTrip(reals[i]);
       if (items[i].kind == Item::kInteger && ints[i] != -7) checkIntegerRoundTrip(ints[i]);
     }

@@ -2,11 +2,10 @@
 //
 // Input: up to six texts separated by NUL bytes, the DSSP-data, profile and prediction files
 // of protein "pa" (the training part) and then of protein "pb" (the test part); a text that is
-// not there, or is the one byte 0xFF, is a missing file. The files are written to a scratch data root and read by setio.
-// Besides the sanitizers' checks: a stop is one of the specified ones (letter mismatch, unknown
-// structure letter, file layer), and a completed read leaves a consistent store: one row per
-// residue, part boundaries in order, window bounds by their formulas, class vectors and codes
-// that belong together.
+// not there, or is the one byte 0xFF, is a missing file. The files are written to a scratch data root and read by
+// setio. Besides the sanitizers' checks: a stop is one of the specified ones (letter mismatch, unknown structure
+// letter, file layer), and a completed read leaves a consistent store: one row per residue, part boundaries in order,
+// window bounds by their formulas, class vectors and codes that belong together.
 #include <cstdint>
 #include <filesystem>
 #include <string>

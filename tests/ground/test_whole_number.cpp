@@ -23,7 +23,7 @@ TEST(WholeNumber, DigitsWithinTheRangeAreTakenAndNothingElse) {
     EXPECT_FALSE(parseWholeNumber(bad, 0, 8, v)) << '"' << bad << '"';
   EXPECT_FALSE(parseWholeNumber(nullptr, 0, 8, v));
   EXPECT_FALSE(parseWholeNumber("0", 1, 8, v));  // below the range
-  EXPECT_EQ(v, -7);                               // a refused text leaves the value alone
+  EXPECT_EQ(v, -7);                              // a refused text leaves the value alone
 }
 
 TEST(WholeNumber, TextsBeyondAnyIntegerAreRefusedNotWrapped) {

@@ -64,8 +64,7 @@ World makeWorld() {
   int seed = 4711;
   drawWeights(w.net, seed);
   attenuation(w.net);
-  fillStore(w.store, {1, 230, 5, 1, 1, 17, 480, 60, 2, 1, 300, 11, 10, 12, 1, 150, 500, 21, 22, 3, 250, 40, 1},
-            2024);
+  fillStore(w.store, {1, 230, 5, 1, 1, 17, 480, 60, 2, 1, 300, 11, 10, 12, 1, 150, 500, 21, 22, 3, 250, 40, 1}, 2024);
   w.store.ntatrain = 1100;
   w.store.ntatrval = 1400;
   w.net.outs.assign(static_cast<std::size_t>(w.store.nta) * 3, 0.0);
@@ -181,10 +180,10 @@ TEST_F(FastKernels, GoingOnWithOneThreadChangesNoBit) {
     int epoch, at;
     long budget;
   };
-  const std::vector<Switch> switches = {{0, 200, 300},                // alone 201..500, threads again in the range
-                                        {1, st.ntatrain + 1, 100000}, // first residue of the validation part, then
-                                                                      // alone into the next range
-                                        {2, 3, 0}};                   // the final pass, threads again at once
+  const std::vector<Switch> switches = {{0, 200, 300},                 // alone 201..500, threads again in the range
+                                        {1, st.ntatrain + 1, 100000},  // first residue of the validation part, then
+                                                                       // alone into the next range
+                                        {2, 3, 0}};                    // the final pass, threads again at once
   for (const Config& c : configs()) {
     if (c.threads < 2) continue;
     World w(*start_);
@@ -193,8 +192,10 @@ TEST_F(FastKernels, GoingOnWithOneThreadChangesNoBit) {
       for (const Switch& sw : switches)
         if (sw.epoch == e) fast.goSoloAt(sw.at, sw.budget);
       clearAccumulators(w.store);
-      if (e < 2) epochOfFirstStage(fast, w.store);
-      else fast.predictFirst(1, w.store.nta);
+      if (e < 2)
+        epochOfFirstStage(fast, w.store);
+      else
+        fast.predictFirst(1, w.store.nta);
     }
     for (int e = 0; e < 2; ++e) {
       clearAccumulators(w.store);
@@ -212,7 +213,7 @@ TEST_F(FastKernels, GoingOnWithOneThreadChangesNoBit) {
 // long before the range ended.
 TEST_F(FastKernels, RangesOfOneResidueAndRangesStartingAtProteinEndsMatch) {
   const int nta = start_->store.nta;
-  const std::vector<std::pair<int, int>> ranges = {{1, 1},     {2, 2},          {3, 9},   {235, 237},
+  const std::vector<std::pair<int, int>> ranges = {{1, 1},     {2, 2},          {3, 9},     {235, 237},
                                                    {238, 240}, {241, 260},      {236, 236}, {900, 1200},
                                                    {5, 4},     {nta - 41, nta}, {nta, nta}};
   World ref(*start_);
@@ -306,9 +307,9 @@ TEST(SameBits, EveryBitCountsAndTheFirstDifferenceOfEachAreaIsShownInHex) {
   b.net.fout[2] = -a.net.fout[2];  // 0.0 against -0.0
   b.store.nsscode.assign(a.store.nsscode.size() + 1, 0);
   const std::string wei1 = "wei1[5] differs: expected " + hexReal(a.net.wei1[5]) + " vs " + hexReal(b.net.wei1[5]);
-  EXPECT_EQ(compareWorlds(a, b), wei1 + "\nfout[2] differs: expected 0x0p+0 vs -0x0p+0\nnsscode: " +
-                                     std::to_string(a.store.nsscode.size()) + " values expected, " +
-                                     std::to_string(b.store.nsscode.size()) + " found\n");
+  EXPECT_EQ(compareWorlds(a, b),
+            wei1 + "\nfout[2] differs: expected 0x0p+0 vs -0x0p+0\nnsscode: " + std::to_string(a.store.nsscode.size()) +
+                " values expected, " + std::to_string(b.store.nsscode.size()) + " found\n");
   EXPECT_EQ(hexReal(0.75), "0x1.8p-1");
   const double quiet = std::numeric_limits<double>::quiet_NaN();
   const double other = -quiet;

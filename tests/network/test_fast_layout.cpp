@@ -157,9 +157,9 @@ TEST(FastPanels, EveryValueTravelsToAPlaceOfItsOwnAndBackOnEveryLayout) {
       EXPECT_TRUE(std::equal(weightsOnly.pwei.begin(), weightsOnly.pwei.begin() + kHiddenBias * kOutputs,
                              expected.pwei.begin()))
           << label;
-      EXPECT_TRUE(std::all_of(weightsOnly.pwei.begin() + kHiddenBias * kOutputs, weightsOnly.pwei.end(),
-                              [](double x) { return x == 0.0; }))
-          << label;
+      EXPECT_TRUE(std::all_of(weightsOnly.pwei.begin() + kHiddenBias * kOutputs, weightsOnly.pwei.end(), [](double x) {
+        return x == 0.0;
+      })) << label;
     }
   }
 }

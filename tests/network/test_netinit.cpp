@@ -30,9 +30,7 @@ TEST(Randnm, ExamplesOfTheGenerator) {
   EXPECT_EQ(seed, static_cast<int>((16807LL * 2147483646LL) % 2147483647LL));
 }
 
-TEST(SeedFormula, MidnightWithOffsetSevenGivesSix) {
-  EXPECT_EQ(seedFromTime(7, {0, 0, 0}), 6);
-}
+TEST(SeedFormula, MidnightWithOffsetSevenGivesSix) { EXPECT_EQ(seedFromTime(7, {0, 0, 0}), 6); }
 
 TEST(SeedFormula, UsesSinglePrecisionQuotientsAndIsRefusedOutOfRange) {
   // Hand computation with the widened single-precision constants.
@@ -43,8 +41,8 @@ TEST(SeedFormula, UsesSinglePrecisionQuotientsAndIsRefusedOutOfRange) {
   const double sum = 3 + std::exp(a) + std::exp(b) + std::exp(k / static_cast<double>(2.8f));
   int p = 1;
   for (int i = 0; i < static_cast<int>(std::trunc(std::log10(sum))); ++i) p *= 10;
-  const int want = static_cast<int>(std::trunc(k / static_cast<double>(2.8f) +
-                                               std::fabs(p * (sum - static_cast<int>(sum)) - sum)));
+  const int want =
+      static_cast<int>(std::trunc(k / static_cast<double>(2.8f) + std::fabs(p * (sum - static_cast<int>(sum)) - sum)));
   EXPECT_EQ(seedFromTime(3, t), want);
   EXPECT_FALSE(seedFromTime(-4, {0, 0, 0}).has_value());          // the sum is negative: no log10
   EXPECT_TRUE(seedFromTime(-3, {0, 0, 0}).has_value());           // 0.43: log10 < 0, p = 1

@@ -154,7 +154,7 @@ TEST(Backprop, OutputErrorTermAndTheBiasUpdate) {
   // Make output 1 exactly 0.6 against target 1 with gain 0.5: error term 0.128.
   fx.net.out(15, 1) = 0.6;
   fx.store.targ(1) = 1.0;
-  fx.net.out(15, 2) = 1.0;   // an output of exactly 1: error term 0
+  fx.net.out(15, 2) = 1.0;               // an output of exactly 1: error term 0
   fx.net.out(15, 3) = fx.store.targ(3);  // output equal to target: 0
   const Network before = fx.net;
   backprop(fx.net, fx.store, 15);
@@ -205,7 +205,8 @@ TEST(Backpropf, OneStepChangesOnlyTheFilterAndItsBiasAsStated) {
   for (int c = 1; c <= 3; ++c) {
     const double o = before.fout[c];
     const double biro2 = 0.5 * (fx.store.targ(c) - o) * (1.0 - o * o);
-    EXPECT_SAME_BITS(fx.net.fwei2[fw2(22, c)], before.fwei2[fw2(22, c)] + (0.01 * biro2 + 0.5 * before.ofwei2[fw2(22, c)]));
+    EXPECT_SAME_BITS(fx.net.fwei2[fw2(22, c)],
+                     before.fwei2[fw2(22, c)] + (0.01 * biro2 + 0.5 * before.ofwei2[fw2(22, c)]));
   }
   EXPECT_SAME_BITS(fx.net.wei1, before.wei1);
   EXPECT_SAME_BITS(fx.net.outs, before.outs);

@@ -105,7 +105,7 @@ TEST(Confusion, UndefinedScoresAreNotNumbers) {
 // The trainer's tie rules decide the class: H wins every tie it is in, E a tie with C.
 TEST(Decision, TiesFollowTheTrainersRule) {
   const double cases[][4] = {{0.1, 0.3, 0.3, kHelix}, {0.3, 0.3, 0.1, kStrand}, {0.1, 0.3, 0.2, kCoil},
-                             {0.2, 0.2, 0.2, kHelix}, {0.4, 0.3, 0.4, kHelix}, {-0.5, -0.9, -0.7, kStrand}};
+                             {0.2, 0.2, 0.2, kHelix}, {0.4, 0.3, 0.4, kHelix},  {-0.5, -0.9, -0.7, kStrand}};
   for (const auto& c : cases) EXPECT_EQ(decide(c), static_cast<int>(c[3])) << c[0] << " " << c[1] << " " << c[2];
 }
 

@@ -134,8 +134,8 @@ TEST_F(TrainedRun, ScoresEqualTheTrainersTestPartScores) {
   EXPECT_EQ(formatReal(static_cast<double>(first.second) / first.first), scores_[0]);
   EXPECT_EQ(formatReal(static_cast<double>(filter.second) / filter.first), scores_[1]);
   if (std::system("python3 -c '' >/dev/null 2>&1") == 0) {
-    const std::string check = "python3 -c 'import json,sys; json.load(open(sys.argv[1]))' " +
-                              (dir() / "out" / "scores.json").string();
+    const std::string check =
+        "python3 -c 'import json,sys; json.load(open(sys.argv[1]))' " + (dir() / "out" / "scores.json").string();
     EXPECT_EQ(std::system(check.c_str()), 0) << json;
   }
 }
@@ -143,7 +143,8 @@ TEST_F(TrainedRun, ScoresEqualTheTrainersTestPartScores) {
 TEST_F(TrainedRun, WholeListEqualsAPredictionRunOverTheWholeList) {
   // Prediction mode, every chain in the test part.
   ScratchDir run;
-  for (const char* f : {"fort.77", "fort.78", "fort.79", "fort.87", "fort.88"}) fs::copy_file(dir() / f, run.path() / f);
+  for (const char* f : {"fort.77", "fort.78", "fort.79", "fort.87", "fort.88"})
+    fs::copy_file(dir() / f, run.path() / f);
   copyDataRoot(dir(), run.path());
   fs::copy_file(dir() / "proteins.list", run.path() / "proteins.list");
   test::writeDefaults(run.path(), 0, 13, 1, 1.0);
@@ -330,7 +331,8 @@ TEST_F(TrainedRun, BadInputNamesTheFileAndLine) {
   writeList(dir() / "long.list", {name, std::string(121, 'n')});
   r = runTool(dir(), {"-d", "bad", "-l", "long.list", "-o", "badout"});
   EXPECT_EQ(r.status, 2);
-  EXPECT_TRUE(contains(r.err, "long.list\", line 2: name of 121 characters; allowed: at most 120, a name is never cut")) << r.err;
+  EXPECT_TRUE(contains(r.err, "long.list\", line 2: name of 121 characters; allowed: at most 120, a name is never cut"))
+      << r.err;
 
   // A missing profile file.
   fs::remove(root / "new_prf" / (name + ".mat"));
@@ -352,19 +354,29 @@ TEST_F(TrainedRun, RefusesWhatTheTrainerRefusesAndWritesOnlyItsOwnFiles) {
   };
   const fs::path set = dir() / "set";
   fs::create_directory(set);
-  for (const char* f : {"fort.77", "fort.78", "fort.79", "fort.87", "fort.88", "kelvor.in"}) fs::copy_file(dir() / f, set / f);
+  for (const char* f : {"fort.77", "fort.78", "fort.79", "fort.87", "fort.88", "kelvor.in"})
+    fs::copy_file(dir() / f, set / f);
   const std::vector<Row> rows = {
-      {"chain name leaving the output directory", [&] { writeList(dir() / "up.list", {"../" + name}); },
-       {"-l", "up.list", "-o", "o1"}, 2, {"up.list", "line 1", "\"/\" or \"..\""}},
+      {"chain name leaving the output directory",
+       [&] { writeList(dir() / "up.list", {"../" + name}); },
+       {"-l", "up.list", "-o", "o1"},
+       2,
+       {"up.list", "line 1", "\"/\" or \"..\""}},
       {"gain not finite", [] {}, {"-w", "set", "--gain", "nan", "-o", "o2"}, 1, {}},
-      {"weight not finite", [&] { test::writeFile((set / "fort.88").string(), " inf\n" + readFile((dir() / "fort.88").string())); },
-       {"-w", "set", "-o", "o3"}, 2, {"set/fort.88", "line 1", "not a finite number"}},
-      {"output linked to the list", [&] {
+      {"weight not finite",
+       [&] { test::writeFile((set / "fort.88").string(), " inf\n" + readFile((dir() / "fort.88").string())); },
+       {"-w", "set", "-o", "o3"},
+       2,
+       {"set/fort.88", "line 1", "not a finite number"}},
+      {"output linked to the list",
+       [&] {
          writeList(dir() / "one.list", {name});
          fs::create_directories(dir() / "o4");
          fs::create_symlink(fs::absolute(dir() / "one.list"), dir() / "o4" / (name + ".vertical"));
        },
-       {"-l", "one.list", "-o", "o4"}, 2, {name + ".vertical", "one.list", "through a link"}},
+       {"-l", "one.list", "-o", "o4"},
+       2,
+       {name + ".vertical", "one.list", "through a link"}},
   };
   for (const Row& row : rows) {
     row.spoil();
@@ -409,8 +421,8 @@ TEST(CommandLine, HelpVersionAndUsageErrors) {
   ToolResult r = runTool(d.path(), {"--help"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
-  for (const char* opt : {"--weights", "--list", "--data-root", "--output", "--scores", "--gain", "--dcay", "--help",
-                          "--version"})
+  for (const char* opt :
+       {"--weights", "--list", "--data-root", "--output", "--scores", "--gain", "--dcay", "--help", "--version"})
     EXPECT_TRUE(contains(r.out, opt)) << opt;
   EXPECT_GE(std::count(r.out.begin(), r.out.end(), '(') - 2, 7) << "every option with its default";
   EXPECT_EQ(runTool(d.path(), {"-h"}).out, r.out);

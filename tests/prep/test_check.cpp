@@ -30,11 +30,13 @@ TEST(Check, TheShippedExampleSetHasNoProblem) {
 TEST(Check, ANameLongerThanKelvorKeepsIsAnError) {
   ScratchDir dir;
   const std::vector<std::string> n = kelvor::test::copyExampleChains(dir.path() / "root", 1);
-  writeFile(dir.file("root/proteins.list"), n[0] + "\n" + std::string(121, 'x') + "\n" + std::string(120, 'y') + "  \n");
+  writeFile(dir.file("root/proteins.list"),
+            n[0] + "\n" + std::string(121, 'x') + "\n" + std::string(120, 'y') + "  \n");
   const RootCheck rc = checkDataRoot((dir.path() / "root").string(), dir.file("root/proteins.list"), diskLoader());
   bool refused = false;
   for (const auto& p : rc.problems) {
-    if (p.str().find("line 2: name of 121 characters; allowed: at most 120, a name is never cut") != std::string::npos) refused = true;
+    if (p.str().find("line 2: name of 121 characters; allowed: at most 120, a name is never cut") != std::string::npos)
+      refused = true;
     EXPECT_EQ(p.str().find("line 1:"), std::string::npos) << p.str();
   }
   EXPECT_TRUE(refused);
@@ -145,8 +147,10 @@ TEST(Check, EveryProblemPlantedInADamagedCopyIsListedAndNothingElse) {
   }
   ASSERT_EQ(warnings.size(), 2u) << run.err;
   EXPECT_TRUE(contains(warnings[0], "line 11: protein " + n[0] + " is listed before, on line 1"));
-  EXPECT_EQ(warnings[1], "warning: file \"root/dssp_data/twin\", line 1: protein twin has the same sequence and structure letters as protein " +
-                             n[8] + " (list line 10); kelvor uses the chain twice");
+  EXPECT_EQ(warnings[1],
+            "warning: file \"root/dssp_data/twin\", line 1: protein twin has the same sequence and structure letters "
+            "as protein " +
+                n[8] + " (list line 10); kelvor uses the chain twice");
   EXPECT_EQ(summary, "10 problems and 2 warnings in 9 of 12 proteins (list root/proteins.list, data root root/)");
 }
 
@@ -164,43 +168,75 @@ TEST(Check, RecordsAreReadByKelvorsRules) {
   } cases[] = {
       {"clean", "1 A x H\n2 A x H\n3 A x H\n", prof3, pred3, {}, {}, 3},
       {"a record without its chain field takes the next line's first word as its structure letter",
-       "1 A x H\n2 A H\n3 A x H\n", prof3, pred3,
+       "1 A x H\n2 A H\n3 A x H\n",
+       prof3,
+       pred3,
        {"dssp_data/p\", line 2: protein p: residue 2: structure letter '3'"},
        {"new_prf/p.mat\", line 6: protein p: 1 more residue record than the DSSP-data file (2)",
         "kvqout/p.kvqout\", line 4: protein p: 1 more residue record",
         "dssp_data/p\", line 2: protein p: residue 2: the record runs over lines 2-3"},
        2},
-      {"a last record cut short is dropped", "1 A x H\n2 A x H\n3 A\n", prof3, pred3,
+      {"a last record cut short is dropped",
+       "1 A x H\n2 A x H\n3 A\n",
+       prof3,
+       pred3,
        {"dssp_data/p\", line 3: protein p: a record with fewer than 4 fields at the end of the file"},
-       {"new_prf/p.mat\", line 6: protein p: 1 more", "kvqout/p.kvqout\", line 4: protein p: 1 more"}, 2},
-      {"a profile record may run over two lines", "1 A x H\n2 A x H\n3 A x H\n",
-       "h\nh\nh\n1 A 1 2 3 4 5 6 7 8 9 10\n 11 12 13 14 15 16 17 18 19 20\n2 A 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20\n"
+       {"new_prf/p.mat\", line 6: protein p: 1 more", "kvqout/p.kvqout\", line 4: protein p: 1 more"},
+       2},
+      {"a profile record may run over two lines",
+       "1 A x H\n2 A x H\n3 A x H\n",
+       "h\nh\nh\n1 A 1 2 3 4 5 6 7 8 9 10\n 11 12 13 14 15 16 17 18 19 20\n2 A 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 "
+       "17 18 19 20\n"
        "3 A 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20\n",
-       pred3, {}, {}, 3},
-      {"lower case agreeing in all three files", "1 a x H\n2 A x H\n3 A x H\n",
+       pred3,
+       {},
+       {},
+       3},
+      {"lower case agreeing in all three files",
+       "1 a x H\n2 A x H\n3 A x H\n",
        "h\nh\nh\n1 a 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20\n" + prof3.substr(prof3.find("2 A")),
-       "#\n1 a H -60 -45 0 0 0 0 0 50\n" + pred3.substr(pred3.find("2 A")), {},
-       {"dssp_data/p\", line 1: protein p: residue 1: lower-case residue letter 'a'"}, 3},
-      {"an undefined angle left at 360", "1 A x H\n2 A x H\n3 A x H\n", prof3,
-       "#\n1 A H 360.0 -45 0 0 0 0 0 50\n" + pred3.substr(pred3.find("2 A")), {},
-       {"kvqout/p.kvqout\", line 2: protein p: residue 1: the first angle is 360"}, 3},
-      {"profile letter off: named in the profile file, aa12", "1 A x H\n2 A x H\n3 A x H\n",
-       prof3.substr(0, prof3.find("3 A")) + "3 W" + prof3.substr(prof3.find("3 A") + 3), pred3,
+       "#\n1 a H -60 -45 0 0 0 0 0 50\n" + pred3.substr(pred3.find("2 A")),
+       {},
+       {"dssp_data/p\", line 1: protein p: residue 1: lower-case residue letter 'a'"},
+       3},
+      {"an undefined angle left at 360",
+       "1 A x H\n2 A x H\n3 A x H\n",
+       prof3,
+       "#\n1 A H 360.0 -45 0 0 0 0 0 50\n" + pred3.substr(pred3.find("2 A")),
+       {},
+       {"kvqout/p.kvqout\", line 2: protein p: residue 1: the first angle is 360"},
+       3},
+      {"profile letter off: named in the profile file, aa12",
+       "1 A x H\n2 A x H\n3 A x H\n",
+       prof3.substr(0, prof3.find("3 A")) + "3 W" + prof3.substr(prof3.find("3 A") + 3),
+       pred3,
        {"new_prf/p.mat\", line 6: protein p: residue 3: residue letters disagree: DSSP-data 'A' (line 3), profile 'W' "
         "(line 6), prediction 'A' (line 4); kelvor stops (aa12 mismatch)"},
-       {}, 3},
-      {"the prediction index must be an integer", "1 A x H\n2 A x H\n3 A x H\n", prof3,
+       {},
+       3},
+      {"the prediction index must be an integer",
+       "1 A x H\n2 A x H\n3 A x H\n",
+       prof3,
        "#\n1 A H -60 -45 0 0 0 0 0 50\n# 2 A H -60 -45 0 0 0 0 0 50\n3 A H -60 -45 0 0 0 0 0 50\n",
-       {"kvqout/p.kvqout\", line 3: protein p: residue 2: unreadable value \"#\" (item 1); kelvor ends the protein before it"},
-       {}, 1},
-      {"a number that is not finite is refused as kelvor refuses it", "1 A x H\n2 A x H\n3 A x H\n", prof3,
+       {"kvqout/p.kvqout\", line 3: protein p: residue 2: unreadable value \"#\" (item 1); kelvor ends the protein "
+        "before it"},
+       {},
+       1},
+      {"a number that is not finite is refused as kelvor refuses it",
+       "1 A x H\n2 A x H\n3 A x H\n",
+       prof3,
        "#\n1 A H -60 -45 0 0 0 0 0 1e400\n" + pred3.substr(pred3.find("2 A")),
        {"kvqout/p.kvqout\", line 2: protein p: residue 1: number 8 is not a finite number; kelvor refuses the file"},
-       {}, 0},
-      {"header lines cannot be skipped", "1 A x H\n", "h\nh\n", "",
+       {},
+       0},
+      {"header lines cannot be skipped",
+       "1 A x H\n",
+       "h\nh\n",
+       "",
        {"new_prf/p.mat\": protein p: the profile file has 2 lines; kelvor skips 3 header lines",
         "kvqout/p.kvqout\": protein p: the prediction file has 0 lines; kelvor skips 1 header line"},
-       {}, 0},
+       {},
+       0},
   };
   for (const auto& c : cases) {
     const std::map<std::string, std::string> files{
@@ -211,7 +247,8 @@ TEST(Check, RecordsAreReadByKelvorsRules) {
     for (const auto& p : pc.problems) (p.severity == Problem::kError ? errors : warnings).push_back(p.str());
     ASSERT_EQ(errors.size(), c.errors.size()) << c.what << "\n" << ::testing::PrintToString(errors);
     ASSERT_EQ(warnings.size(), c.warnings.size()) << c.what << "\n" << ::testing::PrintToString(warnings);
-    for (std::size_t i = 0; i < errors.size(); ++i) EXPECT_TRUE(contains(errors[i], c.errors[i])) << c.what << "\n" << errors[i];
+    for (std::size_t i = 0; i < errors.size(); ++i)
+      EXPECT_TRUE(contains(errors[i], c.errors[i])) << c.what << "\n" << errors[i];
     for (const auto& w : c.warnings) {
       bool hit = false;
       for (const auto& x : warnings) hit |= contains(x, w);

@@ -19,7 +19,8 @@ namespace {
 
 using namespace test;
 
-ChainEntry entry(const std::string& name, const std::string& chain, const std::string& pssm, const std::string& angles = "") {
+ChainEntry entry(const std::string& name, const std::string& chain, const std::string& pssm,
+                 const std::string& angles = "") {
   ChainEntry s;
   s.name = name;
   s.dssp = data("1tii.dssp");
@@ -81,7 +82,7 @@ TEST(Convert, ChainBreakBridgedCysteineAndUndefinedAnglesOfChainA) {
   ASSERT_EQ(p.size(), 3u + 186u + 6u);
   ASSERT_EQ(q.size(), 1u + 186u);
   EXPECT_EQ(d[45], "46 T A C");
-  EXPECT_EQ(d[46], "48 T A C");  // the break line between them is left out
+  EXPECT_EQ(d[46], "48 T A C");    // the break line between them is left out
   EXPECT_EQ(d[183], "185 C A H");  // lower-case f in the DSSP file; state G
   EXPECT_EQ(fields(p[3 + 183])[1], "C");
   EXPECT_EQ(fields(q[1 + 183])[1], "C");
@@ -129,13 +130,16 @@ TEST(Convert, EveryDisagreementWithThePssmIsReportedAndNothingIsMade) {
   const std::vector<DsspResidue> residues = chainResidues(readDssp(data("1tii.dssp")), "A");
   const PssmFile pssm = readPssm(data("1tii_A_seqres.pssm"));
   std::size_t expected = 0;
-  for (std::size_t i = 0; i < residues.size(); ++i) expected += dsspResidueLetter(residues[i].letter) != pssm.rows[i].letter;
+  for (std::size_t i = 0; i < residues.size(); ++i)
+    expected += dsspResidueLetter(residues[i].letter) != pssm.rows[i].letter;
   const std::string all = allProblems(r);
   EXPECT_GT(expected, 100u);
   EXPECT_EQ(countLines(all, "chain 1tii_A, position "), expected);
   EXPECT_EQ(countLines(all, "chain 1tii_A, position 46:"), 0u);
-  EXPECT_TRUE(contains(all, "file \"" + data("1tii_A_seqres.pssm") + "\", line 50: chain 1tii_A, position 47: PSSM 'A', DSSP 'T' "
-                            "(residue 48 of chain A, file \"" + data("1tii.dssp") + "\", line 571)"))
+  EXPECT_TRUE(contains(all, "file \"" + data("1tii_A_seqres.pssm") +
+                                "\", line 50: chain 1tii_A, position 47: PSSM 'A', DSSP 'T' "
+                                "(residue 48 of chain A, file \"" +
+                                data("1tii.dssp") + "\", line 571)"))
       << all;
   EXPECT_TRUE(contains(all, "chain 1tii_A: 190 PSSM rows, but the DSSP file has 186 residues of chain A"));
 
@@ -176,9 +180,11 @@ TEST(Convert, AngleTableReplacesTheObservedAnglesAndArea) {
   bad.replace(bad.find("\nC "), 3, "\nK ");
   writeFile(dir.file("bad.angles"), bad);
   DsspCache cache;
-  const BuildResult r = buildChain(entry("1tii_C", "C", data("1tii_C.pssm"), dir.file("bad.angles")), Reduction::kHGI, "/out/", cache);
+  const BuildResult r =
+      buildChain(entry("1tii_C", "C", data("1tii_C.pssm"), dir.file("bad.angles")), Reduction::kHGI, "/out/", cache);
   EXPECT_FALSE(r.files);
-  EXPECT_TRUE(contains(allProblems(r), "bad.angles\", line 4: chain 1tii_C, position 3: angle table 'K', DSSP 'C'")) << allProblems(r);
+  EXPECT_TRUE(contains(allProblems(r), "bad.angles\", line 4: chain 1tii_C, position 3: angle table 'K', DSSP 'C'"))
+      << allProblems(r);
 }
 
 TEST(Convert, FastaHoldsTheSequenceTheDataSetHolds) {

@@ -51,7 +51,8 @@ TEST(DsspReader, RealOutputWithBreaksBetweenAndWithinChainsAndBridgedCysteines) 
   EXPECT_EQ(d[80].letter, 'a');
   EXPECT_EQ(d.front().line, 29);
 
-  EXPECT_TRUE(contains(failure([&] { chainResidues(f, "Q"); }), "no residues of chain 'Q'; the file has chains D E F G H A C"));
+  EXPECT_TRUE(
+      contains(failure([&] { chainResidues(f, "Q"); }), "no residues of chain 'Q'; the file has chains D E F G H A C"));
   EXPECT_TRUE(contains(failure([&] { chainResidues(f, "-"); }), "has 7: D E F G H A C"));
 }
 
@@ -150,15 +151,15 @@ TEST(AngleTable, CommentsSkippedBadLinesNamed) {
 TEST(ChainList, RelativeNamesFromTheListsDirectoryAndEveryFaultyLine) {
   std::vector<Problem> problems;
   const std::vector<ChainEntry> entries = parseChainList("/data/set/chains.txt",
-                                                      "# comment\n"
-                                                      "\n"
-                                                      "a1  x.dssp A x.pssm\n"
-                                                      "a2  /abs/y.dssp - ../y.pssm t.angles\n"
-                                                      "a3  x.dssp\n"
-                                                      "a/4 x.dssp A x.pssm\n"
-                                                      "a1  x.dssp B x.pssm\n"
-                                                      "a5  x.dssp AB x.pssm\n",
-                                                      problems);
+                                                         "# comment\n"
+                                                         "\n"
+                                                         "a1  x.dssp A x.pssm\n"
+                                                         "a2  /abs/y.dssp - ../y.pssm t.angles\n"
+                                                         "a3  x.dssp\n"
+                                                         "a/4 x.dssp A x.pssm\n"
+                                                         "a1  x.dssp B x.pssm\n"
+                                                         "a5  x.dssp AB x.pssm\n",
+                                                         problems);
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_EQ(entries[0].dssp, "/data/set/x.dssp");
   EXPECT_EQ(entries[0].angles, "");

@@ -38,8 +38,9 @@ TEST(SequenceChain, ListLineWithoutDsspFile) {
   EXPECT_EQ(e[0].pssm, "/x/new.pssm");
   EXPECT_TRUE(e[1].hasStructure());
   ASSERT_EQ(problems.size(), 1u);
-  EXPECT_EQ(problems[0].str(), "file \"/x/chains.txt\", line 2: chain \"A\" of no DSSP file: a chain of unknown structure "
-                               "gives - for both DSSP-FILE and CHAIN");
+  EXPECT_EQ(problems[0].str(),
+            "file \"/x/chains.txt\", line 2: chain \"A\" of no DSSP file: a chain of unknown structure "
+            "gives - for both DSSP-FILE and CHAIN");
 }
 
 TEST(SequenceChain, ProfileAsWithStructureAndNoOtherFileWithoutATable) {
@@ -60,7 +61,8 @@ TEST(SequenceChain, ProfileAsWithStructureAndNoOtherFileWithoutATable) {
 
 TEST(SequenceChain, AngleTableGivesAPredictionFileOfUnknownClass) {
   DsspCache cache;
-  const BuildResult r = buildChain(sequenceOnly("c", data("1tii_C.pssm"), data("1tii_C.angles")), Reduction::kHGI, "/out/", cache);
+  const BuildResult r =
+      buildChain(sequenceOnly("c", data("1tii_C.pssm"), data("1tii_C.angles")), Reduction::kHGI, "/out/", cache);
   ASSERT_TRUE(r.files) << allProblems(r);
   EXPECT_TRUE(r.files->hasPrediction);
   const std::vector<std::string> table = readLines(data("1tii_C.angles"));
@@ -93,9 +95,11 @@ TEST(SequenceChain, TableThatDisagreesWithThePssmIsRefused) {
   writeFile(dir.file("letter.angles"), text);
   writeFile(dir.file("short.angles"), text.substr(0, text.rfind('\n', text.size() - 2) + 1));
   DsspCache cache;
-  BuildResult r = buildChain(sequenceOnly("c", data("1tii_C.pssm"), dir.file("letter.angles")), Reduction::kHGI, "/out/", cache);
+  BuildResult r =
+      buildChain(sequenceOnly("c", data("1tii_C.pssm"), dir.file("letter.angles")), Reduction::kHGI, "/out/", cache);
   EXPECT_FALSE(r.files);
-  EXPECT_TRUE(contains(allProblems(r), "letter.angles\", line 4: chain c, position 3: angle table 'K', PSSM 'C'")) << allProblems(r);
+  EXPECT_TRUE(contains(allProblems(r), "letter.angles\", line 4: chain c, position 3: angle table 'K', PSSM 'C'"))
+      << allProblems(r);
   r = buildChain(sequenceOnly("c", data("1tii_C.pssm"), dir.file("short.angles")), Reduction::kHGI, "/out/", cache);
   EXPECT_FALSE(r.files);
   EXPECT_TRUE(contains(allProblems(r), "chain c: 35 angle-table lines, but the PSSM has 36 rows")) << allProblems(r);
@@ -124,7 +128,8 @@ TEST(SequenceChainRun, ReplacingAChainRemovesItsOldStructureAndValues) {
   // A chain without a DSSP file has no sequence to write for its matrix to be made from.
   const ToolRun fasta = runPrep(dir.path(), {"--fasta", "fasta", "after.txt"});
   EXPECT_EQ(fasta.status, 3);
-  EXPECT_TRUE(contains(fasta.err, "after.txt\", line 1: chain 1tii_C has no DSSP file to take a sequence from")) << fasta.err;
+  EXPECT_TRUE(contains(fasta.err, "after.txt\", line 1: chain 1tii_C has no DSSP file to take a sequence from"))
+      << fasta.err;
   EXPECT_FALSE(fs::exists(dir.file("fasta")));
 }
 

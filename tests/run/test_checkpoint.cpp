@@ -42,9 +42,15 @@ Checkpoint sample() {
   for (const SettingField& f : kSettingFields) {
     ++k;
     switch (f.kind) {
-      case SettingField::kInteger: cp.settings.*f.integer = 100 + k; break;
-      case SettingField::kReal: cp.settings.*f.real = 0.5 + 0.01 * k; break;
-      case SettingField::kText: cp.settings.*f.text = "t" + std::to_string(k); break;
+      case SettingField::kInteger:
+        cp.settings.*f.integer = 100 + k;
+        break;
+      case SettingField::kReal:
+        cp.settings.*f.real = 0.5 + 0.01 * k;
+        break;
+      case SettingField::kText:
+        cp.settings.*f.text = "t" + std::to_string(k);
+        break;
     }
   }
   cp.stage = Stage::kFilter;
@@ -52,7 +58,8 @@ Checkpoint sample() {
   cp.stdoutLines = {" random seed =            9", "", std::string("a\0b\n", 4)};
   cp.reportLength = 1234;
   cp.reportHash = 0xfedcba9876543210ULL;
-  cp.weightFiles = {{"fort.77", {true, 1}, {true, 2}}, {"fort.78", {false, 0}, {true, 3}}, {"fort.88", {true, 4}, {true, 4}}};
+  cp.weightFiles = {
+      {"fort.77", {true, 1}, {true, 2}}, {"fort.78", {false, 0}, {true, 3}}, {"fort.88", {true, 4}, {true, 4}}};
   return cp;
 }
 
@@ -82,7 +89,8 @@ TEST(Checkpoint, ReadsBackEveryBit) {
   EXPECT_TRUE(back.stage == Stage::kFilter && back.phase.stopped && back.phase.epoch == 17 && back.time == cp.time);
   EXPECT_EQ(settingsChange(cp.settings, back.settings), "");
   ASSERT_EQ(back.weightFiles.size(), 3u);
-  EXPECT_TRUE(back.weightFiles[1].name == "fort.78" && !back.weightFiles[1].now.present && back.weightFiles[1].after.hash == 3);
+  EXPECT_TRUE(back.weightFiles[1].name == "fort.78" && !back.weightFiles[1].now.present &&
+              back.weightFiles[1].after.hash == 3);
   // Every trained array of the network comes back, each from its own place.
   std::vector<std::vector<double>> was, now;
   forEachWeightArray(cp.net, [&](const char*, auto v) { was.emplace_back(v.begin(), v.end()); });
@@ -99,7 +107,9 @@ TEST(Checkpoint, FieldsOutOfRangeAreRefusedUnderAGoodChecksum) {
   const std::string good = encodeCheckpoint(cp);
   std::size_t settingsBytes = 0;
   for (const SettingField& f : kSettingFields)
-    settingsBytes += f.kind == SettingField::kInteger ? 4 : f.kind == SettingField::kReal ? 8 : 8 + (cp.settings.*f.text).size();
+    settingsBytes += f.kind == SettingField::kInteger ? 4
+                     : f.kind == SettingField::kReal  ? 8
+                                                      : 8 + (cp.settings.*f.text).size();
   const std::size_t phaseAt = 4 + 12 + 4 + settingsBytes + 16;  // after the proteins' and data's hashes
   const struct {
     const char* what;
@@ -114,8 +124,11 @@ TEST(Checkpoint, FieldsOutOfRangeAreRefusedUnderAGoodChecksum) {
       {"negative stale count", [&](std::string& p) { putI32(p, phaseAt + 16, -1); }, "without improvement"},
       {"kept epoch not yet run", [&](std::string& p) { putI32(p, phaseAt + 20, 17); }, "kept epoch"},
       {"stop flag 2", [&](std::string& p) { putI32(p, phaseAt + 24, 2); }, "early stop"},
-      {"best score 1.5", [&](std::string& p) { std::uint64_t b = std::bit_cast<std::uint64_t>(1.5);
-                                               for (int i = 0; i < 8; ++i) p[phaseAt + 8 + i] = static_cast<char>((b >> (8 * i)) & 0xff); },
+      {"best score 1.5",
+       [&](std::string& p) {
+         std::uint64_t b = std::bit_cast<std::uint64_t>(1.5);
+         for (int i = 0; i < 8; ++i) p[phaseAt + 8 + i] = static_cast<char>((b >> (8 * i)) & 0xff);
+       },
        "best score"},
       {"line count past the file", [&](std::string& p) { p[phaseAt + 28 + 7] = 0x10; }, "standard output lines"},
   };
@@ -149,13 +162,16 @@ TEST(Checkpoint, OnlyARegularFileIsRead) {
   };
   EXPECT_NE(refusal().find("nothing to resume"), std::string::npos);
   std::filesystem::create_directory(name);
-  EXPECT_NE(refusal().find("\"kelvor.checkpoint\" is refused (cannot open: is a directory"), std::string::npos) << refusal();
+  EXPECT_NE(refusal().find("\"kelvor.checkpoint\" is refused (cannot open: is a directory"), std::string::npos)
+      << refusal();
   std::filesystem::remove(name);
   ASSERT_EQ(::mkfifo(name.c_str(), 0644), 0);
-  EXPECT_NE(refusal().find("\"kelvor.checkpoint\" is refused (cannot read: not a regular file"), std::string::npos) << refusal();
+  EXPECT_NE(refusal().find("\"kelvor.checkpoint\" is refused (cannot read: not a regular file"), std::string::npos)
+      << refusal();
   std::filesystem::remove(name);
   std::filesystem::create_symlink("/dev/zero", name);
-  EXPECT_NE(refusal().find("\"kelvor.checkpoint\" is refused (cannot read: not a regular file"), std::string::npos) << refusal();
+  EXPECT_NE(refusal().find("\"kelvor.checkpoint\" is refused (cannot read: not a regular file"), std::string::npos)
+      << refusal();
   std::filesystem::remove(name);
   writeCheckpoint(sample(), name);
   EXPECT_EQ(encodeCheckpoint(readCheckpoint(name)), encodeCheckpoint(sample()));
@@ -203,8 +219,10 @@ TEST(Checkpoint, WeightFilesAreCheckedAgainstTheRecord) {
   };
   for (const auto& c : changes) {
     const std::string kept = test::readFile(c.file);
-    if (c.remove) std::filesystem::remove(c.file);
-    else test::writeFile(c.file, " 0.5\n" + kept.substr(kept.find('\n') + 1));
+    if (c.remove)
+      std::filesystem::remove(c.file);
+    else
+      test::writeFile(c.file, " 0.5\n" + kept.substr(kept.find('\n') + 1));
     EXPECT_EQ(checkWeightFiles(files, filter).refusal, c.says);
     test::writeFile(c.file, kept);
     EXPECT_EQ(checkWeightFiles(files, filter).refusal, "");
@@ -270,9 +288,15 @@ TEST(Checkpoint, SettingsChangeNamesTheSetting) {
   for (const SettingField& f : kSettingFields) {
     Settings now = was;
     switch (f.kind) {
-      case SettingField::kInteger: now.*f.integer += 1; break;
-      case SettingField::kReal: now.*f.real = std::nextafter(now.*f.real, 1.0); break;
-      case SettingField::kText: now.*f.text = "changed"; break;
+      case SettingField::kInteger:
+        now.*f.integer += 1;
+        break;
+      case SettingField::kReal:
+        now.*f.real = std::nextafter(now.*f.real, 1.0);
+        break;
+      case SettingField::kText:
+        now.*f.text = "changed";
+        break;
     }
     EXPECT_NE(settingsChange(was, now).find(f.name), std::string::npos) << f.name;
   }

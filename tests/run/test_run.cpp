@@ -33,7 +33,8 @@ TEST(CommandLine, TheFirstArgumentIsReadAsARealAndRounded) {
   EXPECT_EQ(seedOffsetFromArgument("4,9"), 4);
   EXPECT_EQ(seedOffsetFromArgument("/5"), 7);  // no value: the default
   EXPECT_EQ(seedOffsetFromArgument(",5"), 7);
-  for (const char* bad : {"12abc", "", "   ", "x", "3e99", "'5'"}) EXPECT_THROW(seedOffsetFromArgument(bad), ConfigError) << bad;
+  for (const char* bad : {"12abc", "", "   ", "x", "3e99", "'5'"})
+    EXPECT_THROW(seedOffsetFromArgument(bad), ConfigError) << bad;
   EXPECT_THROW(seedOffsetFromArgument("2147483647.6"), ConfigError);
   EXPECT_EQ(seedOffsetFromArgument("-2147483648"), -2147483647 - 1);
 }
@@ -75,7 +76,8 @@ TEST_F(WholeRun, HelpAndVersionAnswerBeforeAnythingIsReadAndARunEndsWithAClosing
     test::RunResult help = runKelvor(empty.path(), {ask});
     EXPECT_EQ(help.status, 0) << help.err;
     EXPECT_EQ(help.out.rfind("Usage: kelvor [SEED-OFFSET]\n", 0), 0u) << help.out;
-    for (const char* must : {"kelvor.in", "kelvor.valdav", "fort.77", "KELVOR_TIME", "KELVOR_KERNEL", "KELVOR_THREADS", "Exit status"})
+    for (const char* must :
+         {"kelvor.in", "kelvor.valdav", "fort.77", "KELVOR_TIME", "KELVOR_KERNEL", "KELVOR_THREADS", "Exit status"})
       EXPECT_NE(help.out.find(must), std::string::npos) << must;
     EXPECT_EQ(help.err, "");
   }
@@ -105,15 +107,18 @@ TEST_F(WholeRun, MessagesSayWhatToDoAndUnlikelySettingsAreWarnedAbout) {
   ScratchDir empty;
   test::RunResult none = runKelvor(empty.path());
   EXPECT_EQ(none.status, kExitFile);
-  EXPECT_NE(none.err.find("file is missing in " + std::filesystem::canonical(empty.path()).string()), std::string::npos) << none.err;
-  EXPECT_NE(none.err.find("runs in a directory that holds its defaults file \"kelvor.in\""), std::string::npos) << none.err;
+  EXPECT_NE(none.err.find("file is missing in " + std::filesystem::canonical(empty.path()).string()), std::string::npos)
+      << none.err;
+  EXPECT_NE(none.err.find("runs in a directory that holds its defaults file \"kelvor.in\""), std::string::npos)
+      << none.err;
 
   // A comma in the learning rate reads as 0, and fold 100 puts the test block beyond the list:
   // both are valid, warned about, and the run goes on.
   prepare(1, 20, 0.25);
   std::string defaults = readFile(dir.file("kelvor.in"));
   std::vector<std::string> lines;
-  for (std::size_t a = 0, b; (b = defaults.find('\n', a)) != std::string::npos; a = b + 1) lines.push_back(defaults.substr(a, b - a));
+  for (std::size_t a = 0, b; (b = defaults.find('\n', a)) != std::string::npos; a = b + 1)
+    lines.push_back(defaults.substr(a, b - a));
   lines[3] = "0,001";
   lines[7] = "100";
   std::string edited;
@@ -121,11 +126,15 @@ TEST_F(WholeRun, MessagesSayWhatToDoAndUnlikelySettingsAreWarnedAbout) {
   test::writeFile(dir.file("kelvor.in"), edited);
   test::RunResult r = runKelvor(dir.path());
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.err.find("kelvor: warning: learning rate (setting 4 of kelvor.in) is 0: training changes no weight"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("kelvor: warning: fold number (setting 8 of kelvor.in) is 100: its test block (list lines 496 to 500) "
-                       "lies wholly outside the list of 20 proteins, so the test part is the last 5 proteins, as for fold 0; "
-                       "folds with a block inside the list: 1 to 4"),
-            std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("kelvor: warning: learning rate (setting 4 of kelvor.in) is 0: training changes no weight"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(
+      r.err.find("kelvor: warning: fold number (setting 8 of kelvor.in) is 100: its test block (list lines 496 to 500) "
+                 "lies wholly outside the list of 20 proteins, so the test part is the last 5 proteins, as for fold 0; "
+                 "folds with a block inside the list: 1 to 4"),
+      std::string::npos)
+      << r.err;
 }
 
 TEST_F(WholeRun, TrainingWritesExactlyTheSpecifiedLines) {
@@ -134,7 +143,8 @@ TEST_F(WholeRun, TrainingWritesExactlyTheSpecifiedLines) {
   ASSERT_EQ(r.status, 0) << r.err;
   const std::regex real(R"([ -]{0,3}\d\.\d{15}     )");
   std::vector<std::string> out;
-  for (std::size_t a = 0, b; (b = r.out.find('\n', a)) != std::string::npos; a = b + 1) out.push_back(r.out.substr(a, b - a));
+  for (std::size_t a = 0, b; (b = r.out.find('\n', a)) != std::string::npos; a = b + 1)
+    out.push_back(r.out.substr(a, b - a));
   ASSERT_EQ(out.size(), 6u) << r.out;
   EXPECT_EQ(out[0], seedLine(7));
   EXPECT_EQ(out[1], " -------------------quandel-------------------");

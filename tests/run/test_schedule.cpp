@@ -27,7 +27,7 @@ class ScriptedEngine : public Engine {
   void predictFirst(int first, int last) override { mark(first, last); }
   void trainFilter(int first, int last) override { trainFirst(first, last); }
   void predictFilter(int first, int last) override { predictFirst(first, last); }
-  void exportWeights() override { net_.wei1[0] = epoch_; }       // the saved weights carry their epoch
+  void exportWeights() override { net_.wei1[0] = epoch_; }  // the saved weights carry their epoch
   void importWeights() override { loaded_ = static_cast<int>(net_.wei1[0]); }
 
   int epoch_ = 0;

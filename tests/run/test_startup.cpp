@@ -114,8 +114,9 @@ TEST_F(StartUp, OutputsThatCannotBeWrittenAreNamed) {
     checkOutputsWritable(files, true);
     ADD_FAILURE() << "accepted";
   } catch (const FileError& e) {
-    EXPECT_EQ(std::string(e.what()), "file \"other.78\": cannot replace: its temporary \"other.78.part\" is a directory "
-                                     "(every output is checked before the run begins; nothing was written)");
+    EXPECT_EQ(std::string(e.what()),
+              "file \"other.78\": cannot replace: its temporary \"other.78.part\" is a directory "
+              "(every output is checked before the run begins; nothing was written)");
   }
   EXPECT_NO_THROW(checkOutputsWritable(files, false)) << "a prediction run writes no weight file";
   fs::create_directories("other.valdav/inside");

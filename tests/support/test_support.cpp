@@ -73,8 +73,15 @@ void writeDefaults(const fs::path& dir, int epochs, int proteins, int fold, doub
                    const std::string& list, double rate, double momentum, double gain, double dcay) {
   std::ostringstream s;
   s.precision(17);
-  s << epochs << "\n" << proteins << "\n0\n" << rate << "\n" << momentum << "\n" << gain << "\n" << dcay << "\n"
-    << fold << "\n" << testFraction << "\n" << list << "\n";
+  s << epochs << "\n"
+    << proteins << "\n0\n"
+    << rate << "\n"
+    << momentum << "\n"
+    << gain << "\n"
+    << dcay << "\n"
+    << fold << "\n"
+    << testFraction << "\n"
+    << list << "\n";
   writeFile((dir / "kelvor.in").string(), s.str());
 }
 
@@ -115,7 +122,8 @@ std::string firstDifference(const std::string& expected, const std::string& actu
     bool ga = static_cast<bool>(std::getline(a, la)), gb = static_cast<bool>(std::getline(b, lb));
     if (!ga && !gb) return "";
     if (ga != gb || la != lb)
-      return "line " + std::to_string(line) + ": expected [" + (ga ? la : "<end>") + "] got [" + (gb ? lb : "<end>") + "]";
+      return "line " + std::to_string(line) + ": expected [" + (ga ? la : "<end>") + "] got [" + (gb ? lb : "<end>") +
+             "]";
   }
 }
 

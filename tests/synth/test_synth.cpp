@@ -51,11 +51,13 @@ TEST(SyntheticSetRoom, TooLargeSetsAreRefusedByTheirCounts) {
     long chains, residues;
     const char* said;
   };
-  for (const Case& c : {Case{2000000000, 0, "2000000000 chains need 34333 MiB of memory; kelvor-synth may use 1024 MiB "
-                                              "here; ask for fewer chains"},
-                        Case{1, 2000000000, "2000000000 residues in 1 chain (up to 2000000000 residues in one chain) "
-                                            "need 1144409 MiB of memory; kelvor-synth may use 1024 MiB here; ask for "
-                                            "fewer residues or more chains"}}) {
+  for (const Case& c : {Case{2000000000, 0,
+                             "2000000000 chains need 34333 MiB of memory; kelvor-synth may use 1024 MiB "
+                             "here; ask for fewer chains"},
+                        Case{1, 2000000000,
+                             "2000000000 residues in 1 chain (up to 2000000000 residues in one chain) "
+                             "need 1144409 MiB of memory; kelvor-synth may use 1024 MiB here; ask for "
+                             "fewer residues or more chains"}}) {
     try {
       synth::checkRoom(ask(c.chains, c.residues), gib);
       ADD_FAILURE() << c.said;

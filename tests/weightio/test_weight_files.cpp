@@ -46,7 +46,8 @@ TEST_F(WeightFiles, FirstStageLinesFollowTheIndexLoops) {
   EXPECT_EQ(l77[3030], " " + formatReal(net.wei1[w1(2, 1, 1)]));
   EXPECT_EQ(l77[66659], " " + formatReal(net.wei1[w1(22, 30, 101)]));
   EXPECT_EQ(l78[101], " " + formatReal(net.wei2[w2(2, 1)]));
-  EXPECT_EQ(l79[4], " " + formatReal(net.pwei[pw(5, 1)]) + formatReal(net.pwei[pw(5, 2)]) + formatReal(net.pwei[pw(5, 3)]));
+  EXPECT_EQ(l79[4],
+            " " + formatReal(net.pwei[pw(5, 1)]) + formatReal(net.pwei[pw(5, 2)]) + formatReal(net.pwei[pw(5, 3)]));
   EXPECT_FALSE(std::filesystem::exists("fort.77.part"));
 }
 
@@ -146,8 +147,8 @@ TEST_F(WeightFiles, ASlashKeepsTheValuesNotYetReadAndANonFiniteValueIsRefused) {
   test::InDirectory in(dir.path());
   outwei(net, 0);
   auto lines = readLines("fort.79");
-  lines[4] = " 0.5 /";   // pwei(5, 2) and pwei(5, 3) keep what they held
-  lines[9] = " /";       // all three of pwei(10, *)
+  lines[4] = " 0.5 /";  // pwei(5, 2) and pwei(5, 3) keep what they held
+  lines[9] = " /";      // all three of pwei(10, *)
   std::string text;
   for (const auto& l : lines) text += l + "\n";
   test::writeFile("fort.79", text);

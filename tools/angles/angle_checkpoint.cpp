@@ -56,7 +56,8 @@ void AngleKeeper::epochEnd(const PhaseState& state, const Network& net) {
     takeNetwork(cp_, net);
     replaceFiles({{path_, encodeCheckpoint(cp_)}});
   } catch (const FileError& e) {
-    if (!warned_) std::fprintf(stderr, "kelvor-angles: warning: no checkpoint written (%s); the run goes on\n", e.what());
+    if (!warned_)
+      std::fprintf(stderr, "kelvor-angles: warning: no checkpoint written (%s); the run goes on\n", e.what());
     warned_ = true;
   }
 }

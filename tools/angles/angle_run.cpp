@@ -67,9 +67,10 @@ void startAngleRun(AngleRun& run, const std::string& defaults, const std::string
   // the report, once every output is known writable.
   StartedRun started = startRun(files, offset, [&](const RunConfig& cfg, const DataStore& store) {
     if (cfg.epochLimit > 0 && store.ntrain == store.ntrval)
-      throw ConfigError("the validation part of " + defaults + " is empty (" + std::to_string(store.nprot) +
-                        " proteins, test fraction " + fixed(cfg.settings.testFraction, 4) +
-                        "), so no epoch of the angle network could be kept; allowed: at least 10 proteins outside the test part");
+      throw ConfigError(
+          "the validation part of " + defaults + " is empty (" + std::to_string(store.nprot) +
+          " proteins, test fraction " + fixed(cfg.settings.testFraction, 4) +
+          "), so no epoch of the angle network could be kept; allowed: at least 10 proteins outside the test part");
     run.lock.emplace(dir, kLockName);
     checkOutputsWritable(files, cfg.epochLimit > 0);
     run.report.open(cfg.reportName);
@@ -84,7 +85,8 @@ Checkpoint resumeAngleRun(AngleRun& run) {
   run.defaults = files.defaults;
   const Checkpoint cp = readCheckpoint(files.checkpoint);
   if (cp.settings.epochLimit < 1)
-    throw ResumeRefusal(resumeRefused("the checkpoint \"" + files.checkpoint + "\" is of no training run (epoch limit " +
+    throw ResumeRefusal(resumeRefused("the checkpoint \"" + files.checkpoint +
+                                      "\" is of no training run (epoch limit " +
                                       std::to_string(cp.settings.epochLimit) + ")"));
   StartedRun started = startAgain(files, cp, makeAngleTargets);
   checkReportPrefix(cp, started.cfg.reportName);
@@ -97,7 +99,8 @@ Checkpoint resumeAngleRun(AngleRun& run) {
 
   giveNetwork(cp, *started.net);
   adopt(run, started);
-  std::fprintf(stderr, "kelvor-angles: resuming the training after %s %d\n", cp.phase.stopped ? "its early stop in epoch" : "epoch",
+  std::fprintf(stderr, "kelvor-angles: resuming the training after %s %d\n",
+               cp.phase.stopped ? "its early stop in epoch" : "epoch",
                cp.phase.stopped ? cp.phase.epoch : cp.phase.epoch - 1);
   return cp;
 }
@@ -123,9 +126,10 @@ AngleResult trainAngles(AngleRun& run) {
       const double te = scaledErrors(store, net.outs, store.ntatrval + 1, store.nta).mean();
       engine.exportWeights();
       if (!(allFinite(net.wei1) && allFinite(net.wei2) && allFinite(net.pwei) && allFinite(net.outs)))
-        throw TrainingError("training stopped: the angle network's weights or outputs are not finite numbers after epoch " +
-                            std::to_string(epoch) + " (the learning rate, momentum or gain may be too large); " + stem +
-                            "77..79 hold the last finite set");
+        throw TrainingError(
+            "training stopped: the angle network's weights or outputs are not finite numbers after epoch " +
+            std::to_string(epoch) + " (the learning rate, momentum or gain may be too large); " + stem +
+            "77..79 hold the last finite set");
       run.report.write(formatEpochLine(epoch, tr, va, te));
       bool stop = false;
       if (va < best) {
@@ -134,11 +138,12 @@ AngleResult trainAngles(AngleRun& run) {
         stale = 0;
         result.bestEpoch = epoch;
       } else if (++stale > 100) {
-        writeStdout("angles: early stop in epoch " + std::to_string(epoch) + "; best validation error " + fixed(best, 6) +
-                    " in epoch " + std::to_string(result.bestEpoch));
+        writeStdout("angles: early stop in epoch " + std::to_string(epoch) + "; best validation error " +
+                    fixed(best, 6) + " in epoch " + std::to_string(result.bestEpoch));
         stop = true;
       }
-      if (run.keeper) run.keeper->epochEnd(PhaseState{stop ? epoch : epoch + 1, best, stale, result.bestEpoch, stop}, net);
+      if (run.keeper)
+        run.keeper->epochEnd(PhaseState{stop ? epoch : epoch + 1, best, stale, result.bestEpoch, stop}, net);
       if (stop) break;
     }
   }
@@ -166,9 +171,10 @@ std::vector<std::string> closingLines(const AngleResult& r) {
   return {
       head + "residues " + std::to_string(n.residues) + ", epoch counter " + std::to_string(r.epoch) + ", epoch kept " +
           std::to_string(r.bestEpoch) + ", mean error " + fixed(r.test.mean(), 6) + " (encoded units)",
-      head + "first angle MAE " + fixed(n.firstDegrees, 3) + " degrees; per-letter mean " + fixed(m.firstDegrees, 3) + " degrees",
-      head + "second angle MAE " + fixed(n.secondDegrees, 3) + " degrees; per-letter mean " + fixed(m.secondDegrees, 3) +
+      head + "first angle MAE " + fixed(n.firstDegrees, 3) + " degrees; per-letter mean " + fixed(m.firstDegrees, 3) +
           " degrees",
+      head + "second angle MAE " + fixed(n.secondDegrees, 3) + " degrees; per-letter mean " +
+          fixed(m.secondDegrees, 3) + " degrees",
       head + "area MAE " + fixed(n.areaSquareAngstrom, 3) + " square angstrom; per-letter mean " +
           fixed(m.areaSquareAngstrom, 3) + " square angstrom",
       head + "area correlation " + fixed(n.areaCorrelation, 4) + "; per-letter mean " + fixed(m.areaCorrelation, 4),

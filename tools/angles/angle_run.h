@@ -46,9 +46,9 @@ struct AngleRun {
 void startAngleRun(AngleRun& run, const std::string& defaults, const std::string& dir, int offset);
 
 struct AngleResult {
-  int epoch = 1;       // the epoch counter after the epochs (as the trainer prints it)
-  int bestEpoch = 0;   // the epoch whose weights were kept (0: weights loaded, none trained)
-  ScaledErrors test;   // test part, encoded units
+  int epoch = 1;                    // the epoch counter after the epochs (as the trainer prints it)
+  int bestEpoch = 0;                // the epoch whose weights were kept (0: weights loaded, none trained)
+  ScaledErrors test;                // test part, encoded units
   ValueErrors network, letterMean;  // test part, in degrees and square angstrom
 };
 

@@ -11,7 +11,9 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-double output(const std::vector<double>& outputs, int r, int c) { return outputs[static_cast<std::size_t>(r - 1) * 3 + c]; }
+double output(const std::vector<double>& outputs, int r, int c) {
+  return outputs[static_cast<std::size_t>(r - 1) * 3 + c];
+}
 double target(const DataStore& store, int r, int c) { return store.fin(r, 33 + c); }
 
 double pearson(const std::vector<double>& x, const std::vector<double>& y) {
@@ -54,11 +56,13 @@ ValueErrors valueErrors(const DataStore& store, const std::vector<double>& outpu
   for (int r = first; r <= last; ++r) {
     ++v.residues;
     if (learns(store, r, kFirst)) {
-      s1 += circularDifference(firstAngleDegrees(output(outputs, r, kFirst)), firstAngleDegrees(target(store, r, kFirst)));
+      s1 += circularDifference(firstAngleDegrees(output(outputs, r, kFirst)),
+                               firstAngleDegrees(target(store, r, kFirst)));
       ++n1;
     }
     if (learns(store, r, kSecond)) {
-      s2 += circularDifference(secondAngleDegrees(output(outputs, r, kSecond)), secondAngleDegrees(target(store, r, kSecond)));
+      s2 += circularDifference(secondAngleDegrees(output(outputs, r, kSecond)),
+                               secondAngleDegrees(target(store, r, kSecond)));
       ++n2;
     }
     sa += std::fabs(areaSquareAngstrom(output(outputs, r, kArea), maxima[r - 1]) -
@@ -90,7 +94,8 @@ LetterMeans::LetterMeans(const DataStore& store, int first, int last) {
   }
   for (int c = 0; c < 3; ++c) overall_[c] = allCount[c] > 0 ? all[c] / static_cast<double>(allCount[c]) : 0.0;
   for (int l = 0; l < 128; ++l)
-    for (int c = 0; c < 3; ++c) mean_[l][c] = count[l][c] > 0 ? sum[l][c] / static_cast<double>(count[l][c]) : overall_[c];
+    for (int c = 0; c < 3; ++c)
+      mean_[l][c] = count[l][c] > 0 ? sum[l][c] / static_cast<double>(count[l][c]) : overall_[c];
 }
 
 std::vector<double> LetterMeans::predict(const DataStore& store) const {

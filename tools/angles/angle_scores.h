@@ -15,7 +15,7 @@ namespace kelvor::angles {
 
 // Mean absolute error of each output in encoded units, over the residues where it has a target.
 struct ScaledErrors {
-  std::array<double, 3> mae{};   // not a number where count is 0
+  std::array<double, 3> mae{};  // not a number where count is 0
   std::array<long, 3> count{};
   // The score of a part: the mean of the three outputs' errors (not a number when any is).
   double mean() const { return (mae[0] + mae[1] + mae[2]) / 3.0; }

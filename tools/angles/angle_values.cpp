@@ -18,12 +18,16 @@ double secondAngleDegrees(double column) {
 
 double secondAngleColumn(double degrees) {
   double x = (degrees + 180.0) / 360.0;
-  if (x > 0.1389) x = x - 0.1389;
-  else x = x + 0.8611;
+  if (x > 0.1389)
+    x = x - 0.1389;
+  else
+    x = x + 0.8611;
   return (x - 0.5) * 2.0;
 }
 
-double areaSquareAngstrom(double column, double maximum) { return maximum > 0.0 ? (column / 2.0 + 0.5) * maximum : 0.0; }
+double areaSquareAngstrom(double column, double maximum) {
+  return maximum > 0.0 ? (column / 2.0 + 0.5) * maximum : 0.0;
+}
 
 double circularDifference(double a, double b) {
   double d = std::fmod(std::fabs(a - b), 360.0);

@@ -72,7 +72,8 @@ int predict(const Options& o, std::chrono::steady_clock::time_point started) {
   const std::vector<std::string> names = chainNames(o.list);
   std::vector<std::string> dirs = o.weightDirs;
   if (dirs.empty()) dirs.push_back(".");
-  const std::string root = o.dataRoot.empty() ? defaultDataRoot() : (o.dataRoot.back() == '/' ? o.dataRoot : o.dataRoot + "/");
+  const std::string root =
+      o.dataRoot.empty() ? defaultDataRoot() : (o.dataRoot.back() == '/' ? o.dataRoot : o.dataRoot + "/");
   // No file written may be one read (through links): the list, the profiles, the weight sets.
   std::vector<std::string> inputs{o.list}, outputs;
   for (const std::string& n : names) {
@@ -100,17 +101,24 @@ int runAngles(int argc, char** argv) {
   const Options o = parseOptions(argc, argv);
   const auto started = std::chrono::steady_clock::now();
   switch (o.mode) {
-    case Mode::kHelp: std::fputs(usageText().c_str(), stdout); return kExitOk;
-    case Mode::kVersion: std::fputs(versionText().c_str(), stdout); return kExitOk;
-    case Mode::kTrain: return train(o, started);
-    case Mode::kPredict: return predict(o, started);
+    case Mode::kHelp:
+      std::fputs(usageText().c_str(), stdout);
+      return kExitOk;
+    case Mode::kVersion:
+      std::fputs(versionText().c_str(), stdout);
+      return kExitOk;
+    case Mode::kTrain:
+      return train(o, started);
+    case Mode::kPredict:
+      return predict(o, started);
     case Mode::kOutOfFold: {
       const int status = runOutOfFold(o.folds, o.outputDir, seedOffsetFromArgument(o.seedArgument), o.batchResidues);
       flushStdout();
       closingLine(started, {});
       return status;
     }
-    case Mode::kResume: return resume(started);
+    case Mode::kResume:
+      return resume(started);
   }
   return kExitOk;
 }

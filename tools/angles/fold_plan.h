@@ -18,15 +18,15 @@ enum class FoldRole { kTraining, kValidation, kTest };
 
 struct FoldPlan {
   int chains = 0, folds = 0;
-  double fraction = 0.0;   // 1.0 / folds
-  int test = 0;            // lines in each test block
-  int validation = 0;      // lines in each validation part
+  double fraction = 0.0;  // 1.0 / folds
+  int test = 0;           // lines in each test block
+  int validation = 0;     // lines in each validation part
   // role[k-1][j-1]: the part of fold k that list line j is in.
   std::vector<std::vector<FoldRole>> role;
   // predictors[j-1]: the folds that predict line j (empty for an uncovered line).
   std::vector<std::vector<int>> predictors;
-  std::vector<int> uncovered;        // lines no fold can predict
-  std::vector<int> fromValidation;   // lines predicted by folds whose validation part holds them
+  std::vector<int> uncovered;       // lines no fold can predict
+  std::vector<int> fromValidation;  // lines predicted by folds whose validation part holds them
 };
 
 // The plan for `chains` list lines and `folds` folds. Throws UsageError (the K asked for) when a

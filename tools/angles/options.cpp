@@ -29,7 +29,9 @@ std::string usageText() {
          "\n"
          "Training (no option; SEED is the seed offset, as kelvor's, default 7) runs in a directory\n"
          "holding kelvor.in, read as kelvor reads it (the same ten settings, folds and parts), and\n"
-         "the per-protein files under the data root " + defaultDataRoot() + " (dssp_data/, new_prf/, kvqout/).\n"
+         "the per-protein files under the data root " +
+         defaultDataRoot() +
+         " (dssp_data/, new_prf/, kvqout/).\n"
          "It trains on the training part only (the validation part picks the epoch kept, the test\n"
          "part is never trained), stops early after 100 epochs without a smaller validation error,\n"
          "and writes in the working directory:\n"
@@ -71,7 +73,9 @@ std::string usageText() {
          "                     repeat it to average several sets output by output\n"
          "                     (default: the working directory)\n"
          "    -l, --list FILE  protein list, one chain name per line (default: proteins.list)\n"
-         "    -d, --data-root DIR  directory holding new_prf/ (default: " + defaultDataRoot() + ")\n"
+         "    -d, --data-root DIR  directory holding new_prf/ (default: " +
+         defaultDataRoot() +
+         ")\n"
          "    -o, --output DIR   (default: angles)\n"
          "  -h, --help         show this text and exit\n"
          "      --version      show the version and exit\n"
@@ -95,10 +99,14 @@ Options parseOptions(int argc, const char* const* argv) {
   CommandLine c(argc, argv);
   while (c.next()) {
     const std::string& arg = c.arg();
-    if (c.is("-h", "--help")) help = c.flag();
-    else if (c.is("--version")) version = c.flag();
-    else if (c.is("--predict")) predict = c.flag();
-    else if (c.is("--resume")) resume = c.flag();
+    if (c.is("-h", "--help"))
+      help = c.flag();
+    else if (c.is("--version"))
+      version = c.flag();
+    else if (c.is("--predict"))
+      predict = c.flag();
+    else if (c.is("--resume"))
+      resume = c.flag();
     else if (c.is("--out-of-fold")) {
       const std::string k = c.value();
       int folds = 0;
@@ -106,25 +114,36 @@ Options parseOptions(int argc, const char* const* argv) {
         throw UsageError("option --out-of-fold needs a number of folds K of 2 or more, not \"" + k + "\"");
       o.folds = folds;
       outOfFold = true;
-    } else if (c.is("-w", "--weights")) o.weightDirs.push_back(c.value()), predictOnly = true;
-    else if (c.is("-l", "--list")) o.list = c.value(), predictOnly = true;
-    else if (c.is("-d", "--data-root")) o.dataRoot = c.value(), predictOnly = true;
-    else if (c.is("-o", "--output")) o.outputDir = c.value();
+    } else if (c.is("-w", "--weights"))
+      o.weightDirs.push_back(c.value()), predictOnly = true;
+    else if (c.is("-l", "--list"))
+      o.list = c.value(), predictOnly = true;
+    else if (c.is("-d", "--data-root"))
+      o.dataRoot = c.value(), predictOnly = true;
+    else if (c.is("-o", "--output"))
+      o.outputDir = c.value();
     else if (arg.size() > 1 && arg[0] == '-' && !(arg[1] >= '0' && arg[1] <= '9') && arg[1] != '.')
       throw UsageError("unknown option " + arg);
-    else if (o.seedArgument == nullptr) o.seedArgument = c.given();
-    else throw UsageError("unexpected argument \"" + arg + "\"");
+    else if (o.seedArgument == nullptr)
+      o.seedArgument = c.given();
+    else
+      throw UsageError("unexpected argument \"" + arg + "\"");
   }
   if (help) return o.mode = Mode::kHelp, o;
   if (version) return o.mode = Mode::kVersion, o;
   if (predict + outOfFold + resume > 1) throw UsageError("--predict, --out-of-fold and --resume exclude each other");
   if (predictOnly && !predict) throw UsageError("options -w, -l and -d belong to --predict");
-  if (predict && o.seedArgument) throw UsageError("--predict takes no seed offset (\"" + std::string(o.seedArgument) + "\")");
+  if (predict && o.seedArgument)
+    throw UsageError("--predict takes no seed offset (\"" + std::string(o.seedArgument) + "\")");
   if (resume && (o.seedArgument || !o.outputDir.empty())) throw UsageError("--resume takes no other argument");
-  if (!predict && !outOfFold && !o.outputDir.empty()) throw UsageError("option -o belongs to --predict and --out-of-fold");
-  if (predict) o.mode = Mode::kPredict;
-  else if (outOfFold) o.mode = Mode::kOutOfFold;
-  else if (resume) o.mode = Mode::kResume;
+  if (!predict && !outOfFold && !o.outputDir.empty())
+    throw UsageError("option -o belongs to --predict and --out-of-fold");
+  if (predict)
+    o.mode = Mode::kPredict;
+  else if (outOfFold)
+    o.mode = Mode::kOutOfFold;
+  else if (resume)
+    o.mode = Mode::kResume;
   if (o.outputDir.empty()) o.outputDir = outOfFold ? "out-of-fold" : "angles";
   for (const std::string* s : {&o.list, &o.outputDir})
     if (s->empty()) throw UsageError("an empty file or directory name was given");

@@ -97,16 +97,17 @@ int runOutOfFold(int folds, const std::string& outDir, int seedOffset, int batch
   const int chains = std::min<long long>(std::max(settings.requested, 0), static_cast<long long>(names.size()));
   if (folds > chains)
     throw UsageError("--out-of-fold " + std::to_string(folds) + ": more folds than the " + std::to_string(chains) +
-                      " proteins of the run; allowed: 2 to " + std::to_string(chains));
+                     " proteins of the run; allowed: 2 to " + std::to_string(chains));
   const FoldPlan plan = planFolds(chains, folds);
   if (!plan.uncovered.empty()) {
     const std::vector<int> ks = coveringFoldCounts(chains, std::min(chains, 30));
     std::string hint;
     for (std::size_t i = 0; i < ks.size() && i < 12; ++i) hint += (i ? ", " : "") + std::to_string(ks[i]);
     throw UsageError("--out-of-fold " + std::to_string(folds) + ": with " + std::to_string(chains) +
-                      " proteins, list line(s) " + lineList(plan.uncovered) +
-                      " lie in no fold's test block nor validation part, so every model would train on them; "
-                      "fold counts that cover every line: " + (hint.empty() ? std::string("none up to 30") : hint));
+                     " proteins, list line(s) " + lineList(plan.uncovered) +
+                     " lie in no fold's test block nor validation part, so every model would train on them; "
+                     "fold counts that cover every line: " +
+                     (hint.empty() ? std::string("none up to 30") : hint));
   }
 
   // Nothing is written over an input of the run: the per-protein files, the defaults, the list.
@@ -117,7 +118,8 @@ int runOutOfFold(int folds, const std::string& outDir, int seedOffset, int batch
     inputs.insert(inputs.end(), {p.dssp, p.profile, p.prediction});
     outputs.push_back((fs::path(outDir) / "kvqout" / (names[j] + ".kvqout")).string());
   }
-  for (int k = 1; k <= folds; ++k) outputs.push_back((fs::path(outDir) / ("fold-" + std::to_string(k)) / "kelvor.in").string());
+  for (int k = 1; k <= folds; ++k)
+    outputs.push_back((fs::path(outDir) / ("fold-" + std::to_string(k)) / "kelvor.in").string());
   checkOutputsAreNotInputs(outputs, inputs);
 
   std::error_code ec;
@@ -131,7 +133,8 @@ int runOutOfFold(int folds, const std::string& outDir, int seedOffset, int batch
     fs::create_directories(dir, ec);
     if (ec || !fs::is_directory(dir)) throw FileError(dir.string(), 0, "cannot create the fold's directory");
     writeText(dir / "kelvor.in", foldDefaultsText(settings, k, plan.fraction));
-    writeStdout("angles out-of-fold: fold " + std::to_string(k) + " of " + std::to_string(folds) + " in " + dir.string());
+    writeStdout("angles out-of-fold: fold " + std::to_string(k) + " of " + std::to_string(folds) + " in " +
+                dir.string());
     AngleRun run;
     startAngleRun(run, (dir / "kelvor.in").string(), dir.string(), seedOffset);
     results.push_back(trainAngles(run));
@@ -148,8 +151,10 @@ int runOutOfFold(int folds, const std::string& outDir, int seedOffset, int batch
     table += std::to_string(j) + "\t" + names[j - 1] + "\t" + (test ? "test part" : "validation part") + "\t" +
              foldList(ks) + "\n";
     if (!test)
-      std::fprintf(stderr, "kelvor-angles: list line %d (%s) lies in no fold's test block; predicted by fold(s) %s, "
-                   "whose validation part holds it\n", j, names[j - 1].c_str(), foldList(ks).c_str());
+      std::fprintf(stderr,
+                   "kelvor-angles: list line %d (%s) lies in no fold's test block; predicted by fold(s) %s, "
+                   "whose validation part holds it\n",
+                   j, names[j - 1].c_str(), foldList(ks).c_str());
   }
   // Lines past the proteins the run takes (its requested count) are in no fold's data set: no
   // model trained on them, and all of them predict them.
@@ -179,7 +184,8 @@ int runOutOfFold(int folds, const std::string& outDir, int seedOffset, int batch
   const std::string head = "angles out-of-fold, mean +- sd over " + std::to_string(folds) + " folds' test parts: ";
   writeStdout(head + "first angle MAE " + meanAndSpread(f1, 3) + " degrees; per-letter mean " + meanAndSpread(b1, 3));
   writeStdout(head + "second angle MAE " + meanAndSpread(f2, 3) + " degrees; per-letter mean " + meanAndSpread(b2, 3));
-  writeStdout(head + "area MAE " + meanAndSpread(area, 3) + " square angstrom; per-letter mean " + meanAndSpread(barea, 3));
+  writeStdout(head + "area MAE " + meanAndSpread(area, 3) + " square angstrom; per-letter mean " +
+              meanAndSpread(barea, 3));
   writeStdout(head + "area correlation " + meanAndSpread(corr, 4) + "; per-letter mean " + meanAndSpread(bcorr, 4));
   writeStdout("angles out-of-fold: " + std::to_string(names.size()) + " chains, " + std::to_string(residues) +
               " residues predicted into " + (fs::path(outDir) / "kvqout").string() + "; folds.tsv says which models");

@@ -21,8 +21,10 @@ std::vector<Segment> segments(std::string_view s) {
   std::vector<Segment> out;
   for (int i = 0; i < static_cast<int>(s.size()); ++i) {
     const int c = classIndex(s[i]);
-    if (!out.empty() && out.back().cls == c && out.back().end == i - 1) out.back().end = i;
-    else out.push_back({c, i, i});
+    if (!out.empty() && out.back().cls == c && out.back().end == i - 1)
+      out.back().end = i;
+    else
+      out.push_back({c, i, i});
   }
   return out;
 }
@@ -31,10 +33,14 @@ std::vector<Segment> segments(std::string_view s) {
 
 int classIndex(char letter) {
   switch (letter) {
-    case 'E': return kStrand;
-    case 'C': return kCoil;
-    case 'H': return kHelix;
-    default: return -1;
+    case 'E':
+      return kStrand;
+    case 'C':
+      return kCoil;
+    case 'H':
+      return kHelix;
+    default:
+      return -1;
   }
 }
 
@@ -81,9 +87,7 @@ void SovSums::add(const SovSums& other) {
   }
 }
 
-double SovSums::overall() const {
-  return ratio(score[0] + score[1] + score[2], norm[0] + norm[1] + norm[2]);
-}
+double SovSums::overall() const { return ratio(score[0] + score[1] + score[2], norm[0] + norm[1] + norm[2]); }
 
 double SovSums::ofClass(int c) const { return ratio(score[c], norm[c]); }
 

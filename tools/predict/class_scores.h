@@ -28,10 +28,10 @@ struct Confusion {
   long long observed(int c) const;   // row sum
   long long predicted(int c) const;  // column sum
 
-  double q3() const;                    // correct / total
-  double accuracyObserved(int c) const;  // correct c / observed c (the usual Q_c)
-  double accuracyPredicted(int c) const; // correct c / predicted c
-  double mcc(int c) const;              // Matthews correlation of class c against the other two
+  double q3() const;                      // correct / total
+  double accuracyObserved(int c) const;   // correct c / observed c (the usual Q_c)
+  double accuracyPredicted(int c) const;  // correct c / predicted c
+  double mcc(int c) const;                // Matthews correlation of class c against the other two
 };
 
 // SOV'99 of one chain, kept as sums so that chains can be pooled: for class c,

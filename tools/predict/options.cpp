@@ -32,7 +32,9 @@ std::string usageText() {
          "                       (default: the working directory)\n"
          "  -l, --list FILE      protein list, one chain name per line (default: proteins.list)\n"
          "  -d, --data-root DIR  directory holding dssp_data/, new_prf/ and kvqout/\n"
-         "                       (default: " + defaultDataRoot() + ", the data root kelvor was built with)\n"
+         "                       (default: " +
+         defaultDataRoot() +
+         ", the data root kelvor was built with)\n"
          "  -o, --output DIR     directory for the <chain>.vertical and <chain>.horizontal files and\n"
          "                       the score report; created when missing (default: predictions)\n"
          "      --scores         also write scores.txt and scores.json into the output directory\n"
@@ -54,17 +56,28 @@ Options parseOptions(int argc, const char* const* argv) {
   CommandLine c(argc, argv);
   while (c.next()) {
     const std::string& arg = c.arg();
-    if (c.is("-h", "--help")) o.help = c.flag();
-    else if (c.is("--version")) o.version = c.flag();
-    else if (c.is("--scores")) o.scores = c.flag();
-    else if (c.is("-w", "--weights")) o.weightDirs.push_back(c.value());
-    else if (c.is("-l", "--list")) o.list = c.value();
-    else if (c.is("-d", "--data-root")) o.dataRoot = c.value();
-    else if (c.is("-o", "--output")) o.outputDir = c.value();
-    else if (c.is("--gain")) o.settings.gain = realValue(arg, c.value());
-    else if (c.is("--dcay")) o.settings.dcay = realValue(arg, c.value());
-    else if (!arg.empty() && arg[0] == '-') throw UsageError("unknown option " + arg);
-    else throw UsageError("unexpected argument \"" + arg + "\"");
+    if (c.is("-h", "--help"))
+      o.help = c.flag();
+    else if (c.is("--version"))
+      o.version = c.flag();
+    else if (c.is("--scores"))
+      o.scores = c.flag();
+    else if (c.is("-w", "--weights"))
+      o.weightDirs.push_back(c.value());
+    else if (c.is("-l", "--list"))
+      o.list = c.value();
+    else if (c.is("-d", "--data-root"))
+      o.dataRoot = c.value();
+    else if (c.is("-o", "--output"))
+      o.outputDir = c.value();
+    else if (c.is("--gain"))
+      o.settings.gain = realValue(arg, c.value());
+    else if (c.is("--dcay"))
+      o.settings.dcay = realValue(arg, c.value());
+    else if (!arg.empty() && arg[0] == '-')
+      throw UsageError("unknown option " + arg);
+    else
+      throw UsageError("unexpected argument \"" + arg + "\"");
   }
   for (const std::string* s : {&o.list, &o.outputDir})
     if (s->empty()) throw UsageError("an empty file or directory name was given");

@@ -11,7 +11,7 @@ namespace kelvor::predict {
 struct Options {
   std::vector<std::string> weightDirs;  // empty: the working directory alone
   std::string list = "proteins.list";
-  std::string dataRoot;                 // empty: the build's data root
+  std::string dataRoot;  // empty: the build's data root
   std::string outputDir = "predictions";
   bool scores = false;
   SettingsOverride settings;

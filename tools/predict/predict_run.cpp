@@ -21,7 +21,8 @@ namespace {
 
 std::vector<std::string> readList(const std::string& path) {
   RecordReader in = RecordReader::open(path);
-  if (in.missing()) throw FileError(path, 0, "protein list is missing; name one with --list, or see kelvor-predict --help");
+  if (in.missing())
+    throw FileError(path, 0, "protein list is missing; name one with --list, or see kelvor-predict --help");
   std::vector<std::string> names;
   std::string line;
   while (in.readLine(line)) {
@@ -31,7 +32,8 @@ std::vector<std::string> readList(const std::string& path) {
     if (auto problem = nameLengthProblem(name)) throw FileError(path, in.nextLine() - 1, *problem);
     // Output files are named after the chain, inside the output directory and nowhere else.
     if (name.find('/') != std::string::npos || name.find("..") != std::string::npos)
-      throw FileError(path, in.nextLine() - 1, "chain name \"" + name + "\" holds \"/\" or \"..\"; allowed: a plain file name");
+      throw FileError(path, in.nextLine() - 1,
+                      "chain name \"" + name + "\" holds \"/\" or \"..\"; allowed: a plain file name");
     names.push_back(name);
   }
   if (names.empty()) throw FileError(path, 0, "protein list names no chain");
@@ -107,11 +109,11 @@ class Run {
     }
     writeText(out_ / "scores.txt", reportText(report_));
     writeText(out_ / "scores.json", reportJson(report_));
-    std::printf("kelvor-predict: Q3 %.4f (first stage), %.4f (filter) over %lld residues of %d scored chains; "
-                "report in %s\n",
-                report_.stage[0].confusion.q3(), report_.stage[1].confusion.q3(),
-                report_.stage[1].confusion.total(), report_.chains - report_.unlabelled,
-                (out_ / "scores.txt").string().c_str());
+    std::printf(
+        "kelvor-predict: Q3 %.4f (first stage), %.4f (filter) over %lld residues of %d scored chains; "
+        "report in %s\n",
+        report_.stage[0].confusion.q3(), report_.stage[1].confusion.q3(), report_.stage[1].confusion.total(),
+        report_.chains - report_.unlabelled, (out_ / "scores.txt").string().c_str());
   }
 
   void start() {
@@ -135,7 +137,8 @@ class Run {
 // No file this run writes may be one that it reads, through links.
 void checkOutputs(const Options& o, const std::vector<std::string>& names, const std::vector<std::string>& dirs) {
   const fs::path out = o.outputDir;
-  const std::string root = o.dataRoot.empty() ? defaultDataRoot() : (o.dataRoot.back() == '/' ? o.dataRoot : o.dataRoot + "/");
+  const std::string root =
+      o.dataRoot.empty() ? defaultDataRoot() : (o.dataRoot.back() == '/' ? o.dataRoot : o.dataRoot + "/");
   std::vector<std::string> outputs{(out / "scores.txt").string(), (out / "scores.json").string()};
   std::vector<std::string> inputs{o.list};
   for (const std::string& n : names) {
@@ -145,7 +148,8 @@ void checkOutputs(const Options& o, const std::vector<std::string>& names, const
     inputs.insert(inputs.end(), {p.dssp, p.profile, p.prediction});
   }
   for (const std::string& d : dirs)
-    for (const char* f : {"kelvor.in", "fort.77", "fort.78", "fort.79", "fort.87", "fort.88"}) inputs.push_back((fs::path(d) / f).string());
+    for (const char* f : {"kelvor.in", "fort.77", "fort.78", "fort.79", "fort.87", "fort.88"})
+      inputs.push_back((fs::path(d) / f).string());
   checkOutputsAreNotInputs(outputs, inputs);
 }
 

@@ -23,12 +23,14 @@ Chain ChainReader::read(DataStore& store, const std::string& listName) {
   ResidueRecord holders;
   Chain chain = readChain(store, encoder_, holders, root_, listName, ChainFiles::kLabelledWhenDssp);
   switch (chain.end) {
-    case Chain::End::kComplete: break;
+    case Chain::End::kComplete:
+      break;
     case Chain::End::kEarly:
       std::fprintf(stderr, "kelvor-predict: warning: chain %s ends before residue %d: %s; %d residues kept\n",
                    chain.name.c_str(), chain.residue, chain.early.c_str(), chain.residue - 1);
       break;
-    case Chain::End::kLetters: letterMismatch(chain);
+    case Chain::End::kLetters:
+      letterMismatch(chain);
     case Chain::End::kStructure:
       throw InputError("file \"" + chain.paths.dssp + "\", line " + std::to_string(chain.one.line) +
                        ": structure letter " + std::string(1, chain.one.letter) + " of residue " +

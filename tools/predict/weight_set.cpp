@@ -33,7 +33,8 @@ void loadWeightSet(WeightSet& set, const std::string& dir, const SettingsOverrid
   if (!over.gain || !over.dcay) {
     const std::string defaults = inDir(dir, "kelvor.in");
     if (::stat(defaults.c_str(), &st) != 0)
-      throw UsageError("weight set \"" + dir + "\" has no kelvor.in to take gain and dcay from; give --gain and --dcay");
+      throw UsageError("weight set \"" + dir +
+                       "\" has no kelvor.in to take gain and dcay from; give --gain and --dcay");
     const Settings s = readSettings(defaults);
     gain = s.gain;
     dcay = s.dcay;

@@ -19,9 +19,9 @@ struct WeightSet {
   Network net;
 };
 
-// Loads a weight set: its weight files (read as the trainer reads them, see weightio), gain and dcay from dir/kelvor.in (unless both are
-// overridden), the attenuation factors and the bias activations. A missing kelvor.in without
-// both overrides throws UsageError.
+// Loads a weight set: its weight files (read as the trainer reads them, see weightio), gain and dcay from dir/kelvor.in
+// (unless both are overridden), the attenuation factors and the bias activations. A missing kelvor.in without both
+// overrides throws UsageError.
 void loadWeightSet(WeightSet& set, const std::string& dir, const SettingsOverride& over = {});
 
 }  // namespace kelvor::predict

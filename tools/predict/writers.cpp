@@ -89,10 +89,14 @@ void stageText(std::string& s, const char* title, const StageTally& t) {
     if (o < 3) s += " ";
     for (int p = 0; p <= 3; ++p) {
       long long v = 0;
-      if (o < 3 && p < 3) v = m.n[o][p];
-      else if (o < 3) v = m.observed(o);
-      else if (p < 3) v = m.predicted(p);
-      else v = m.total();
+      if (o < 3 && p < 3)
+        v = m.n[o][p];
+      else if (o < 3)
+        v = m.observed(o);
+      else if (p < 3)
+        v = m.predicted(p);
+      else
+        v = m.total();
       s += ' ';
       s += padLeft(std::to_string(v), 8);
     }
@@ -154,8 +158,8 @@ std::string verticalText(const ChainPrediction& p) {
   char line[96];
   for (int i = 0; i < c.length; ++i) {
     const double* o = p.filter + 3 * i;
-    std::snprintf(line, sizeof line, "%4d %c %c  %6.3f %6.3f %6.3f\n", i + 1, c.residues[i], kClassLetters[p.classes[i]],
-                  toUnit(o[kCoil]), toUnit(o[kHelix]), toUnit(o[kStrand]));
+    std::snprintf(line, sizeof line, "%4d %c %c  %6.3f %6.3f %6.3f\n", i + 1, c.residues[i],
+                  kClassLetters[p.classes[i]], toUnit(o[kCoil]), toUnit(o[kHelix]), toUnit(o[kStrand]));
     s += line;
   }
   return s;
@@ -188,8 +192,8 @@ std::string reportText(const ScoreReport& r) {
        (r.weightDirs.size() > 1 ? ", outputs averaged" : "") + ":\n";
   for (const auto& d : r.weightDirs) s += "  " + d + "\n";
   s += "chains scored: " + std::to_string(r.chains - r.unlabelled) + " of " + std::to_string(r.chains) + " (" +
-       plural(r.stage[1].confusion.total(), "residue", "residues") + "); without a DSSP-data file: " +
-       std::to_string(r.unlabelled) + "\n";
+       plural(r.stage[1].confusion.total(), "residue", "residues") +
+       "); without a DSSP-data file: " + std::to_string(r.unlabelled) + "\n";
   s += "Scores are fractions of 1; n/a: nothing to score (no residue or segment of that kind).\n\n";
   stageText(s, "First stage", r.stage[0]);
   stageText(s, "Filter", r.stage[1]);
@@ -201,7 +205,8 @@ std::string reportText(const ScoreReport& r) {
 }
 
 std::string reportJson(const ScoreReport& r) {
-  std::string s = "{\"tool\": \"kelvor-predict\", \"version\": " + jsonString(toolVersion()) + ",\n  \"weight_sets\": [";
+  std::string s =
+      "{\"tool\": \"kelvor-predict\", \"version\": " + jsonString(toolVersion()) + ",\n  \"weight_sets\": [";
   for (std::size_t i = 0; i < r.weightDirs.size(); ++i) s += (i ? ", " : "") + jsonString(r.weightDirs[i]);
   s += "],\n  \"classes\": [\"E\", \"C\", \"H\"], \"chains\": " + std::to_string(r.chains) +
        ", \"chains_scored\": " + std::to_string(r.chains - r.unlabelled) +

@@ -49,9 +49,9 @@ struct ChainScores {
 
 struct ScoreReport {
   std::vector<std::string> weightDirs;
-  int chains = 0;           // chains predicted
-  int unlabelled = 0;       // of them, without a DSSP-data file
-  StageTally stage[2];      // first stage, filter
+  int chains = 0;       // chains predicted
+  int unlabelled = 0;   // of them, without a DSSP-data file
+  StageTally stage[2];  // first stage, filter
   std::vector<ChainScores> scored;
 };
 

@@ -17,7 +17,8 @@ std::vector<AngleRow> parseAngleTable(const std::string& path, const std::string
     if (w.empty() || w[0][0] == '#') continue;
     const long no = static_cast<long>(i) + 1;
     if (w.size() < 4 || w[0].size() != 1)
-      throw ProblemError(Problem::error(path, no, "not a table line (residue letter, first angle, second angle, area)"));
+      throw ProblemError(
+          Problem::error(path, no, "not a table line (residue letter, first angle, second angle, area)"));
     const char* names[3] = {"first angle", "second angle", "area"};
     for (int k = 0; k < 3; ++k) {
       double v = 0.0;

@@ -31,7 +31,8 @@ std::vector<ChainEntry> readChainList(const std::string& path, std::vector<Probl
   return parseChainList(path, loadExisting(path), problems);
 }
 
-std::vector<ChainEntry> parseChainList(const std::string& path, const std::string& text, std::vector<Problem>& problems) {
+std::vector<ChainEntry> parseChainList(const std::string& path, const std::string& text,
+                                       std::vector<Problem>& problems) {
   const std::string dir = std::filesystem::path(path).parent_path().string();
   std::vector<ChainEntry> out;
   std::set<std::string> seen;
@@ -41,8 +42,10 @@ std::vector<ChainEntry> parseChainList(const std::string& path, const std::strin
     if (w.empty() || w[0][0] == '#') continue;
     const long no = static_cast<long>(i) + 1;
     if (w.size() < 3 || w.size() > 5) {
-      problems.push_back(Problem::error(path, no, "a chain line holds NAME DSSP-FILE CHAIN PSSM-FILE [ANGLE-TABLE]; this one has " +
-                                                      std::to_string(w.size()) + " fields"));
+      problems.push_back(
+          Problem::error(path, no,
+                         "a chain line holds NAME DSSP-FILE CHAIN PSSM-FILE [ANGLE-TABLE]; this one has " +
+                             std::to_string(w.size()) + " fields"));
       continue;
     }
     if (auto why = badName(w[0])) {
@@ -50,11 +53,14 @@ std::vector<ChainEntry> parseChainList(const std::string& path, const std::strin
       continue;
     }
     if (w[2] != "-" && w[2].size() != 1) {
-      problems.push_back(Problem::error(path, no, "chain \"" + w[2] + "\": a classic DSSP file holds one-character chain identifiers (or give -)"));
+      problems.push_back(Problem::error(
+          path, no, "chain \"" + w[2] + "\": a classic DSSP file holds one-character chain identifiers (or give -)"));
       continue;
     }
     if (w[1] == "-" && w[2] != "-") {
-      problems.push_back(Problem::error(path, no, "chain \"" + w[2] + "\" of no DSSP file: a chain of unknown structure gives - for both DSSP-FILE and CHAIN"));
+      problems.push_back(Problem::error(
+          path, no,
+          "chain \"" + w[2] + "\" of no DSSP file: a chain of unknown structure gives - for both DSSP-FILE and CHAIN"));
       continue;
     }
     if (!seen.insert(w[0]).second) {
@@ -71,8 +77,9 @@ std::vector<ChainEntry> parseChainList(const std::string& path, const std::strin
     out.push_back(std::move(c));
   }
   if (out.size() > static_cast<std::size_t>(kMaxProteins))
-    problems.push_back(Problem::error(path, 0, std::to_string(out.size()) + " chains; a kelvor protein list holds at most " +
-                                                   std::to_string(kMaxProteins)));
+    problems.push_back(Problem::error(
+        path, 0,
+        std::to_string(out.size()) + " chains; a kelvor protein list holds at most " + std::to_string(kMaxProteins)));
   return out;
 }
 

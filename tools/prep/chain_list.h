@@ -24,7 +24,8 @@ struct ChainEntry {
 // Reads the list. Every faulty line adds a problem (a missing field, a name kelvor could not
 // use, a name given twice); the good lines are returned. FileError when the file cannot be read.
 std::vector<ChainEntry> readChainList(const std::string& path, std::vector<Problem>& problems);
-std::vector<ChainEntry> parseChainList(const std::string& path, const std::string& text, std::vector<Problem>& problems);
+std::vector<ChainEntry> parseChainList(const std::string& path, const std::string& text,
+                                       std::vector<Problem>& problems);
 
 // Why a name cannot name a chain's files and list line (empty, longer than 120 characters,
 // holds a blank, a control character or '/', or is "." or ".."); nothing when it can.

@@ -26,7 +26,7 @@ struct Record {
   long first = 0, last = 0;  // the lines it used
   char letter = ' ', ss = ' ';
   std::array<double, 20> values{};  // profile: 20 values; prediction: 8
-  bool keepsOld = false;  // a '/' or an empty ',' field left fields with the previous record's values
+  bool keepsOld = false;            // a '/' or an empty ',' field left fields with the previous record's values
   ReadResult failure;
 };
 
@@ -60,8 +60,8 @@ bool keepsOldValues(Kind kind, const std::string& path, const std::vector<std::s
 std::string failureText(Kind kind, const ReadResult& r) {
   if (r.status != ReadResult::kNotFinite) return r.describe() + "; kelvor ends the protein before it";
   const long item = static_cast<long>(r.item);
-  const std::string which = kind == Kind::kProfile ? "profile value " + std::to_string(item - 2)
-                                                   : "number " + std::to_string(item - 3);
+  const std::string which =
+      kind == Kind::kProfile ? "profile value " + std::to_string(item - 2) : "number " + std::to_string(item - 3);
   return which + " is not a finite number; kelvor refuses the file";
 }
 
@@ -140,20 +140,25 @@ ProteinCheck checkProtein(const std::string& name, const std::string& root, cons
       return std::nullopt;
     }
     if (!text) {
-      error(path, 0, kind == Kind::kDssp ? std::string("the DSSP-data file is missing; kelvor reads it as empty and the protein has no residues")
-                                         : std::string("the ") + what + " is missing; kelvor stops on it");
+      error(path, 0,
+            kind == Kind::kDssp
+                ? std::string("the DSSP-data file is missing; kelvor reads it as empty and the protein has no residues")
+                : std::string("the ") + what + " is missing; kelvor stops on it");
       return std::nullopt;
     }
     const long lines = static_cast<long>(splitLines(*text).size());
     if (lines < header) {
-      error(path, 0, std::string("the ") + what + " has " + std::to_string(lines) + " line" + (lines == 1 ? "" : "s") +
-                         "; kelvor skips " + std::to_string(header) + " header line" + (header == 1 ? "" : "s") +
-                         " and stops on a shorter file");
+      error(path, 0,
+            std::string("the ") + what + " has " + std::to_string(lines) + " line" + (lines == 1 ? "" : "s") +
+                "; kelvor skips " + std::to_string(header) + " header line" + (header == 1 ? "" : "s") +
+                " and stops on a shorter file");
       return std::nullopt;
     }
     return parse(kind, path, *text, header);
   };
-  auto openKind = [&](const std::string& path, Kind kind) { return open(path, kind, headerLines(kind), recordFileName(kind)); };
+  auto openKind = [&](const std::string& path, Kind kind) {
+    return open(path, kind, headerLines(kind), recordFileName(kind));
+  };
   const std::optional<Parsed> dssp = openKind(paths.dssp, Kind::kDssp);
   const std::optional<Parsed> prof = openKind(paths.profile, Kind::kProfile);
   const std::optional<Parsed> pred = openKind(paths.prediction, Kind::kPrediction);
@@ -162,7 +167,8 @@ ProteinCheck checkProtein(const std::string& name, const std::string& root, cons
   const std::size_t n = dssp->records.size();
   if (n == 0) error(paths.dssp, 0, "the DSSP-data file holds no residue; the protein adds nothing to the data set");
   if (dssp->cut)
-    error(paths.dssp, dssp->cutLine, "a record with fewer than 4 fields at the end of the file; kelvor drops it without a word");
+    error(paths.dssp, dssp->cutLine,
+          "a record with fewer than 4 fields at the end of the file; kelvor drops it without a word");
 
   // Residue counts and records that end the protein early.
   for (const std::optional<Parsed>* other : {&prof, &pred}) {
@@ -170,13 +176,16 @@ ProteinCheck checkProtein(const std::string& name, const std::string& root, cons
     const Parsed& o = **other;
     const char* what = other == &prof ? "profile file" : "prediction file";
     for (std::size_t j = 0; j < std::min(n, o.records.size()); ++j)
-      if (!o.records[j].ok) error(o.path, o.records[j].failure.line, "residue " + std::to_string(j + 1) + ": " + failureText(other == &prof ? Kind::kProfile : Kind::kPrediction, o.records[j].failure));
+      if (!o.records[j].ok)
+        error(o.path, o.records[j].failure.line,
+              "residue " + std::to_string(j + 1) + ": " +
+                  failureText(other == &prof ? Kind::kProfile : Kind::kPrediction, o.records[j].failure));
     if (o.records.size() < n)
       error(o.path, o.cut ? o.cutLine : 0,
             std::string("the ") + what + " holds " + std::to_string(o.records.size()) + " residue record" +
                 (o.records.size() == 1 ? "" : "s") + (o.cut ? " and a record cut short by the end of the file" : "") +
-                ", the DSSP-data file " + std::to_string(n) + "; kelvor keeps at most " + std::to_string(o.records.size()) +
-                " residues");
+                ", the DSSP-data file " + std::to_string(n) + "; kelvor keeps at most " +
+                std::to_string(o.records.size()) + " residues");
     std::size_t extra = 0;
     for (std::size_t j = n; j < o.records.size() && o.records[j].ok; ++j) ++extra;
     if (extra > 0 && n > 0)
@@ -202,35 +211,53 @@ ProteinCheck checkProtein(const std::string& name, const std::string& root, cons
       out.structure += d.ss;
     }
 
-    for (const auto& [rec, file] : {std::pair{&d, &*dssp}, std::pair{p, prof ? &*prof : nullptr}, std::pair{q, pred ? &*pred : nullptr}})
+    for (const auto& [rec, file] :
+         {std::pair{&d, &*dssp}, std::pair{p, prof ? &*prof : nullptr}, std::pair{q, pred ? &*pred : nullptr}})
       if (rec && rec->keepsOld)
-        error(file->path, rec->first, res + "a '/' or an empty ',' field leaves fields of the record unread; kelvor keeps the previous residue's values for them");
-    if (d.last > d.first) warning(dssp->path, d.first, res + "the record runs over lines " + std::to_string(d.first) + "-" + std::to_string(d.last) + "; a field is missing");
-    if (q && q->last > q->first) warning(pred->path, q->first, res + "the record runs over lines " + std::to_string(q->first) + "-" + std::to_string(q->last) + "; a field is missing");
+        error(file->path, rec->first,
+              res +
+                  "a '/' or an empty ',' field leaves fields of the record unread; kelvor keeps the previous residue's "
+                  "values for them");
+    if (d.last > d.first)
+      warning(dssp->path, d.first,
+              res + "the record runs over lines " + std::to_string(d.first) + "-" + std::to_string(d.last) +
+                  "; a field is missing");
+    if (q && q->last > q->first)
+      warning(pred->path, q->first,
+              res + "the record runs over lines " + std::to_string(q->first) + "-" + std::to_string(q->last) +
+                  "; a field is missing");
 
     if (d.ss != 'H' && d.ss != 'E' && d.ss != 'C')
-      error(dssp->path, d.first, res + "structure letter " + quoted(d.ss) + " is not H, E or C; kelvor stops (SS type not found)");
+      error(dssp->path, d.first,
+            res + "structure letter " + quoted(d.ss) + " is not H, E or C; kelvor stops (SS type not found)");
     if (p && (d.letter != p->letter || (q && p->letter != q->letter))) {
       // Name the file whose letter differs from the other two.
       const bool threeWay = q != nullptr;
       std::string file = prof->path;
       long line = p->first;
-      if (threeWay && d.letter == p->letter) file = pred->path, line = q->first;
-      else if (threeWay && p->letter == q->letter) file = dssp->path, line = d.first;
-      std::string text = res + "residue letters disagree: DSSP-data " + quoted(d.letter) + " (line " + std::to_string(d.first) +
-                         "), profile " + quoted(p->letter) + " (line " + std::to_string(p->first) + ")";
+      if (threeWay && d.letter == p->letter)
+        file = pred->path, line = q->first;
+      else if (threeWay && p->letter == q->letter)
+        file = dssp->path, line = d.first;
+      std::string text = res + "residue letters disagree: DSSP-data " + quoted(d.letter) + " (line " +
+                         std::to_string(d.first) + "), profile " + quoted(p->letter) + " (line " +
+                         std::to_string(p->first) + ")";
       if (q) text += ", prediction " + quoted(q->letter) + " (line " + std::to_string(q->first) + ")";
       text += std::string("; kelvor stops (") + (d.letter != p->letter ? "aa12" : "aa23") + " mismatch)";
       error(file, line, text);
     } else if (p && d.letter >= 'a' && d.letter <= 'z') {
-      warning(dssp->path, d.first, res + "lower-case residue letter " + quoted(d.letter) + "; kelvor gives it no parameters (a bridged cysteine is written C)");
+      warning(dssp->path, d.first,
+              res + "lower-case residue letter " + quoted(d.letter) +
+                  "; kelvor gives it no parameters (a bridged cysteine is written C)");
     }
     if (q) {
       const int used[2] = {0, 1};
       const char* names[2] = {"first angle", "second angle"};
       for (int u = 0; u < 2; ++u)
         if (std::fabs(q->values[used[u]]) == 360.0)
-          warning(pred->path, q->first, res + "the " + names[u] + " is 360, DSSP's mark for an undefined angle (kelvor takes it as an angle)");
+          warning(
+              pred->path, q->first,
+              res + "the " + names[u] + " is 360, DSSP's mark for an undefined angle (kelvor takes it as an angle)");
     }
   }
   return out;
@@ -242,7 +269,8 @@ RootCheck checkDataRoot(const std::string& root, const std::string& listPath, co
   try {
     text = load(listPath);
   } catch (const FileError& e) {
-    out.problems.push_back(Problem::error(listPath, 0, std::string("the protein list cannot be read (") + e.what() + ")"));
+    out.problems.push_back(
+        Problem::error(listPath, 0, std::string("the protein list cannot be read (") + e.what() + ")"));
     return out;
   }
   if (!text) {
@@ -253,8 +281,9 @@ RootCheck checkDataRoot(const std::string& root, const std::string& listPath, co
   out.proteins = static_cast<int>(lines.size());
   if (lines.empty()) out.problems.push_back(Problem::error(listPath, 0, "the protein list is empty"));
   if (lines.size() > static_cast<std::size_t>(kMaxProteins))
-    out.problems.push_back(Problem::error(listPath, 0, "the protein list has " + std::to_string(lines.size()) +
-                                                           " lines; kelvor refuses more than " + std::to_string(kMaxProteins)));
+    out.problems.push_back(Problem::error(listPath, 0,
+                                          "the protein list has " + std::to_string(lines.size()) +
+                                              " lines; kelvor refuses more than " + std::to_string(kMaxProteins)));
   struct Seen {
     long line;
     int residues;
@@ -271,15 +300,17 @@ RootCheck checkDataRoot(const std::string& root, const std::string& listPath, co
     const std::string name = nameField(lines[i]);
     const std::string shown(nameOf(name));
     if (shown.empty()) {
-      out.problems.push_back(Problem::error(listPath, no, "blank line; kelvor takes it as a protein without a name and stops on it"));
+      out.problems.push_back(
+          Problem::error(listPath, no, "blank line; kelvor takes it as a protein without a name and stops on it"));
       ++out.faulty;
       continue;
     }
     // A protein listed again is read again; its files are checked once.
     auto [it, fresh] = seen.emplace(name, Seen{no, 0});
     if (!fresh) {
-      out.problems.push_back(Problem::warning(listPath, no, "protein " + shown + " is listed before, on line " +
-                                                                std::to_string(it->second.line) + "; kelvor uses it twice"));
+      out.problems.push_back(Problem::warning(listPath, no,
+                                              "protein " + shown + " is listed before, on line " +
+                                                  std::to_string(it->second.line) + "; kelvor uses it twice"));
       out.residues += it->second.residues;
       continue;
     }
@@ -289,18 +320,19 @@ RootCheck checkDataRoot(const std::string& root, const std::string& listPath, co
     if (!pc.sequence.empty()) {
       auto [twin, first] = chains.emplace(pc.sequence + '\n' + pc.structure, std::pair{shown, no});
       if (!first)
-        pc.problems.push_back(Problem::warning(proteinPaths(root, name).dssp, 1,
-                                               "protein " + shown + " has the same sequence and structure letters as protein " +
-                                                   twin->second.first + " (list line " + std::to_string(twin->second.second) +
-                                                   "); kelvor uses the chain twice"));
+        pc.problems.push_back(Problem::warning(
+            proteinPaths(root, name).dssp, 1,
+            "protein " + shown + " has the same sequence and structure letters as protein " + twin->second.first +
+                " (list line " + std::to_string(twin->second.second) + "); kelvor uses the chain twice"));
     }
     out.residues += pc.residues;
     if (errorCount(pc.problems) > 0) ++out.faulty;
     for (auto& p : pc.problems) out.problems.push_back(std::move(p));
   }
   if (out.residues > kMaxResidues)
-    out.problems.push_back(Problem::error(listPath, 0, "the proteins hold " + std::to_string(out.residues) +
-                                                           " residues; kelvor refuses more than " + std::to_string(kMaxResidues)));
+    out.problems.push_back(Problem::error(listPath, 0,
+                                          "the proteins hold " + std::to_string(out.residues) +
+                                              " residues; kelvor refuses more than " + std::to_string(kMaxResidues)));
   return out;
 }
 

@@ -19,7 +19,7 @@ using Loader = std::function<std::optional<std::string>(const std::string& path)
 Loader diskLoader();
 
 struct ProteinCheck {
-  int residues = 0;  // the residues kelvor stores for the protein
+  int residues = 0;                 // the residues kelvor stores for the protein
   std::string sequence, structure;  // their residue and structure letters
   std::vector<Problem> problems;
 };
@@ -28,9 +28,9 @@ struct ProteinCheck {
 ProteinCheck checkProtein(const std::string& name, const std::string& root, const Loader& load);
 
 struct RootCheck {
-  int proteins = 0;      // list lines
-  long residues = 0;     // residues kelvor would store
-  int faulty = 0;        // proteins with at least one error
+  int proteins = 0;   // list lines
+  long residues = 0;  // residues kelvor would store
+  int faulty = 0;     // proteins with at least one error
   std::vector<Problem> problems;
 };
 

@@ -59,11 +59,11 @@ void compareLetters(const ChainEntry& entry, const std::vector<DsspResidue>& res
     const char d = dsspResidueLetter(residues[i].letter), o = letterOf(rows[i]);
     if (d == o) continue;
     ++disagreements;
-    problems.push_back(Problem::error(
-        path, rows[i].line,
-        "chain " + entry.name + ", position " + std::to_string(i + 1) + ": " + what + " " + quoted(o) + ", DSSP " +
-            quoted(d) + " (residue " + residues[i].number + " of chain " + chain + ", file \"" + entry.dssp + "\", line " +
-            std::to_string(residues[i].line) + ")"));
+    problems.push_back(Problem::error(path, rows[i].line,
+                                      "chain " + entry.name + ", position " + std::to_string(i + 1) + ": " + what +
+                                          " " + quoted(o) + ", DSSP " + quoted(d) + " (residue " + residues[i].number +
+                                          " of chain " + chain + ", file \"" + entry.dssp + "\", line " +
+                                          std::to_string(residues[i].line) + ")"));
   }
   if (rows.size() != residues.size())
     problems.push_back(Problem::error(
@@ -72,8 +72,9 @@ void compareLetters(const ChainEntry& entry, const std::vector<DsspResidue>& res
             ", but the DSSP file has " + std::to_string(residues.size()) + " residues of chain " + chain +
             " (chain breaks left out); make it from the sequence that kelvor-prep --fasta writes"));
   else if (disagreements > 0)
-    problems.push_back(Problem::error(path, 0, "chain " + entry.name + ": " + std::to_string(disagreements) + " of " +
-                                                   std::to_string(n) + " residue letters disagree with the DSSP file"));
+    problems.push_back(Problem::error(path, 0,
+                                      "chain " + entry.name + ": " + std::to_string(disagreements) + " of " +
+                                          std::to_string(n) + " residue letters disagree with the DSSP file"));
 }
 
 }  // namespace
@@ -126,11 +127,13 @@ BuildResult buildChain(const ChainEntry& entry, Reduction reduction, const std::
   if (!entry.angles.empty()) readOther([&] { angles = readAngleTable(entry.angles); });
   if (!out.problems.empty()) return out;
 
-  compareLetters(entry, residues, pssm.rows, entry.pssm, "PSSM", "PSSM row",
-                 [](const PssmRow& r) { return profileResidueLetter(r.letter); }, out.problems);
+  compareLetters(
+      entry, residues, pssm.rows, entry.pssm, "PSSM", "PSSM row",
+      [](const PssmRow& r) { return profileResidueLetter(r.letter); }, out.problems);
   if (!entry.angles.empty())
-    compareLetters(entry, residues, angles, entry.angles, "angle table", "angle-table line",
-                   [](const AngleRow& r) { return profileResidueLetter(r.letter); }, out.problems);
+    compareLetters(
+        entry, residues, angles, entry.angles, "angle table", "angle-table line",
+        [](const AngleRow& r) { return profileResidueLetter(r.letter); }, out.problems);
   if (!out.problems.empty()) return out;
 
   ChainFiles f;
@@ -155,14 +158,16 @@ BuildResult buildChain(const ChainEntry& entry, Reduction reduction, const std::
 
   // Read the files back the way kelvor will, before anything is written.
   const ProteinPaths paths = proteinPaths(root, entry.name);
-  checkReadBack(entry.name, root, {{paths.dssp, &f.dssp}, {paths.profile, &f.profile}, {paths.prediction, &f.prediction}},
-                f.residues, out.problems);
+  checkReadBack(entry.name, root,
+                {{paths.dssp, &f.dssp}, {paths.profile, &f.profile}, {paths.prediction, &f.prediction}}, f.residues,
+                out.problems);
   if (errorCount(out.problems) == 0) out.files = std::move(f);
   return out;
 }
 
-void checkReadBack(const std::string& name, const std::string& root, const std::map<std::string, const std::string*>& made,
-                   int residues, std::vector<Problem>& problems) {
+void checkReadBack(const std::string& name, const std::string& root,
+                   const std::map<std::string, const std::string*>& made, int residues,
+                   std::vector<Problem>& problems) {
   const Loader fromMemory = [&](const std::string& path) -> std::optional<std::string> {
     auto it = made.find(path);
     if (it == made.end()) return std::nullopt;
@@ -170,10 +175,12 @@ void checkReadBack(const std::string& name, const std::string& root, const std::
   };
   ProteinCheck back = checkProtein(name, root, fromMemory);
   if (back.residues != residues && errorCount(back.problems) == 0)
-    back.problems.push_back(Problem::error("", 0, "kelvor would read " + std::to_string(back.residues) + " of its " +
-                                                      std::to_string(residues) + " residues"));
+    back.problems.push_back(Problem::error(
+        "", 0,
+        "kelvor would read " + std::to_string(back.residues) + " of its " + std::to_string(residues) + " residues"));
   for (Problem& p : back.problems) {
-    if (p.severity == Problem::kError) p.text = "chain " + name + ": the files made would not read back as made: " + p.text;
+    if (p.severity == Problem::kError)
+      p.text = "chain " + name + ": the files made would not read back as made: " + p.text;
     problems.push_back(std::move(p));
   }
 }
@@ -193,13 +200,14 @@ std::string fastaOf(const std::string& name, const std::string& dsspPath, const 
 std::vector<std::string> writeChainFiles(const std::string& root, const ChainFiles& files) {
   const ProteinPaths paths = proteinPaths(root, files.name);
   std::vector<std::string> removed;
-  for (const auto& [path, content, has] : {std::tuple{&paths.dssp, &files.dssp, files.hasDssp},
-                                           std::tuple{&paths.profile, &files.profile, true},
-                                           std::tuple{&paths.prediction, &files.prediction, files.hasPrediction}}) {
+  for (const auto& [path, content, has] :
+       {std::tuple{&paths.dssp, &files.dssp, files.hasDssp}, std::tuple{&paths.profile, &files.profile, true},
+        std::tuple{&paths.prediction, &files.prediction, files.hasPrediction}}) {
     std::error_code ec;
     if (!has) {
       if (std::filesystem::remove(*path, ec)) removed.push_back(*path);
-      if (ec) throw FileError(*path, 0, "cannot remove the file left by an earlier chain of this name: " + ec.message());
+      if (ec)
+        throw FileError(*path, 0, "cannot remove the file left by an earlier chain of this name: " + ec.message());
       continue;
     }
     const std::filesystem::path dir = std::filesystem::path(*path).parent_path();

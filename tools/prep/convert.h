@@ -60,8 +60,8 @@ const char* predictionHeader();
 // Reads the files made for a chain back the way kelvor would under `root`, from `made` (path to
 // content; stand-ins for files a chain of unknown structure lacks may be among them), and adds
 // a problem for anything that would not read back as made; `residues` is the count made.
-void checkReadBack(const std::string& name, const std::string& root, const std::map<std::string, const std::string*>& made,
-                   int residues, std::vector<Problem>& problems);
+void checkReadBack(const std::string& name, const std::string& root,
+                   const std::map<std::string, const std::string*>& made, int residues, std::vector<Problem>& problems);
 
 // The chain's sequence as the data set will hold it (chain breaks left out, bridged cysteines
 // as C, unknown residues as X), in FASTA form, for making its PSSM.

@@ -8,11 +8,11 @@
 namespace kelvor::prep {
 
 struct DsspResidue {
-  long line = 0;        // line in the DSSP file
-  std::string number;   // residue number in the structure file, with its insertion code ("52A")
-  char chain = ' ';     // chain identifier
-  char letter = ' ';    // one-letter code as DSSP writes it (lower case: a bridged cysteine)
-  char state = ' ';     // DSSP state: H B E G I T S P or ' '
+  long line = 0;       // line in the DSSP file
+  std::string number;  // residue number in the structure file, with its insertion code ("52A")
+  char chain = ' ';    // chain identifier
+  char letter = ' ';   // one-letter code as DSSP writes it (lower case: a bridged cysteine)
+  char state = ' ';    // DSSP state: H B E G I T S P or ' '
   // Numbers as DSSP writes them (checked to read as finite numbers).
   std::string acc, tco, kappa, alpha, phi, psi, xca, yca;
 };

@@ -20,9 +20,12 @@ int main(int argc, char** argv) {
       return kExitOk;
     }
     switch (options.mode) {
-      case prep::Options::kConvert: return prep::runConvert(options, stdout, stderr);
-      case prep::Options::kFasta: return prep::runFasta(options, stdout, stderr);
-      case prep::Options::kCheck: return prep::runCheck(options, stdout, stderr);
+      case prep::Options::kConvert:
+        return prep::runConvert(options, stdout, stderr);
+      case prep::Options::kFasta:
+        return prep::runFasta(options, stdout, stderr);
+      case prep::Options::kCheck:
+        return prep::runCheck(options, stdout, stderr);
     }
     return kExitOk;
   });

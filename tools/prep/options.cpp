@@ -39,7 +39,9 @@ std::string usageText() {
          "Options:\n"
          "  -d, --data-root DIR   data root to write (or, with --check, to check): DIR/dssp_data/,\n"
          "                        DIR/new_prf/, DIR/kvqout/\n"
-         "                        (default: " + defaultDataRoot() + ", the data root kelvor was built with)\n"
+         "                        (default: " +
+         defaultDataRoot() +
+         ", the data root kelvor was built with)\n"
          "  -l, --list FILE       protein list to write (or check)\n"
          "                        (default: proteins.list in the data root)\n"
          "  -r, --reduction R     8-to-3 state reduction: hgi maps H, G, I to H, E, B to E and the\n"
@@ -67,23 +69,35 @@ Options parseOptions(int argc, const char* const* argv) {
   CommandLine c(argc, argv);
   while (c.next()) {
     const std::string& arg = c.arg();
-    if (c.is("-h", "--help")) o.help = c.flag();
-    else if (c.is("--version")) o.version = c.flag();
-    else if (c.is("--check")) c.flag(), o.mode = Options::kCheck;
-    else if (c.is("--skip-bad")) o.skipBad = c.flag();
-    else if (c.is("--fasta")) o.fastaDir = c.value(), o.mode = Options::kFasta;
-    else if (c.is("-d", "--data-root")) o.dataRoot = c.value(), rootGiven = true;
-    else if (c.is("-l", "--list")) o.list = c.value(), listGiven = true;
-    else if (c.is("-r", "--reduction")) reduction = c.value();
+    if (c.is("-h", "--help"))
+      o.help = c.flag();
+    else if (c.is("--version"))
+      o.version = c.flag();
+    else if (c.is("--check"))
+      c.flag(), o.mode = Options::kCheck;
+    else if (c.is("--skip-bad"))
+      o.skipBad = c.flag();
+    else if (c.is("--fasta"))
+      o.fastaDir = c.value(), o.mode = Options::kFasta;
+    else if (c.is("-d", "--data-root"))
+      o.dataRoot = c.value(), rootGiven = true;
+    else if (c.is("-l", "--list"))
+      o.list = c.value(), listGiven = true;
+    else if (c.is("-r", "--reduction"))
+      reduction = c.value();
     else if (c.is("--")) {
       for (std::string& a : c.rest()) positional.push_back(std::move(a));
-    } else if (arg.size() > 1 && arg[0] == '-') throw UsageError("unknown option " + arg);
-    else positional.push_back(arg);
+    } else if (arg.size() > 1 && arg[0] == '-')
+      throw UsageError("unknown option " + arg);
+    else
+      positional.push_back(arg);
   }
   if (o.help || o.version) return o;
   if (!o.fastaDir.empty() && o.mode == Options::kCheck) throw UsageError("--fasta and --check do not go together");
-  if (auto r = reductionByName(reduction)) o.reduction = *r;
-  else throw UsageError("option --reduction takes hgi or h, not \"" + reduction + "\"");
+  if (auto r = reductionByName(reduction))
+    o.reduction = *r;
+  else
+    throw UsageError("option --reduction takes hgi or h, not \"" + reduction + "\"");
   if (o.mode == Options::kCheck) {
     if (!positional.empty()) throw UsageError("--check takes no CHAINS file (\"" + positional.front() + "\" given)");
   } else {

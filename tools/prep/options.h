@@ -10,10 +10,10 @@ namespace kelvor::prep {
 struct Options {
   enum Mode { kConvert, kFasta, kCheck };
   Mode mode = kConvert;
-  std::string chains;     // the chains list (convert, fasta)
-  std::string dataRoot;   // ends in '/'
-  std::string list;       // the protein list to write or check
-  std::string fastaDir;   // where --fasta writes
+  std::string chains;    // the chains list (convert, fasta)
+  std::string dataRoot;  // ends in '/'
+  std::string list;      // the protein list to write or check
+  std::string fastaDir;  // where --fasta writes
   Reduction reduction = Reduction::kHGI;
   bool skipBad = false;
   bool help = false;

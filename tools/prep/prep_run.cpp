@@ -20,9 +20,7 @@ void report(std::FILE* err, const std::vector<Problem>& problems) {
   for (const auto& p : problems) std::fprintf(err, "kelvor-prep: %s\n", p.str().c_str());
 }
 
-std::string plural(std::size_t n, const char* word) {
-  return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
-}
+std::string plural(std::size_t n, const char* word) { return std::to_string(n) + " " + word + (n == 1 ? "" : "s"); }
 
 // The files a conversion reads: the chains list and every chain's DSSP, PSSM and angle files.
 std::vector<std::string> inputsOf(const std::string& chains, const std::vector<ChainEntry>& entries) {
@@ -56,15 +54,16 @@ int runConvert(const Options& o, std::FILE* out, std::FILE* err) {
     }
   }
   if (residues > kMaxResidues)
-    problems.push_back(Problem::error(o.chains, 0, "the chains hold " + std::to_string(residues) +
-                                                       " residues; kelvor takes at most " + std::to_string(kMaxResidues)));
+    problems.push_back(Problem::error(o.chains, 0,
+                                      "the chains hold " + std::to_string(residues) +
+                                          " residues; kelvor takes at most " + std::to_string(kMaxResidues)));
   report(err, problems);
 
   if (residues > kMaxResidues || good.empty() || ((!bad.empty() || listFaults) && !o.skipBad)) {
-    std::string why = good.empty() ? "no chain converts" : residues > kMaxResidues ? "too many residues"
-                                                                                    : plural(bad.size(), "chain") + " of " +
-                                                                                          std::to_string(entries.size()) +
-                                                                                          " do not convert";
+    std::string why = good.empty() ? "no chain converts"
+                      : residues > kMaxResidues
+                          ? "too many residues"
+                          : plural(bad.size(), "chain") + " of " + std::to_string(entries.size()) + " do not convert";
     if (listFaults && !o.skipBad && bad.empty() && !good.empty()) why = "the chains list has faulty lines";
     std::fprintf(err, "kelvor-prep: nothing written: %s (%s)\n", why.c_str(),
                  plural(errorCount(problems), "problem").c_str());
@@ -82,8 +81,8 @@ int runConvert(const Options& o, std::FILE* out, std::FILE* err) {
   std::size_t awaiting = 0;
   for (const ChainFiles& f : good) {
     for (const std::string& path : writeChainFiles(o.dataRoot, f))
-      std::fprintf(err, "kelvor-prep: removed %s, left by an earlier chain %s; this one has no structure%s\n", path.c_str(),
-                   f.name.c_str(), f.hasPrediction ? "" : " and no angle table");
+      std::fprintf(err, "kelvor-prep: removed %s, left by an earlier chain %s; this one has no structure%s\n",
+                   path.c_str(), f.name.c_str(), f.hasPrediction ? "" : " and no angle table");
     if (!f.hasPrediction) ++awaiting;
     names.push_back(f.name);
   }
@@ -94,8 +93,9 @@ int runConvert(const Options& o, std::FILE* out, std::FILE* err) {
   std::fprintf(out, "kelvor-prep: wrote %s, %s, under %s; protein list %s\n", plural(good.size(), "chain").c_str(),
                plural(static_cast<std::size_t>(residues), "residue").c_str(), o.dataRoot.c_str(), o.list.c_str());
   if (awaiting > 0)
-    std::fprintf(out, "kelvor-prep: %s of unknown structure without an angle table: make the missing kvqout files with "
-                      "kelvor-angles --predict -w MODEL -l %s -d %s -o %s\n",
+    std::fprintf(out,
+                 "kelvor-prep: %s of unknown structure without an angle table: make the missing kvqout files with "
+                 "kelvor-angles --predict -w MODEL -l %s -d %s -o %s\n",
                  plural(awaiting, "chain").c_str(), o.list.c_str(), o.dataRoot.c_str(), o.dataRoot.c_str());
   return kExitOk;
 }
@@ -108,8 +108,9 @@ int runFasta(const Options& o, std::FILE* out, std::FILE* err) {
   std::vector<std::pair<std::string, std::string>> files;
   for (const ChainEntry& entry : entries) {
     if (!entry.hasStructure()) {
-      problems.push_back(Problem::error(o.chains, entry.line, "chain " + entry.name +
-                                                                  " has no DSSP file to take a sequence from; make its PSSM from its own sequence"));
+      problems.push_back(Problem::error(
+          o.chains, entry.line,
+          "chain " + entry.name + " has no DSSP file to take a sequence from; make its PSSM from its own sequence"));
       continue;
     }
     try {

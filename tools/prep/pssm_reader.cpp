@@ -36,12 +36,14 @@ PssmFile parsePssm(const std::string& path, const std::string& text) {
     std::vector<std::string> w = words(lines[i]);
     int pos = 0;
     if (w.size() >= 22 && parseInteger(w[0], pos))
-      throw ProblemError(Problem::error(path, static_cast<long>(i) + 1,
-                                      "matrix row before the column header line (A R N D C Q E G H I L K M F P S T W Y V)"));
+      throw ProblemError(
+          Problem::error(path, static_cast<long>(i) + 1,
+                         "matrix row before the column header line (A R N D C Q E G H I L K M F P S T W Y V)"));
   }
   if (i == lines.size())
-    throw ProblemError(Problem::error(path, 0, "no column header line \"A R N D C Q E G H I L K M F P S T W Y V\": "
-                                             "not a PSI-BLAST ASCII matrix (psiblast -out_ascii_pssm)"));
+    throw ProblemError(Problem::error(path, 0,
+                                      "no column header line \"A R N D C Q E G H I L K M F P S T W Y V\": "
+                                      "not a PSI-BLAST ASCII matrix (psiblast -out_ascii_pssm)"));
   file.columns = lines[i];
   for (std::size_t t = i; t-- > 0;)
     if (!isBlankLine(lines[t])) {
@@ -54,16 +56,19 @@ PssmFile parsePssm(const std::string& path, const std::string& text) {
     if (isBlankLine(s)) break;
     const std::vector<std::string> w = words(s);
     int pos = 0;
-    if (w.size() < 22 || !parseInteger(w[0], pos) || w[1].size() != 1 || !std::isalpha(static_cast<unsigned char>(w[1][0])))
+    if (w.size() < 22 || !parseInteger(w[0], pos) || w[1].size() != 1 ||
+        !std::isalpha(static_cast<unsigned char>(w[1][0])))
       throw ProblemError(Problem::error(path, no, "not a matrix row (position, residue letter, 20 scores)"));
     if (pos != static_cast<int>(file.rows.size()) + 1)
-      throw ProblemError(Problem::error(path, no, "row of position " + w[0] + " where position " +
-                                                    std::to_string(file.rows.size() + 1) + " was due"));
+      throw ProblemError(Problem::error(
+          path, no,
+          "row of position " + w[0] + " where position " + std::to_string(file.rows.size() + 1) + " was due"));
     for (int k = 0; k < 20; ++k) {
       double v = 0.0;
       if (!parseReal(w[2 + k], v) || !std::isfinite(v))
-        throw ProblemError(Problem::error(path, no, std::string("score ") + std::to_string(k + 1) + " (" + kOrder[k] +
-                                                      ") \"" + w[2 + k] + "\" is not a number"));
+        throw ProblemError(Problem::error(path, no,
+                                          std::string("score ") + std::to_string(k + 1) + " (" + kOrder[k] + ") \"" +
+                                              w[2 + k] + "\" is not a number"));
     }
     file.rows.push_back({no, w[1][0], s});
   }

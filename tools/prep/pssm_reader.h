@@ -10,9 +10,9 @@
 namespace kelvor::prep {
 
 struct PssmRow {
-  long line = 0;       // line in the PSSM file
-  char letter = ' ';   // the query residue
-  std::string text;    // the row as psiblast wrote it
+  long line = 0;      // line in the PSSM file
+  char letter = ' ';  // the query residue
+  std::string text;   // the row as psiblast wrote it
 };
 
 struct PssmFile {

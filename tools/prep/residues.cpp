@@ -31,12 +31,16 @@ bool isDsspState(char s) { return s != '\0' && std::strchr("HBEGITSP ", s) != nu
 
 char reduceState(char s, Reduction r) {
   switch (s) {
-    case 'H': return 'H';
+    case 'H':
+      return 'H';
     case 'G':
-    case 'I': return r == Reduction::kHGI ? 'H' : 'C';
+    case 'I':
+      return r == Reduction::kHGI ? 'H' : 'C';
     case 'E':
-    case 'B': return 'E';
-    default: return 'C';
+    case 'B':
+      return 'E';
+    default:
+      return 'C';
   }
 }
 

@@ -22,14 +22,14 @@ void compareWithPssm(const ChainEntry& entry, const std::vector<PssmRow>& rows, 
     const char p = profileResidueLetter(rows[i].letter), t = profileResidueLetter(table[i].letter);
     if (p != t)
       problems.push_back(Problem::error(entry.angles, table[i].line,
-                                        "chain " + entry.name + ", position " + std::to_string(i + 1) + ": angle table " +
-                                            quoted(t) + ", PSSM " + quoted(p) + " (file \"" + entry.pssm + "\", line " +
-                                            std::to_string(rows[i].line) + ")"));
+                                        "chain " + entry.name + ", position " + std::to_string(i + 1) +
+                                            ": angle table " + quoted(t) + ", PSSM " + quoted(p) + " (file \"" +
+                                            entry.pssm + "\", line " + std::to_string(rows[i].line) + ")"));
   }
   if (rows.size() != table.size())
     problems.push_back(Problem::error(entry.angles, 0,
-                                      "chain " + entry.name + ": " + std::to_string(table.size()) + " angle-table line" +
-                                          (table.size() == 1 ? "" : "s") + ", but the PSSM has " +
+                                      "chain " + entry.name + ": " + std::to_string(table.size()) +
+                                          " angle-table line" + (table.size() == 1 ? "" : "s") + ", but the PSSM has " +
                                           std::to_string(rows.size()) + " rows"));
 }
 
@@ -49,7 +49,8 @@ BuildResult buildSequenceChain(const ChainEntry& entry, const std::string& root)
     }
   };
   if (entry.pssm.empty())
-    out.problems.push_back(Problem::error("", 0, "chain " + entry.name + ": no PSSM file given; a chain without a DSSP file is made from its PSSM"));
+    out.problems.push_back(Problem::error(
+        "", 0, "chain " + entry.name + ": no PSSM file given; a chain without a DSSP file is made from its PSSM"));
   else
     read([&] { pssm = readPssm(entry.pssm); });
   if (!entry.angles.empty()) read([&] { table = readAngleTable(entry.angles); });
@@ -78,7 +79,8 @@ BuildResult buildSequenceChain(const ChainEntry& entry, const std::string& root)
     f.profile += (row.letter == aa ? row.text : withLetter(row.text, aa)) + "\n";
     standInDssp += index + " " + aa + " - C\n";
     if (f.hasPrediction)
-      f.prediction += index + " " + aa + " - " + table[i].angle1 + " " + table[i].angle2 + " 0 0 0 0 0 " + table[i].area + "\n";
+      f.prediction +=
+          index + " " + aa + " - " + table[i].angle1 + " " + table[i].angle2 + " 0 0 0 0 0 " + table[i].area + "\n";
     else
       standInPrediction += index + " " + aa + " - 0 0 0 0 0 0 0 0\n";
   }

@@ -60,10 +60,14 @@ Options parseOptions(int argc, const char* const* argv) {
       if (!c.valueFollows()) throw UsageError(arg + " needs a value");
       const std::string name = arg;
       const long v = number(name, c.value());
-      if (name == "--seed") s.seed = static_cast<std::uint64_t>(v);
-      else if (name == "--chains") s.chains = v;
-      else if (name == "--residues") s.residues = v;
-      else s.epochs = static_cast<int>(v);
+      if (name == "--seed")
+        s.seed = static_cast<std::uint64_t>(v);
+      else if (name == "--chains")
+        s.chains = v;
+      else if (name == "--residues")
+        s.residues = v;
+      else
+        s.epochs = static_cast<int>(v);
     } else if (!arg.empty() && arg[0] == '-') {
       throw UsageError("unknown option " + arg);
     } else if (s.dir.empty()) {

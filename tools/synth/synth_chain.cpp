@@ -71,7 +71,8 @@ void makeChain(Random& random, int length, ChainTexts& out) {
     // Log-odds: high for the own letter, a few related letters mildly positive.
     int score[20], share[20], total = 0;
     for (int c = 0; c < 20; ++c) {
-      score[c] = c == own ? random.between(4, 9) : std::clamp(static_cast<int>(std::lround(random.bell() * 2.0 - 2.5)), -8, 4);
+      score[c] =
+          c == own ? random.between(4, 9) : std::clamp(static_cast<int>(std::lround(random.bell() * 2.0 - 2.5)), -8, 4);
       share[c] = score[c] > 0 ? score[c] * random.between(1, 6) : 0;
       total += share[c];
     }

@@ -42,8 +42,8 @@ std::uint64_t memoryNeeded(const SetOptions& o) {
 
 std::uint64_t memoryAvailable() {
   const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGE_SIZE);
-  std::uint64_t room = pages > 0 && pageSize > 0 ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize)
-                                                 : UINT64_MAX;
+  std::uint64_t room =
+      pages > 0 && pageSize > 0 ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize) : UINT64_MAX;
   for (int resource : {RLIMIT_AS, RLIMIT_DATA}) {
     rlimit limit{};
     if (::getrlimit(resource, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
@@ -60,10 +60,10 @@ void checkRoom(const SetOptions& o, std::uint64_t available) {
   // Name what takes the room: the texts of a long chain, or the bookkeeping of every chain.
   if (longest * kTextBytesPerResidue >= need / 2)
     throw MemoryError(std::to_string(o.residues) + " residues in " + chainCount + " (up to " + std::to_string(longest) +
-                   " residues in one chain) need " + inMiB(need) + " of memory; kelvor-synth may use " +
-                   inMiB(available) + " here; ask for fewer residues or more chains");
+                      " residues in one chain) need " + inMiB(need) + " of memory; kelvor-synth may use " +
+                      inMiB(available) + " here; ask for fewer residues or more chains");
   throw MemoryError(chainCount + " need " + inMiB(need) + " of memory; kelvor-synth may use " + inMiB(available) +
-                 " here; ask for fewer chains");
+                    " here; ask for fewer chains");
 }
 
 }  // namespace kelvor::synth

@@ -35,8 +35,7 @@ std::vector<int> chainLengths(const SetOptions& o) {
   checkRoom(o, memoryAvailable());
   const long chains = o.chains > 0 ? o.chains : std::max(1L, o.residues / 200);
   if (o.residues > 0 && o.residues < chains)
-    throw ConfigError(std::to_string(o.residues) + " residues cannot fill " + std::to_string(chains) +
-                                " chains");
+    throw ConfigError(std::to_string(o.residues) + " residues cannot fill " + std::to_string(chains) + " chains");
   Random random(o.seed ^ 0x5EED0F1E57ull);
   std::vector<int> lengths(static_cast<std::size_t>(chains));
   double total = 0.0;
@@ -84,8 +83,10 @@ SetSummary writeSet(const SetOptions& o) {
   if (!o.overwrite) {
     const std::string found = existingSetFile(o);
     if (!found.empty())
-      throw FileError(found, 0, "exists: " + o.dir + " holds a data set already, which the new one would "
-                                "overwrite; give --overwrite to replace it, or choose an empty directory");
+      throw FileError(found, 0,
+                      "exists: " + o.dir +
+                          " holds a data set already, which the new one would "
+                          "overwrite; give --overwrite to replace it, or choose an empty directory");
   }
   std::error_code ec;
   for (const char* sub : {"dssp_data", "new_prf", "kvqout"}) {

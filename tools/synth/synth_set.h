@@ -10,12 +10,12 @@
 namespace kelvor::synth {
 
 struct SetOptions {
-  std::string dir;          // the data root to write (created when missing)
+  std::string dir;  // the data root to write (created when missing)
   std::uint64_t seed = 1;
-  long chains = 0;          // 0: one chain per 200 residues
-  long residues = 0;        // 0: what the drawn chain lengths give
-  int epochs = -1;          // >= 0: also write "kelvor.in" with this epoch limit
-  bool overwrite = false;   // write over a data set already in `dir`
+  long chains = 0;         // 0: one chain per 200 residues
+  long residues = 0;       // 0: what the drawn chain lengths give
+  int epochs = -1;         // >= 0: also write "kelvor.in" with this epoch limit
+  bool overwrite = false;  // write over a data set already in `dir`
 };
 
 struct SetSummary {
