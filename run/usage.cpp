@@ -3,10 +3,7 @@
 #include <cstring>
 
 #include "dataset/setio.h"
-
-#ifndef KELVOR_VERSION
-#define KELVOR_VERSION "unknown"
-#endif
+#include "ground/version.h"
 
 namespace kelvor {
 
@@ -18,7 +15,7 @@ InfoRequest infoRequest(int argc, char** argv) {
   return InfoRequest::kNone;
 }
 
-std::string versionText() { return "kelvor " KELVOR_VERSION "\n"; }
+std::string versionText() { return std::string("kelvor ") + kelvorVersion() + "\n"; }
 
 std::string usageText() {
   return std::string(R"(Usage: kelvor [SEED-OFFSET]

@@ -4,14 +4,11 @@
 #include "ground/command_line.h"
 #include "ground/errors.h"
 #include "ground/freeform_reader.h"
-
-#ifndef KELVOR_VERSION
-#define KELVOR_VERSION "0"
-#endif
+#include "ground/version.h"
 
 namespace kelvor::angles {
 
-std::string versionText() { return std::string("kelvor-angles ") + KELVOR_VERSION + "\n"; }
+std::string versionText() { return std::string("kelvor-angles ") + kelvorVersion() + "\n"; }
 
 std::string usageText() {
   return "Usage: kelvor-angles [SEED]\n"

@@ -1,13 +1,10 @@
 #include "tools/predict/writers.h"
+#include "ground/version.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-
-#ifndef KELVOR_VERSION
-#define KELVOR_VERSION "unknown"
-#endif
 
 namespace kelvor::predict {
 namespace {
@@ -129,7 +126,7 @@ void stageJson(std::string& s, const StageTally& t) {
 
 }  // namespace
 
-std::string toolVersion() { return KELVOR_VERSION; }
+std::string toolVersion() { return kelvorVersion(); }
 
 double toUnit(double output) { return (output + 1.0) / 2.0; }
 

@@ -3,14 +3,11 @@
 #include "dataset/setio.h"
 #include "ground/command_line.h"
 #include "ground/errors.h"
-
-#ifndef KELVOR_VERSION
-#define KELVOR_VERSION "unknown"
-#endif
+#include "ground/version.h"
 
 namespace kelvor::prep {
 
-std::string toolVersion() { return KELVOR_VERSION; }
+std::string toolVersion() { return kelvorVersion(); }
 
 std::string usageText() {
   return "Usage: kelvor-prep [options] CHAINS\n"

@@ -4,10 +4,7 @@
 
 #include "ground/command_line.h"
 #include "ground/errors.h"
-
-#ifndef KELVOR_VERSION
-#define KELVOR_VERSION "unknown"
-#endif
+#include "ground/version.h"
 
 namespace kelvor::synth {
 namespace {
@@ -43,7 +40,7 @@ std::string usageText() {
          "5 the set would not fit in memory.\n";
 }
 
-std::string versionText() { return "kelvor-synth " KELVOR_VERSION "\n"; }
+std::string versionText() { return std::string("kelvor-synth ") + kelvorVersion() + "\n"; }
 
 Options parseOptions(int argc, const char* const* argv) {
   Options o;
