@@ -162,15 +162,6 @@ FileState decodeState(Decoder& d) {
 
 }  // namespace
 
-std::uint64_t fnv1a(const void* data, std::size_t size, std::uint64_t hash) {
-  const auto* p = static_cast<const unsigned char*>(data);
-  for (std::size_t i = 0; i < size; ++i) {
-    hash ^= p[i];
-    hash *= 1099511628211ULL;
-  }
-  return hash;
-}
-
 FileState fileState(const std::string& path) {
   const std::optional<std::string> bytes = loadBytes(path);
   if (!bytes) return {};

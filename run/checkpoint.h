@@ -17,6 +17,7 @@
 #include "network/time_of_day.h"
 #include "network/state.h"
 #include "run/run_files.h"
+#include "ground/checksum.h"
 #include "ground/errors.h"
 #include "run/schedule.h"
 
@@ -64,10 +65,6 @@ struct Checkpoint {
   // Every weight file of both phases, first stage then filter, in the run's order.
   std::vector<WeightFileRecord> weightFiles;
 };
-
-// 64-bit FNV-1a, continued from `hash` (the offset basis starts a new one).
-constexpr std::uint64_t kFnvBasis = 14695981039346656037ULL;
-std::uint64_t fnv1a(const void* data, std::size_t size, std::uint64_t hash = kFnvBasis);
 
 // What the file at `path` holds now: absent, or the hash of its bytes. Only a regular file is
 // read (limited as every input is); anything else is a FileError naming it.

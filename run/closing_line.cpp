@@ -1,8 +1,8 @@
 #include "run/closing_line.h"
 
 #include <cstdio>
-#include <sys/resource.h>
 
+#include "ground/peak_memory.h"
 #include "weightio/weight_files.h"
 
 namespace kelvor {
@@ -30,12 +30,6 @@ void writeClosingLine(std::chrono::steady_clock::time_point started, const std::
     for (int n : {87, 88}) written.push_back(weightFileName(n, 0));
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
   std::fprintf(stderr, "%s\n", closingLine(took.count(), peakMemoryKiB(), written).c_str());
-}
-
-long peakMemoryKiB() {
-  struct rusage u {};
-  if (::getrusage(RUSAGE_SELF, &u) != 0) return 0;
-  return u.ru_maxrss;
 }
 
 }  // namespace kelvor

@@ -16,7 +16,4 @@ std::string closingLine(double seconds, long peakKiB, const std::vector<std::str
 void writeClosingLine(std::chrono::steady_clock::time_point started, const std::string& report, bool firstSaved,
                       bool filterSaved);
 
-// The process's peak resident memory in KiB (0 when the system does not tell).
-long peakMemoryKiB();
-
 }  // namespace kelvor

@@ -11,6 +11,7 @@
 
 #include "config/settings_table.h"
 #include "run/checkpoint.h"
+#include "ground/checksum.h"
 #include "ground/errors.h"
 #include "ground/names.h"
 
@@ -18,7 +19,7 @@ namespace kelvor {
 namespace {
 
 // FNV-1a taking a whole 64-bit word per step: the data set is large, its hash must stay cheap.
-std::uint64_t mixWord(std::uint64_t hash, std::uint64_t word) { return (hash ^ word) * 1099511628211ULL; }
+std::uint64_t mixWord(std::uint64_t hash, std::uint64_t word) { return (hash ^ word) * kFnvPrime; }
 
 std::uint64_t mixInts(std::uint64_t hash, const std::vector<int>& v) {
   for (int x : v) hash = mixWord(hash, static_cast<std::uint32_t>(x));

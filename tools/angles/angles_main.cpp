@@ -9,6 +9,7 @@
 #include "run/closing_line.h"
 #include "run/driver.h"
 #include "ground/errors.h"
+#include "ground/peak_memory.h"
 #include "ground/output.h"
 #include "tools/angles/angle_checkpoint.h"
 #include "tools/angles/angle_files.h"
