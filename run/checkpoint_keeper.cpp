@@ -12,8 +12,11 @@
 
 namespace kelvor {
 
-CheckpointKeeper::CheckpointKeeper(RunFiles files)
-    : files_(std::move(files)), interval_(checkpointSecondsFromEnvironment()), last_(std::chrono::steady_clock::now()) {
+CheckpointKeeper::CheckpointKeeper(RunFiles files, std::string program)
+    : files_(std::move(files)),
+      program_(std::move(program)),
+      interval_(checkpointSecondsFromEnvironment()),
+      last_(std::chrono::steady_clock::now()) {
   tapStdout(&lines_);
 }
 
@@ -59,7 +62,8 @@ void CheckpointKeeper::epochEnd(Stage stage, const PhaseState& state, const Netw
     cp_.weightFiles = weightFileRecords(files_, saving ? std::optional<Stage>(stage) : std::nullopt, net);
     writeCheckpoint(cp_, files_.checkpoint);
   } catch (const FileError& e) {
-    if (!warned_) std::fprintf(stderr, "kelvor: warning: no checkpoint written (%s); the run goes on\n", e.what());
+    if (!warned_)
+      std::fprintf(stderr, "%s: warning: no checkpoint written (%s); the run goes on\n", program_.c_str(), e.what());
     warned_ = true;
   }
 }
@@ -68,7 +72,7 @@ void CheckpointKeeper::remove(const char* left) {
   try {
     removeCheckpoint(files_.checkpoint);
   } catch (const FileError& e) {
-    std::fprintf(stderr, "kelvor: warning: %s (%s)\n", left, e.what());
+    std::fprintf(stderr, "%s: warning: %s (%s)\n", program_.c_str(), left, e.what());
   }
 }
 

@@ -19,8 +19,9 @@ namespace kelvor {
 
 class CheckpointKeeper {
  public:
-  // Reads the interval (config/environment.h) and starts recording standard output.
-  explicit CheckpointKeeper(RunFiles files = {});
+  // Reads the interval (config/environment.h) and starts recording standard output. `program`
+  // heads its warnings.
+  explicit CheckpointKeeper(RunFiles files = {}, std::string program = "kelvor");
   ~CheckpointKeeper();
   CheckpointKeeper(const CheckpointKeeper&) = delete;
   CheckpointKeeper& operator=(const CheckpointKeeper&) = delete;
@@ -45,6 +46,7 @@ class CheckpointKeeper {
   void remove(const char* left);
 
   RunFiles files_;
+  std::string program_;
   Checkpoint cp_;
   std::vector<std::string> lines_;
   const DataStore* store_ = nullptr;

@@ -250,6 +250,71 @@ TEST(AngleRuns, AResumedRunWritesWhatAnUninterruptedRunWrites) {
   EXPECT_NE(r.err.find("cannot resume"), std::string::npos) << r.err;
 }
 
+// Killed just before any of its file replacements (a checkpoint or a weight save, or one rename
+// of a set), a run resumes to the bytes of a run never interrupted: the checkpoint written before
+// each weight save knows what the save leaves, and a resume makes a cut-off save again.
+TEST(AngleRuns, AKillAtAnyReplacementResumesToTheSameBytes) {
+  const std::vector<std::string> env{"KELVOR_TIME=00:00:00", "KELVOR_CHECKPOINT_SECONDS=0"};
+  ScratchDir ref;
+  test::copyExampleChains(ref.path(), 12);
+  test::writeDefaults(ref.path(), 4, 12, 1, 0.2);
+  std::vector<std::string> tallyEnv = env;
+  tallyEnv.push_back("KELVOR_TEST_KILL_AT=tally");
+  const ToolResult whole = runAngles(ref.path(), {}, tallyEnv);
+  ASSERT_EQ(whole.status, 0) << describe(whole);
+  auto count = [&](const std::string& event) {
+    const std::size_t at = whole.err.find(" " + event + " ");
+    return at == std::string::npos ? 0 : std::stoi(whole.err.substr(at + event.size() + 2));
+  };
+  const int saves = count("save"), renames = count("rename");
+  ASSERT_GE(saves, 3) << whole.err;
+  // The first replacement is the first checkpoint: killed before it, there is nothing to resume.
+  std::vector<std::string> points;
+  for (int n = 2; n <= saves; ++n) points.push_back("save:" + std::to_string(n));
+  for (int n = 2; n <= renames; ++n) points.push_back("rename:" + std::to_string(n));
+  for (const std::string& at : points) {
+    ScratchDir cut;
+    test::copyExampleChains(cut.path(), 12);
+    test::writeDefaults(cut.path(), 4, 12, 1, 0.2);
+    std::vector<std::string> killEnv = env;
+    killEnv.push_back("KELVOR_TEST_KILL_AT=" + at);
+    const ToolResult killed = runAngles(cut.path(), {}, killEnv);
+    ASSERT_NE(killed.status, 0) << at << ": " << describe(killed);
+    const ToolResult resumed = runAngles(cut.path(), {"--resume"}, env);
+    ASSERT_EQ(resumed.status, 0) << at << ": " << describe(resumed);
+    EXPECT_EQ(test::firstDifference(whole.out, resumed.out), "") << at;
+    for (const char* f : {"angles.valdav", "angles.77", "angles.78", "angles.79"})
+      EXPECT_TRUE(readFile(ref.file(f)) == readFile(cut.file(f))) << at << ": " << f;
+    EXPECT_FALSE(fs::exists(cut.path() / "angles.checkpoint")) << at;
+  }
+}
+
+// The weight files are part of a run's state: one changed or removed since the checkpoint
+// refuses the resume, and nothing is changed.
+TEST(AngleRuns, AResumeRefusesWeightFilesChangedSinceTheCheckpoint) {
+  const std::vector<std::string> env{"KELVOR_TIME=00:00:00", "KELVOR_CHECKPOINT_SECONDS=0"};
+  for (const bool remove : {false, true}) {
+    ScratchDir dir;
+    test::copyExampleChains(dir.path(), 12);
+    test::writeDefaults(dir.path(), 4, 12, 1, 0.2);
+    std::vector<std::string> killEnv = env;
+    killEnv.push_back("KELVOR_TEST_KILL_AT=save:4");  // after epoch 1's checkpoint and save
+    ASSERT_NE(runAngles(dir.path(), {}, killEnv).status, 0);
+    ASSERT_TRUE(fs::exists(dir.path() / "angles.checkpoint"));
+    if (remove)
+      fs::remove(dir.path() / "angles.78");
+    else
+      writeFile(dir.path() / "angles.78", readFile(dir.file("angles.78")) + " 0.5\n");
+    const std::string checkpoint = readFile(dir.file("angles.checkpoint"));
+    const ToolResult r = runAngles(dir.path(), {"--resume"}, env);
+    EXPECT_EQ(r.status, 1) << describe(r);
+    EXPECT_NE(r.err.find("cannot resume"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("angles.78"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(remove ? "removed" : "changed"), std::string::npos) << r.err;
+    EXPECT_EQ(readFile(dir.file("angles.checkpoint")), checkpoint);
+  }
+}
+
 // A weight file that could not be replaced refuses the run before its report is opened: the
 // earlier report and weights are left as they were.
 TEST(AngleRuns, AnOutputThatCannotBeWrittenIsRefusedBeforeTheReportIsTouched) {

@@ -10,13 +10,13 @@
 #include "network/epoch_run.h"
 #include "run/outputs_check.h"
 #include "run/resume.h"
+#include "run/weight_records.h"
 #include "network/scores.h"
 #include "run/startup.h"
 #include "ground/activity.h"
 #include "ground/errors.h"
 #include "ground/freeform_writer.h"
 #include "ground/output.h"
-#include "tools/angles/angle_checkpoint.h"
 #include "tools/angles/angle_data.h"
 #include "tools/angles/angle_files.h"
 #include "weightio/weight_files.h"
@@ -90,6 +90,8 @@ Checkpoint resumeAngleRun(AngleRun& run) {
                                       std::to_string(cp.settings.epochLimit) + ")"));
   StartedRun started = startAgain(files, cp, makeAngleTargets);
   checkReportPrefix(cp, started.cfg.reportName);
+  const WeightFilesFound weights = checkWeightFiles(files, cp.weightFiles);
+  if (!weights.refusal.empty()) throw ResumeRefusal(resumeRefused(weights.refusal));
 
   run.lock.emplace(run.dir, kLockName);
   // Another run may have gone on between the checks and the lock: its checkpoint would differ.
@@ -98,6 +100,10 @@ Checkpoint resumeAngleRun(AngleRun& run) {
   checkOutputsWritable(files, true);
 
   giveNetwork(cp, *started.net);
+  // From here on the directory changes: a save that the stop cut off is made again (the
+  // checkpoint holds the weights it saves).
+  finishReplacing(files.firstStage);
+  for (Stage s : weights.unfinishedSaves) replaceFiles(weightSetContents(files, s, *started.net));
   adopt(run, started);
   std::fprintf(stderr, "kelvor-angles: resuming the training after %s %d\n",
                cp.phase.stopped ? "its early stop in epoch" : "epoch",
@@ -133,17 +139,24 @@ AngleResult trainAngles(AngleRun& run) {
       run.report.write(formatEpochLine(epoch, tr, va, te));
       bool stop = false;
       if (va < best) {
-        writeFirstStageAs(net, stem);
         best = va;
         stale = 0;
         result.bestEpoch = epoch;
-      } else if (++stale > 100) {
-        writeStdout("angles: early stop in epoch " + std::to_string(epoch) + "; best validation error " +
-                    fixed(best, 6) + " in epoch " + std::to_string(result.bestEpoch));
-        stop = true;
+        // The checkpoint comes first and knows what the save leaves: a stop between the two
+        // resumes from it and makes the save again.
+        if (run.keeper)
+          run.keeper->epochEnd(Stage::kFirst, PhaseState{epoch + 1, best, stale, result.bestEpoch, false}, net, true);
+        writeFirstStageAs(net, stem);
+      } else {
+        if (++stale > 100) {
+          writeStdout("angles: early stop in epoch " + std::to_string(epoch) + "; best validation error " +
+                      fixed(best, 6) + " in epoch " + std::to_string(result.bestEpoch));
+          stop = true;
+        }
+        if (run.keeper)
+          run.keeper->epochEnd(Stage::kFirst, PhaseState{stop ? epoch : epoch + 1, best, stale, result.bestEpoch, stop},
+                               net, false);
       }
-      if (run.keeper)
-        run.keeper->epochEnd(PhaseState{stop ? epoch : epoch + 1, best, stale, result.bestEpoch, stop}, net);
       if (stop) break;
     }
   }

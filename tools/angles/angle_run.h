@@ -18,6 +18,7 @@
 #include "network/engine.h"
 #include "network/state.h"
 #include "run/checkpoint.h"
+#include "run/checkpoint_keeper.h"
 #include "run/lock.h"
 #include "run/schedule.h"
 #include "run/report_file.h"
@@ -34,8 +35,8 @@ struct AngleRun {
   std::optional<DirectoryLock> lock;
   ReportFile report;
   std::unique_ptr<Engine> engine;
-  class AngleKeeper* keeper = nullptr;  // keeps the checkpoint, when set
-  std::optional<PhaseState> from;       // where a resumed run goes on (none: epoch 1)
+  CheckpointKeeper* keeper = nullptr;  // keeps the checkpoint, when set
+  std::optional<PhaseState> from;      // where a resumed run goes on (none: epoch 1)
 };
 
 // The trainer's start-up with the angle run's files in `dir` and `defaults` as its defaults file

@@ -11,7 +11,7 @@
 #include "ground/errors.h"
 #include "ground/peak_memory.h"
 #include "ground/output.h"
-#include "tools/angles/angle_checkpoint.h"
+#include "run/checkpoint_keeper.h"
 #include "tools/angles/angle_files.h"
 #include "tools/angles/angle_run.h"
 #include "tools/angles/angle_sets.h"
@@ -33,11 +33,11 @@ void closingLine(std::chrono::steady_clock::time_point started, const std::vecto
   std::fprintf(stderr, "%s\n", line.c_str());
 }
 
-void finish(AngleRun& run, AngleKeeper& keeper, std::chrono::steady_clock::time_point started) {
+void finish(AngleRun& run, CheckpointKeeper& keeper, std::chrono::steady_clock::time_point started) {
   const AngleResult r = trainAngles(run);
   run.report.close();
   flushStdout();
-  keeper.remove();
+  keeper.completed();
   std::vector<std::string> written{kReportName};
   if (r.bestEpoch > 0)
     for (const char* n : {"77", "78", "79"}) written.push_back(std::string(kWeightStem) + n);
@@ -47,10 +47,10 @@ void finish(AngleRun& run, AngleKeeper& keeper, std::chrono::steady_clock::time_
 int train(const Options& o, std::chrono::steady_clock::time_point started) {
   const int offset = seedOffsetFromArgument(o.seedArgument);
   AngleRun run;
-  AngleKeeper keeper("");  // records standard output from its first line
+  CheckpointKeeper keeper(angleRunFiles(""), "kelvor-angles");  // records standard output from its first line
   startAngleRun(run, "kelvor.in", "", offset);
   keeper.started(run.cfg, offset, run.store);
-  keeper.remove();  // an earlier run's: useless once this run rewrites the report
+  keeper.discardEarlier();  // an earlier run's: useless once this run rewrites the report
   run.keeper = &keeper;
   finish(run, keeper, started);
   return kExitOk;
@@ -59,7 +59,7 @@ int train(const Options& o, std::chrono::steady_clock::time_point started) {
 int resume(std::chrono::steady_clock::time_point started) {
   AngleRun run;
   const Checkpoint cp = resumeAngleRun(run);
-  AngleKeeper keeper("");
+  CheckpointKeeper keeper(angleRunFiles(""), "kelvor-angles");
   keeper.resumed(cp, run.cfg);
   run.keeper = &keeper;
   run.from = cp.phase;
