@@ -93,18 +93,24 @@ def check(root, layers):
     return problems
 
 
-def main():
+def run(check_tree, what, usage):
+    """The command line of a layer check: SOURCE_DIR [LAYER_DOC]; prints every problem that
+    check_tree(root, layers) finds and returns the exit status."""
     if len(sys.argv) < 2:
-        sys.exit(__doc__)
+        sys.exit(usage)
     root = sys.argv[1]
     doc = sys.argv[2] if len(sys.argv) > 2 else os.path.join(root, "docs", "architecture.md")
-    problems = check(root, read_layers(doc))
+    problems = check_tree(root, read_layers(doc))
     for p in problems:
         print(p)
     if problems:
-        print(f"{len(problems)} include(s) break the layers of {doc}")
+        print(f"{len(problems)} include(s){' ' + what if what else ''} break the layers of {doc}")
         return 1
     return 0
+
+
+def main():
+    return run(check, "", __doc__)
 
 
 if __name__ == "__main__":

@@ -73,17 +73,7 @@ def check(root, layers):
 
 
 def main():
-    if len(sys.argv) < 2:
-        sys.exit(__doc__)
-    root = sys.argv[1]
-    doc = sys.argv[2] if len(sys.argv) > 2 else os.path.join(root, "docs", "architecture.md")
-    problems = check(root, check_layers.read_layers(doc))
-    for p in problems:
-        print(p)
-    if problems:
-        print(f"{len(problems)} include(s) of the tests break the layers of {doc}")
-        return 1
-    return 0
+    return check_layers.run(check, "of the tests", __doc__)
 
 
 if __name__ == "__main__":
