@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "network/engine.h"
+#include "network/epoch_run.h"
 #include "network/fast/engine.h"
 #include "network/fast/kernel_set.h"
 #include "network/netinit.h"
@@ -55,15 +56,25 @@ World makeWorld() {
 }
 
 // One epoch as the schedule runs it, then a final pass.
-void epochOfFirstStage(Engine& e, const DataStore& s) {
-  e.trainFirst(1, s.ntatrain);
-  e.predictFirst(s.ntatrain + 1, s.ntatrval);
-  e.trainFirst(s.ntatrval + 1, s.nta);
+// The score accumulators, cleared as every epoch begins.
+void clearAccumulators(DataStore& s) {
+  std::fill(s.sscode.begin(), s.sscode.end(), 0.0);
+  std::fill(s.nsscode.begin(), s.nsscode.end(), 0);
 }
-void epochOfFilter(Engine& e, const DataStore& s) {
-  e.trainFilter(1, s.ntatrain);
-  e.predictFilter(s.ntatrain + 1, s.ntatrval);
-  e.trainFilter(s.ntatrval + 1, s.nta);
+
+void epochOfFirstStage(Engine& e, const DataStore& s) { runEpoch(e, Stage::kFirst, epochOrder(s, TestPart::kTrained)); }
+void epochOfFilter(Engine& e, const DataStore& s) { runEpoch(e, Stage::kFilter, epochOrder(s, TestPart::kTrained)); }
+
+// Two filter epochs and the filter's final pass after the first stage, then the weights back in
+// the Network: the end every whole-run comparison below shares.
+void filterPhaseAndExport(Engine& e, DataStore& s) {
+  for (int epoch = 0; epoch < 2; ++epoch) {
+    clearAccumulators(s);
+    epochOfFilter(e, s);
+  }
+  clearAccumulators(s);
+  e.predictFilter(1, s.nta);
+  e.exportWeights();
 }
 
 // Every area that a kernel writes or that its results reach.
@@ -110,20 +121,11 @@ class FastKernels : public testing::Test {
     }
     clearAccumulators(afterTwoEpochs_->store);
     ref.predictFirst(1, afterTwoEpochs_->store.nta);
-    for (int e = 0; e < 2; ++e) {
-      clearAccumulators(afterTwoEpochs_->store);
-      epochOfFilter(ref, afterTwoEpochs_->store);
-    }
-    clearAccumulators(afterTwoEpochs_->store);
-    ref.predictFilter(1, afterTwoEpochs_->store.nta);
+    filterPhaseAndExport(ref, afterTwoEpochs_->store);
   }
   static void TearDownTestSuite() {
     delete start_;
     delete afterTwoEpochs_;
-  }
-  static void clearAccumulators(DataStore& s) {
-    std::fill(s.sscode.begin(), s.sscode.end(), 0.0);
-    std::fill(s.nsscode.begin(), s.nsscode.end(), 0);
   }
   static World* start_;
   static World* afterTwoEpochs_;
@@ -143,13 +145,7 @@ TEST_F(FastKernels, TwoEpochsOfBothStagesAreBitIdenticalOnEveryTargetAndThreadCo
     }
     clearAccumulators(w.store);
     fast.predictFirst(1, w.store.nta);
-    for (int e = 0; e < 2; ++e) {
-      clearAccumulators(w.store);
-      epochOfFilter(fast, w.store);
-    }
-    clearAccumulators(w.store);
-    fast.predictFilter(1, w.store.nta);
-    fast.exportWeights();
+    filterPhaseAndExport(fast, w.store);
     EXPECT_EQ(compareWorlds(*afterTwoEpochs_, w), "") << label(c);
   }
 }
@@ -180,13 +176,7 @@ TEST_F(FastKernels, GoingOnWithOneThreadChangesNoBit) {
       else
         fast.predictFirst(1, w.store.nta);
     }
-    for (int e = 0; e < 2; ++e) {
-      clearAccumulators(w.store);
-      epochOfFilter(fast, w.store);
-    }
-    clearAccumulators(w.store);
-    fast.predictFilter(1, w.store.nta);
-    fast.exportWeights();
+    filterPhaseAndExport(fast, w.store);
     EXPECT_EQ(compareWorlds(*afterTwoEpochs_, w), "") << label(c);
   }
 }
