@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 #include "tests/support/test_support.h"
@@ -33,32 +31,11 @@ inline std::size_t countLines(const std::string& text, const std::string& part) 
   return n;
 }
 
-struct ToolRun {
-  int status = -1;
-  std::string out, err;
-};
+using ToolRun = kelvor::test::RunResult;
 
 // Runs a program in dir with the arguments; standard output and error are captured.
 inline ToolRun runProgram(const char* binary, const std::filesystem::path& dir, const std::vector<std::string>& args) {
-  ScratchDir capture;
-  const std::string outPath = capture.file("out"), errPath = capture.file("err");
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (::chdir(dir.c_str()) != 0) ::_exit(127);
-    if (!std::freopen(outPath.c_str(), "w", stdout) || !std::freopen(errPath.c_str(), "w", stderr)) ::_exit(127);
-    std::vector<char*> argv{const_cast<char*>(binary)};
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    ::execv(binary, argv.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  ToolRun r;
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  r.out = readFile(outPath);
-  r.err = readFile(errPath);
-  return r;
+  return kelvor::test::runProgram(binary, dir, args, {}, false);
 }
 
 inline ToolRun runPrep(const std::filesystem::path& dir, const std::vector<std::string>& args) {
