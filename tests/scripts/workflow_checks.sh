@@ -6,11 +6,7 @@
 # into the results folder; the corrected configuration then runs there.
 set -euo pipefail
 build=$(cd "$1" && pwd) src=$(cd "$2" && pwd)
-if ! command -v snakemake > /dev/null; then
-  if [ -n "${CI:-}" ]; then echo "FAIL: snakemake is not installed (.ci/packages lists it)"; exit 1; fi
-  echo "skipped: snakemake is not installed (Debian package snakemake)"
-  exit 0
-fi
+source "$src/tests/support/needs_snakemake.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 source "$src/tests/support/workflow.sh"

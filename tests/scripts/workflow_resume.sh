@@ -5,11 +5,7 @@
 # be used starts again.
 set -euo pipefail
 build=$(cd "$1" && pwd) src=$(cd "$2" && pwd)
-if ! command -v snakemake > /dev/null; then
-  if [ -n "${CI:-}" ]; then echo "FAIL: snakemake is not installed (.ci/packages lists it)"; exit 1; fi
-  echo "skipped: snakemake is not installed (Debian package snakemake)"
-  exit 0
-fi
+source "$src/tests/support/needs_snakemake.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 head -n 12 "$src/examples/proteins.list" > "$work/p12.list"

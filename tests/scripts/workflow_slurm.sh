@@ -5,11 +5,7 @@
 # failed job fails its rule while the other one finishes.
 set -euo pipefail
 build=$1 src=$2
-if ! command -v snakemake > /dev/null; then
-  if [ -n "${CI:-}" ]; then echo "FAIL: snakemake is not installed (.ci/packages lists it)"; exit 1; fi
-  echo "skipped: snakemake is not installed (Debian package snakemake)"
-  exit 0
-fi
+source "$src/tests/support/needs_snakemake.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/bin" "$work/state"
