@@ -68,13 +68,19 @@ void makeWeightSet(const fs::path& dir, int seed) {
 
 long lineCount(const std::string& text) { return static_cast<long>(std::count(text.begin(), text.end(), '\n')); }
 
+// A run directory holding the first `chains` example chains and a kelvor.in for all of them
+// (fold 1 with the test fraction given).
+void makeRunDir(const fs::path& dir, int chains, int epochs, double testFraction) {
+  test::copyExampleChains(dir, chains);
+  test::writeDefaults(dir, epochs, chains, 1, testFraction);
+}
+
 TEST(AngleRuns, TrainingWritesItsOwnFilesOnlyAndTheSameBytesOnEitherKernelSet) {
   std::string valdav[2], weights[2];
   const char* kernels[2] = {"KELVOR_KERNEL=reference", "KELVOR_KERNEL=fast"};
   for (int i = 0; i < 2; ++i) {
     ScratchDir dir;
-    test::copyExampleChains(dir.path(), 15);
-    test::writeDefaults(dir.path(), 2, 15, 1, 0.2);
+    makeRunDir(dir.path(), 15, 2, 0.2);
     for (const char* f : {"fort.77", "fort.78", "fort.79", "kelvor.valdav"}) writeFile(dir.file(f), "kelvor's own\n");
     const ToolResult r = runAngles(dir.path(), {}, {"KELVOR_TIME=00:00:00", kernels[i]});
     ASSERT_EQ(r.status, 0) << describe(r);
@@ -217,10 +223,7 @@ TEST(AngleRuns, OutOfFoldPredictionsComeOnlyFromModelsThatNeverTrainedOnTheChain
 TEST(AngleRuns, AResumedRunWritesWhatAnUninterruptedRunWrites) {
   const std::vector<std::string> env{"KELVOR_TIME=00:00:00", "KELVOR_CHECKPOINT_SECONDS=0"};
   ScratchDir ref, cut;
-  for (const ScratchDir* d : {&ref, &cut}) {
-    test::copyExampleChains(d->path(), 15);
-    test::writeDefaults(d->path(), 6, 15, 1, 0.2);
-  }
+  for (const ScratchDir* d : {&ref, &cut}) makeRunDir(d->path(), 15, 6, 0.2);
   const ToolResult whole = runAngles(ref.path(), {}, env);
   ASSERT_EQ(whole.status, 0) << describe(whole);
   EXPECT_FALSE(fs::exists(ref.path() / "angles.checkpoint"));
@@ -256,8 +259,7 @@ TEST(AngleRuns, AResumedRunWritesWhatAnUninterruptedRunWrites) {
 TEST(AngleRuns, AKillAtAnyReplacementResumesToTheSameBytes) {
   const std::vector<std::string> env{"KELVOR_TIME=00:00:00", "KELVOR_CHECKPOINT_SECONDS=0"};
   ScratchDir ref;
-  test::copyExampleChains(ref.path(), 12);
-  test::writeDefaults(ref.path(), 4, 12, 1, 0.2);
+  makeRunDir(ref.path(), 12, 4, 0.2);
   std::vector<std::string> tallyEnv = env;
   tallyEnv.push_back("KELVOR_TEST_KILL_AT=tally");
   const ToolResult whole = runAngles(ref.path(), {}, tallyEnv);
@@ -274,8 +276,7 @@ TEST(AngleRuns, AKillAtAnyReplacementResumesToTheSameBytes) {
   for (int n = 2; n <= renames; ++n) points.push_back("rename:" + std::to_string(n));
   for (const std::string& at : points) {
     ScratchDir cut;
-    test::copyExampleChains(cut.path(), 12);
-    test::writeDefaults(cut.path(), 4, 12, 1, 0.2);
+    makeRunDir(cut.path(), 12, 4, 0.2);
     std::vector<std::string> killEnv = env;
     killEnv.push_back("KELVOR_TEST_KILL_AT=" + at);
     const ToolResult killed = runAngles(cut.path(), {}, killEnv);
@@ -295,8 +296,7 @@ TEST(AngleRuns, AResumeRefusesWeightFilesChangedSinceTheCheckpoint) {
   const std::vector<std::string> env{"KELVOR_TIME=00:00:00", "KELVOR_CHECKPOINT_SECONDS=0"};
   for (const bool remove : {false, true}) {
     ScratchDir dir;
-    test::copyExampleChains(dir.path(), 12);
-    test::writeDefaults(dir.path(), 4, 12, 1, 0.2);
+    makeRunDir(dir.path(), 12, 4, 0.2);
     std::vector<std::string> killEnv = env;
     killEnv.push_back("KELVOR_TEST_KILL_AT=save:4");  // after epoch 1's checkpoint and save
     ASSERT_NE(runAngles(dir.path(), {}, killEnv).status, 0);
@@ -319,8 +319,7 @@ TEST(AngleRuns, AResumeRefusesWeightFilesChangedSinceTheCheckpoint) {
 // earlier report and weights are left as they were.
 TEST(AngleRuns, AnOutputThatCannotBeWrittenIsRefusedBeforeTheReportIsTouched) {
   ScratchDir dir;
-  test::copyExampleChains(dir.path(), 15);
-  test::writeDefaults(dir.path(), 1, 15, 1, 0.2);
+  makeRunDir(dir.path(), 15, 1, 0.2);
   writeFile(dir.file("angles.valdav"), "an earlier report\n");
   for (const char* blocked : {"angles.78", "angles.79.part"}) {
     fs::create_directories(dir.path() / blocked / "inside");
@@ -339,8 +338,7 @@ TEST(AngleRuns, AnOutputThatCannotBeWrittenIsRefusedBeforeTheReportIsTouched) {
 // refused (never cut to another name), before anything is written.
 TEST(AngleRuns, AListNamePast120CharactersIsRefusedBeforeAnythingIsWritten) {
   ScratchDir dir;
-  test::copyExampleChains(dir.path(), 15);
-  test::writeDefaults(dir.path(), 1, 15, 1, 0.2);
+  makeRunDir(dir.path(), 15, 1, 0.2);
   writeFile(dir.file("angles.valdav"), "an earlier report\n");
   std::string list = readFile(dir.file("proteins.list"));
   list.insert(list.find('\n') + 1, std::string(121, 'q') + "\n");
@@ -356,8 +354,7 @@ TEST(AngleRuns, AListNamePast120CharactersIsRefusedBeforeAnythingIsWritten) {
 // is refused at once (a FIFO is never waited on), and so is a damaged one, changing nothing.
 TEST(AngleRuns, AResumeRefusesACheckpointThatIsNoSoundRegularFile) {
   ScratchDir dir;
-  test::copyExampleChains(dir.path(), 15);
-  test::writeDefaults(dir.path(), 1, 15, 1, 0.2);
+  makeRunDir(dir.path(), 15, 1, 0.2);
   writeFile(dir.file("angles.valdav"), "an earlier report\n");
   const fs::path cp = dir.path() / "angles.checkpoint";
   for (int kind = 0; kind < 3; ++kind) {
